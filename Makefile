@@ -1,0 +1,50 @@
+# Entry points. `make run` sets up, builds and starts Quado; `make test` sets up,
+# builds and runs every test (the normal suite, the fuzzers briefly, the
+# ThreadSanitizer stress run).
+BUILD      ?= build
+FUZZ_BUILD ?= build-fuzz
+TSAN_BUILD ?= build-tsan
+JOBS       ?= $(shell nproc)
+CMAKE_GEN  := -G Ninja
+
+.PHONY: deps configure build run test check fuzz tsan bench demo clean
+
+deps:
+	@bash tools/install-deps.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/app/quado
+
+# The normal suite only.
+check: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'fuzz|tsan'
+
+$(FUZZ_BUILD)/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUADO_FUZZ=ON
+
+fuzz: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz
+
+$(TSAN_BUILD)/build.ninja:
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUADO_SANITIZE=thread -DQUADO_BENCH=OFF
+
+tsan: deps $(TSAN_BUILD)/build.ninja
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target quado_tsan_tests
+	cd $(TSAN_BUILD) && ctest --output-on-failure -L tsan
+
+test: check fuzz tsan
+
+bench: build
+	@for b in $(BUILD)/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)

@@ -1,0 +1,13 @@
+// The main window's command identifiers; each menu action carries its id.
+#pragma once
+
+namespace CommandId {
+constexpr int AppExit = 57665;      // File > Exit
+constexpr int AppAbout = 57664;     // Help > About Quado...
+constexpr int Mute = 32774;         // Options > Mute
+constexpr int FullScreen = 32771;   // View > Full Screen
+constexpr int FullScreenBar = 32772; // the full-screen tool bar's button
+constexpr int ScaleDown = 32776;    // View > Scale Down
+constexpr int DravikDriver = 32775; // Show > Dravik Driver
+constexpr int ManualDriver = 32773; // Show > Manual Driver
+} // namespace CommandId

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quado needs to build, run and test.
+# Quick when everything is present: apt is only touched when something is missing.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config git
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libsdl2-dev libudev-dev
+  fonts-liberation2
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libfuzzer-14-dev libclang-rt-14-dev
+  xvfb xauth imagemagick
+)
+if [ "${QUADO_DEPS_EXTRA:-}" != "" ]; then
+  read -r -a extra <<<"$QUADO_DEPS_EXTRA"
+  PACKAGES+=("${extra[@]}")
+fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
