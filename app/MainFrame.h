@@ -1,0 +1,86 @@
+// The one main window: menu, the board view filling the client area, the
+// state that ties the view, the sound player and the tool windows together.
+// Owned by CQuadoApp; the board view and the tool windows call back into it.
+#pragma once
+
+#include <QMainWindow>
+#include <QRect>
+
+#include "board/ChildView.h"
+
+class IQuadoBoard;
+class ISoundPlayer;
+class QAction;
+class QToolBar;
+
+// What is saved before full screen and restored after it: the show state
+// (maximised, minimised) and the geometry of the normal state.
+struct WindowPlacement {
+    Qt::WindowStates nShowState = Qt::WindowNoState;
+    QRect rcNormal;
+};
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int DefaultWidth = 1300;
+    static constexpr int DefaultHeight = 820;
+
+    // pSoundPlayer is not owned and must outlive the frame.
+    explicit CMainFrame(ISoundPlayer* pSoundPlayer);
+    ~CMainFrame() override;
+
+    // Builds the menu and the view's window, hands the view its frame link,
+    // shows the adapter window when due. False when the view cannot be made.
+    bool Create();
+
+    // Runs the command with that id as the menu would; false when no one
+    // handles it.
+    bool OnCommand(int nCommandId);
+    // The menu action that carries a command id, null if none.
+    QAction* FindCommand(int nCommandId) const;
+    // Brings every check mark and enabled state up to date with the flags.
+    void UpdateCommandUI();
+
+    void ToggleMute();
+    void ToggleFullScreen();
+    void ToggleScaleDown();
+    void ToggleDravikDriver();
+    void ToggleManualDriver();
+    void OnAppAbout();
+
+    // Declaration order is destruction order reversed: the tool windows go
+    // before the view.
+    IQuadoBoard* m_pView = nullptr;
+    CChildView m_wndView;
+    bool m_bMute = false;
+    bool m_bFullScreen = false;
+    QToolBar* m_pFullScreenBar = nullptr;
+    WindowPlacement m_wpPrev;
+    QRect m_rcFullScreen;
+    // Tool windows, when they exist, are declared here in this order:
+    // the adapter driver window m_dlgDravikDriver, then the manual driver
+    // window m_dlgManualDriver.
+    bool m_bManualDriverShown = false;
+    bool m_bDravikConnected = false;
+    bool m_bDravikDriverShown = true;
+    bool m_bFocusToDravikDriver = false;
+
+    ISoundPlayer* m_pSoundPlayer = nullptr;
+
+signals:
+    // The window has been closed (File > Exit or the close box); the
+    // application ends its run on it.
+    void Closed();
+
+protected:
+    bool event(QEvent* pEvent) override;
+    void closeEvent(QCloseEvent* pEvent) override;
+
+private:
+    void CreateMenus();
+    void OnFocusArrival();
+    QWidget* DravikDriverWindow();
+    QWidget* ManualDriverWindow();
+    static void ShowToolWindow(QWidget* pWindow, bool bShow);
+};
