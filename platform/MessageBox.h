@@ -1,0 +1,50 @@
+// Modal message boxes (OK button, one icon) for the frame and the tool
+// windows, behind a hook so tests can capture a box instead of showing it.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+class QWidget;
+
+enum class MessageIcon {
+    Information,
+    Exclamation, // shown as a warning sign
+    Stop,        // shown as a critical-error sign
+};
+
+// What QuadoMessageBox returns when the box was closed.
+constexpr int MessageBoxOk = 1;
+
+// Shows a modal box owned by pOwner (may be null) and returns when it is
+// closed. With a hook installed the hook answers instead.
+int QuadoMessageBox(QWidget* pOwner, const QString& strText, const QString& strCaption,
+                    MessageIcon icon);
+
+using MessageBoxHook =
+    std::function<int(QWidget* pOwner, const QString& strText, const QString& strCaption, MessageIcon icon)>;
+
+// Installs a hook (an empty one restores the real box); returns the previous.
+MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
+
+// Records every box asked for while it lives and answers OK at once.
+class CMessageBoxCapture {
+public:
+    struct Box {
+        QWidget* pOwner;
+        QString strText;
+        QString strCaption;
+        MessageIcon icon;
+    };
+
+    CMessageBoxCapture();
+    ~CMessageBoxCapture();
+    CMessageBoxCapture(const CMessageBoxCapture&) = delete;
+    CMessageBoxCapture& operator=(const CMessageBoxCapture&) = delete;
+
+    std::vector<Box> m_vecBoxes;
+
+private:
+    MessageBoxHook m_hookPrev;
+};
