@@ -70,17 +70,25 @@ void CGameMessageInterpreter::SetLinks(IQuadoBoard** ppView, const bool* pbMute,
 
 void CGameMessageInterpreter::AssembleLines(std::wstring_view text)
 {
-    for (const wchar_t c : text) {
-        if (c == L'\0')
+    text = text.substr(0, text.find(L'\0'));
+    while (!text.empty()) {
+        const std::size_t nLineFeed = text.find(L'\n');
+        AppendToLine(text.substr(0, nLineFeed));
+        if (nLineFeed == std::wstring_view::npos)
             break;
-        if (c == L'\n') {
-            InterpretLine();
-        } else if (m_strLine.size() < MaxLineLength) {
-            m_strLine.push_back(c);
-        } else {
-            m_bLineOverLong = true;
-        }
+        InterpretLine();
+        text.remove_prefix(nLineFeed + 1);
     }
+}
+
+void CGameMessageInterpreter::AppendToLine(std::wstring_view part)
+{
+    const std::size_t nRoom = MaxLineLength - m_strLine.size();
+    if (part.size() > nRoom) {
+        part = part.substr(0, nRoom);
+        m_bLineOverLong = true;
+    }
+    m_strLine.append(part);
 }
 
 void CGameMessageInterpreter::InterpretLine()

@@ -34,6 +34,7 @@ public:
     const std::wstring& GetMaxLevel() const { return m_strMaxLevel; }
 
 private:
+    void AppendToLine(std::wstring_view part);
     IQuadoBoard* View() const;
     bool IsMuted() const;
     void LightQuadrant(int nIndex);
