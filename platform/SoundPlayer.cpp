@@ -2,6 +2,7 @@
 #include "platform/SoundPlayer.h"
 
 #include <SDL.h>
+#include <alsa/asoundlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,9 +19,23 @@ void ReportNoSound(const char* pszReason)
                  pszReason && *pszReason ? pszReason : "unknown reason");
 }
 
+// ALSA prints a paragraph of its own on stderr when it finds no card; the
+// one line above says all a user needs, so ALSA is kept quiet while SDL
+// looks for a device.
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...)
+{
+}
+
 } // namespace
 
 CSoundPlayer::CSoundPlayer()
+{
+    snd_lib_error_set_handler(&IgnoreAlsaError);
+    OpenDevice();
+    snd_lib_error_set_handler(nullptr);
+}
+
+void CSoundPlayer::OpenDevice()
 {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         ReportNoSound(SDL_GetError());

@@ -42,6 +42,7 @@ private:
         std::vector<uint8_t> vecBytes;
     };
 
+    void OpenDevice();
     const Clip* FindClip(int nSoundId);
     void Start(const Clip* pClip, bool bLoop);
     static void AudioCallback(void* pUser, uint8_t* pStream, int nLen);

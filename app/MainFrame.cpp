@@ -1,0 +1,255 @@
+#include "app/MainFrame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMetaObject>
+
+#include "app/AboutDlg.h"
+#include "app/CommandIds.h"
+#include "assets/AssetIds.h"
+#include "assets/AssetStore.h"
+#include "platform/MessageBox.h"
+#include "protocol/ISoundPlayer.h"
+
+namespace {
+
+constexpr char FrameTitle[] = "Quado";
+
+constexpr char ManualDriverRefusalText[] =
+    "Please disconnect the Dravik Driver device before using the manual driver";
+constexpr char ManualDriverRefusalCaption[] = "Manual Driver Disabled";
+
+struct MenuEntry {
+    const char* pszPopup;
+    const char* pszItem;
+    int nCommandId;
+    bool bCheckable;
+};
+
+// In menu order; consecutive entries with the same popup share it.
+constexpr MenuEntry MenuTable[] = {
+    {"&File", "E&xit", CommandId::AppExit, false},
+    {"&Options", "&Mute", CommandId::Mute, true},
+    {"&View", "&Full Screen", CommandId::FullScreen, true},
+    {"&View", "&Scale Down", CommandId::ScaleDown, true},
+    {"&Show", "&Dravik Driver", CommandId::DravikDriver, true},
+    {"&Show", "&Manual Driver", CommandId::ManualDriver, true},
+    {"&Help", "&About Quado...", CommandId::AppAbout, false},
+};
+
+} // namespace
+
+CMainFrame::CMainFrame(ISoundPlayer* pSoundPlayer)
+    : m_pSoundPlayer(pSoundPlayer)
+{
+    // The tool windows are constructed between the view and the flags (see
+    // the member list); once they exist they receive their links here: this
+    // frame, &m_pView and &m_bMute.
+    m_pView = &m_wndView;
+}
+
+CMainFrame::~CMainFrame() = default;
+
+bool CMainFrame::Create()
+{
+    setWindowTitle(QString::fromLatin1(FrameTitle));
+    CreateMenus();
+    resize(DefaultWidth, DefaultHeight);
+
+    if (!m_wndView.Create(this))
+        return false;
+    setCentralWidget(&m_wndView);
+    m_wndView.m_pMainFrame = this;
+
+    if (m_bDravikDriverShown) {
+        ShowToolWindow(DravikDriverWindow(), true);
+        m_bFocusToDravikDriver = true;
+    }
+    setWindowIcon(LoadIconResource(AssetId::IconApp));
+    UpdateCommandUI();
+    return true;
+}
+
+void CMainFrame::CreateMenus()
+{
+    QMenu* pPopup = nullptr;
+    const char* pszPopup = nullptr;
+    for (const MenuEntry& entry : MenuTable) {
+        if (!pPopup || qstrcmp(pszPopup, entry.pszPopup) != 0) {
+            pszPopup = entry.pszPopup;
+            pPopup = menuBar()->addMenu(QString::fromLatin1(entry.pszPopup));
+            // The update handlers run as a popup opens, so its check marks
+            // never lag behind a flag another window changed.
+            connect(pPopup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+        }
+        QAction* pAction = pPopup->addAction(QString::fromLatin1(entry.pszItem));
+        pAction->setData(entry.nCommandId);
+        pAction->setCheckable(entry.bCheckable);
+        const int nCommandId = entry.nCommandId;
+        connect(pAction, &QAction::triggered, this, [this, nCommandId] { OnCommand(nCommandId); });
+    }
+}
+
+QAction* CMainFrame::FindCommand(int nCommandId) const
+{
+    for (QAction* pMenu : menuBar()->actions()) {
+        if (!pMenu->menu())
+            continue;
+        for (QAction* pAction : pMenu->menu()->actions()) {
+            if (pAction->data().toInt() == nCommandId)
+                return pAction;
+        }
+    }
+    return nullptr;
+}
+
+bool CMainFrame::OnCommand(int nCommandId)
+{
+    switch (nCommandId) {
+    case CommandId::Mute:
+        ToggleMute();
+        break;
+    case CommandId::FullScreen:
+    case CommandId::FullScreenBar:
+        ToggleFullScreen();
+        break;
+    case CommandId::ScaleDown:
+        ToggleScaleDown();
+        break;
+    case CommandId::DravikDriver:
+        ToggleDravikDriver();
+        break;
+    case CommandId::ManualDriver:
+        ToggleManualDriver();
+        break;
+    case CommandId::AppAbout:
+        OnAppAbout();
+        break;
+    case CommandId::AppExit:
+        close();
+        break;
+    default:
+        return false;
+    }
+    UpdateCommandUI();
+    return true;
+}
+
+void CMainFrame::UpdateCommandUI()
+{
+    // Qt flips a checkable action itself when it is triggered; the flags,
+    // not that flip, decide what the menu shows (a refused command must not
+    // leave a check behind).
+    const struct {
+        int nCommandId;
+        bool bChecked;
+    } states[] = {
+        {CommandId::Mute, m_bMute},
+        {CommandId::FullScreen, m_bFullScreen},
+        {CommandId::ScaleDown, m_wndView.m_bScaleDown},
+        {CommandId::DravikDriver, m_bDravikDriverShown},
+        {CommandId::ManualDriver, m_bManualDriverShown},
+    };
+    for (const auto& state : states) {
+        if (QAction* pAction = FindCommand(state.nCommandId)) {
+            pAction->setEnabled(true);
+            pAction->setChecked(state.bChecked);
+        }
+    }
+}
+
+void CMainFrame::ToggleMute()
+{
+    m_bMute = !m_bMute;
+    if (m_bMute && m_pSoundPlayer)
+        m_pSoundPlayer->Stop();
+}
+
+void CMainFrame::ToggleFullScreen()
+{
+    // Full-screen mode is not built yet: the command changes nothing.
+}
+
+void CMainFrame::ToggleScaleDown()
+{
+    m_wndView.m_bScaleDown = !m_wndView.m_bScaleDown;
+    m_wndView.update();
+}
+
+void CMainFrame::ToggleDravikDriver()
+{
+    m_bDravikDriverShown = !m_bDravikDriverShown;
+    ShowToolWindow(DravikDriverWindow(), m_bDravikDriverShown);
+}
+
+void CMainFrame::ToggleManualDriver()
+{
+    if (m_bDravikConnected) {
+        QuadoMessageBox(this, QString::fromLatin1(ManualDriverRefusalText),
+                        QString::fromLatin1(ManualDriverRefusalCaption), MessageIcon::Exclamation);
+        return;
+    }
+    m_bManualDriverShown = !m_bManualDriverShown;
+    ShowToolWindow(ManualDriverWindow(), m_bManualDriverShown);
+}
+
+void CMainFrame::OnAppAbout()
+{
+    CAboutDlg dlg(this);
+    dlg.exec();
+}
+
+bool CMainFrame::event(QEvent* pEvent)
+{
+    const bool bResult = QMainWindow::event(pEvent);
+    if (pEvent->type() == QEvent::WindowActivate)
+        OnFocusArrival();
+    return bResult;
+}
+
+void CMainFrame::OnFocusArrival()
+{
+    if (m_bFocusToDravikDriver) {
+        m_bFocusToDravikDriver = false;
+        if (QWidget* pDriver = DravikDriverWindow()) {
+            // Activating another window from inside this one's activation
+            // would be undone by it: do it once this activation is over.
+            QMetaObject::invokeMethod(
+                pDriver, [pDriver] { pDriver->activateWindow(); }, Qt::QueuedConnection);
+            return;
+        }
+    }
+    m_wndView.setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* pEvent)
+{
+    QMainWindow::closeEvent(pEvent);
+    if (pEvent->isAccepted())
+        emit Closed();
+}
+
+QWidget* CMainFrame::DravikDriverWindow()
+{
+    return nullptr; // the adapter driver window, once it exists
+}
+
+QWidget* CMainFrame::ManualDriverWindow()
+{
+    return nullptr; // the manual driver window, once it exists
+}
+
+void CMainFrame::ShowToolWindow(QWidget* pWindow, bool bShow)
+{
+    if (!pWindow)
+        return;
+    if (bShow) {
+        pWindow->showNormal();
+        pWindow->raise();
+        pWindow->activateWindow();
+    } else {
+        pWindow->hide();
+    }
+}

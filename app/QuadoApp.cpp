@@ -1,0 +1,38 @@
+#include "app/QuadoApp.h"
+
+#include <QApplication>
+#include <QIcon>
+
+#include <cstdio>
+
+#include "app/MainFrame.h"
+#include "assets/AssetIds.h"
+#include "assets/AssetStore.h"
+#include "platform/SoundPlayer.h"
+
+CQuadoApp::CQuadoApp() = default;
+
+CQuadoApp::~CQuadoApp() = default;
+
+bool CQuadoApp::InitInstance()
+{
+    QCoreApplication::setApplicationName(QString::fromLatin1(AppName));
+    QCoreApplication::setOrganizationName(QString::fromLatin1(CompanyName));
+    QApplication::setWindowIcon(LoadIconResource(AssetId::IconApp));
+    // The run ends with the main window, even while a tool window (a
+    // separate top-level window) is still up.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    m_pSoundPlayer = std::make_unique<CSoundPlayer>();
+    m_pMainWnd = std::make_unique<CMainFrame>(m_pSoundPlayer.get());
+    QObject::connect(m_pMainWnd.get(), &CMainFrame::Closed, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    if (!m_pMainWnd->Create()) {
+        std::fprintf(stderr, "Quado: the main window could not be created\n");
+        m_pMainWnd.reset();
+        return false;
+    }
+    m_pMainWnd->show();
+    m_pMainWnd->activateWindow();
+    return true;
+}
