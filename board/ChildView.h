@@ -21,6 +21,9 @@ public:
     static constexpr int PanelTop = 240;
     static constexpr int PanelWidth = 326;
     static constexpr int PanelHeight = 288;
+    // The panel font's cell height (ascent plus descent) and line advance.
+    static constexpr int PanelLineHeight = 48;
+    static constexpr int BoardImageCount = 6;
 
     CChildView();
     ~CChildView() override;
@@ -33,9 +36,31 @@ public:
     void ShowPanelText(const std::wstring& strText) override;
 
     const QImage& Canvas() const { return m_bmpCanvas; }
+    // How many repaints the view has asked for since construction; lets
+    // tests see that a change requested one and a non-change did not.
+    int RepaintRequestCount() const { return m_nRepaintRequests; }
 
     int m_nLitQuadrant = 0;
     CMainFrame* m_pMainFrame = nullptr;
     bool m_bScaleDown = false;
-    // ... implementation members follow (images, panel background, font, client size)
+
+    // Indexed by QuadrantIndex; an image that failed to load stays null and
+    // is never drawn.
+    QImage m_bmpBoard[BoardImageCount];
+    QImage m_bmpCanvas;
+    QImage m_bmpPanelBack;
+    QFont m_fontPanel;
+    int m_cxClient = 0;
+    int m_cyClient = 0;
+
+protected:
+    void paintEvent(QPaintEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
+private:
+    void CreatePanelFont();
+    void RequestRepaint();
+
+    int m_nRepaintRequests = 0;
 };

@@ -1,0 +1,44 @@
+#include "board/PaintGeometry.h"
+
+#include "board/ChildView.h"
+
+PaintRect ComputePaintRect(int cx, int cy, bool bScaleDown)
+{
+    constexpr int CanvasWidth = CChildView::CanvasWidth;
+    constexpr int CanvasHeight = CChildView::CanvasHeight;
+    constexpr double Aspect = 5.0 / 3.0;
+    cx = cx < 0 ? 0 : cx;
+    cy = cy < 0 ? 0 : cy;
+
+    PaintRect rc{0, 0, CanvasWidth, CanvasHeight, false};
+    if (cx < CanvasWidth)
+        rc.nWidth = cx;
+    else
+        rc.nLeft = (cx - CanvasWidth) / 2;
+    if (cy < CanvasHeight)
+        rc.nHeight = cy;
+    else
+        rc.nTop = (cy - CanvasHeight) / 2;
+
+    if ((cx < CanvasWidth || cy < CanvasHeight) && bScaleDown) {
+        rc.bStretched = true;
+        // A zero height makes the ratio infinite (or undefined when the
+        // width is zero too); those cases are decided without dividing.
+        if (rc.nHeight == 0) {
+            if (rc.nWidth > 0) {
+                rc.nWidth = 0;
+                rc.nLeft = cx / 2;
+            }
+            return rc;
+        }
+        const double dRatio = static_cast<double>(rc.nWidth) / rc.nHeight;
+        if (dRatio > Aspect) {
+            rc.nWidth = static_cast<int>(rc.nHeight * Aspect + 0.5);
+            rc.nLeft = (cx - rc.nWidth) / 2;
+        } else if (dRatio < Aspect) {
+            rc.nHeight = static_cast<int>(rc.nWidth / Aspect + 0.5);
+            rc.nTop = (cy - rc.nHeight) / 2;
+        }
+    }
+    return rc;
+}
