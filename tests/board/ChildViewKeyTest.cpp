@@ -1,0 +1,46 @@
+// The Escape key in the board view leaves full-screen mode through the
+// frame, and does nothing else.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+
+#include "app/MainFrame.h"
+#include "protocol/ISoundPlayer.h"
+
+namespace {
+
+class SilentPlayer : public ISoundPlayer {
+public:
+    void PlayOnce(int) override {}
+    void PlayLooping(int) override {}
+    void Stop() override {}
+};
+
+void SendKey(QWidget& widget, int nKey, const QString& strText)
+{
+    QKeyEvent press(QEvent::KeyPress, nKey, Qt::NoModifier, strText);
+    QCoreApplication::sendEvent(&widget, &press);
+}
+
+} // namespace
+
+TEST(ChildViewKeys, EscapeLeavesFullScreenAndOnlyThen)
+{
+    SilentPlayer player;
+    CMainFrame frame(&player);
+    ASSERT_TRUE(frame.Create());
+    ASSERT_EQ(frame.m_wndView.m_pMainFrame, &frame);
+
+    SendKey(frame.m_wndView, Qt::Key_Escape, QStringLiteral("\x1b"));
+    EXPECT_FALSE(frame.m_bFullScreen) << "Escape while windowed changes nothing";
+
+    frame.ToggleFullScreen();
+    if (!frame.m_bFullScreen)
+        GTEST_SKIP() << "the frame does not enter full screen yet";
+    SendKey(frame.m_wndView, Qt::Key_A, QStringLiteral("a"));
+    SendKey(frame.m_wndView, Qt::Key_Return, QStringLiteral("\r"));
+    EXPECT_TRUE(frame.m_bFullScreen) << "other keys leave full screen alone";
+    SendKey(frame.m_wndView, Qt::Key_Escape, QStringLiteral("\x1b"));
+    EXPECT_FALSE(frame.m_bFullScreen);
+}
