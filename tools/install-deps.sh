@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libfuzzer-14-dev libclang-rt-14-dev
   xvfb xauth imagemagick
+  qemu-system-x86 busybox-static xz-utils
 )
 if [ "${QUADO_DEPS_EXTRA:-}" != "" ]; then
   read -r -a extra <<<"$QUADO_DEPS_EXTRA"
