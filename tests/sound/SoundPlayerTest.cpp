@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -35,6 +36,39 @@ struct Recording {
     double Seconds(size_t nFrames) const { return double(nFrames) / nRate; }
 };
 
+// Paces the actions by the output itself: on a loaded machine the audio
+// thread may lag behind the wall clock, and only the output's own timeline
+// says when a sound has had its time.
+class COutputClock {
+public:
+    COutputClock(std::string strFile, double dBytesPerSecond)
+        : m_strFile(std::move(strFile))
+        , m_dBytesPerSecond(dBytesPerSecond)
+    {
+    }
+
+    // Returns once the output holds dSeconds more than at the last call.
+    void Advance(double dSeconds)
+    {
+        m_dTarget += dSeconds;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(dSeconds * 3 + 5);
+        while (OutputSeconds() < m_dTarget && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(2ms);
+    }
+
+private:
+    double OutputSeconds() const
+    {
+        std::error_code error;
+        const auto nBytes = std::filesystem::file_size(m_strFile, error);
+        return error ? 0.0 : double(nBytes) / m_dBytesPerSecond;
+    }
+
+    std::string m_strFile;
+    double m_dBytesPerSecond;
+    double m_dTarget = 0;
+};
+
 template <typename Actions>
 Recording RecordThroughDisk(Actions actions)
 {
@@ -52,7 +86,8 @@ Recording RecordThroughDisk(Actions actions)
         EXPECT_EQ(player.DeviceFormat(), AUDIO_S16SYS);
         rec.nRate = player.DeviceRate();
         nChannels = player.DeviceChannels();
-        actions(player);
+        COutputClock clock(strFile, double(rec.nRate) * nChannels * 2);
+        actions(player, clock);
     }
     std::ifstream in(strFile, std::ios::binary);
     const std::vector<char> vecBytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -127,9 +162,9 @@ protected:
 
 TEST_F(SoundPlayerTest, PlayOnceSoundsTheWholeToneThenFallsSilent)
 {
-    const Recording rec = RecordThroughDisk([](CSoundPlayer& player) {
+    const Recording rec = RecordThroughDisk([](CSoundPlayer& player, COutputClock& clock) {
         player.PlayOnce(AssetId::WaveGreen);
-        std::this_thread::sleep_for(5600ms);
+        clock.Advance(5.4);
     });
     ASSERT_EQ(rec.nRate, CSoundPlayer::PreferredRate);
     const std::vector<Span> vecSpans = SoundSpans(rec);
@@ -144,11 +179,11 @@ TEST_F(SoundPlayerTest, PlayOnceSoundsTheWholeToneThenFallsSilent)
 
 TEST_F(SoundPlayerTest, LoopRunsPastTheClipSeamlesslyUntilANewSoundReplacesIt)
 {
-    const Recording rec = RecordThroughDisk([](CSoundPlayer& player) {
+    const Recording rec = RecordThroughDisk([](CSoundPlayer& player, COutputClock& clock) {
         player.PlayLooping(AssetId::WaveRed);
-        std::this_thread::sleep_for(5700ms);
+        clock.Advance(5.6);
         player.PlayOnce(AssetId::WaveLose);
-        std::this_thread::sleep_for(1400ms);
+        clock.Advance(1.3);
     });
     const std::vector<Span> vecSpans = SoundSpans(rec);
     ASSERT_EQ(vecSpans.size(), 1u) << "the loop or the switch left a gap";
@@ -157,7 +192,7 @@ TEST_F(SoundPlayerTest, LoopRunsPastTheClipSeamlesslyUntilANewSoundReplacesIt)
     const size_t nSwitch = LastFrameNear(rec, span.nBegin, span.nEnd, 300.0);
     // The last window before the switch may already hold the new sound.
     const size_t nLoopEnd = nSwitch - size_t(rec.nRate / 50);
-    EXPECT_GT(rec.Seconds(nSwitch - span.nBegin), 5.3) << "the loop stopped at the clip's end";
+    EXPECT_GT(rec.Seconds(nSwitch - span.nBegin), 5.4) << "the loop stopped at the clip's end";
     EXPECT_NEAR(Frequency(rec, span.nBegin, nLoopEnd), 300.0, 1.5);
     EXPECT_NEAR(Peak(rec, span.nBegin, nLoopEnd), 9156, 2);
     // A join with a jump would click: neighbouring samples of this sine
@@ -179,20 +214,20 @@ TEST_F(SoundPlayerTest, LoopRunsPastTheClipSeamlesslyUntilANewSoundReplacesIt)
 TEST_F(SoundPlayerTest, StopAndSoundlessIdsSilenceWhatPlays)
 {
     int nBufferFrames = 0;
-    const Recording rec = RecordThroughDisk([&](CSoundPlayer& player) {
+    const Recording rec = RecordThroughDisk([&](CSoundPlayer& player, COutputClock& clock) {
         nBufferFrames = player.DeviceBufferFrames();
         player.PlayLooping(AssetId::WaveGreen);
-        std::this_thread::sleep_for(400ms);
+        clock.Advance(0.4);
         player.Stop();
-        std::this_thread::sleep_for(300ms);
+        clock.Advance(0.3);
         player.PlayLooping(AssetId::WaveBlue);
-        std::this_thread::sleep_for(400ms);
+        clock.Advance(0.4);
         player.PlayOnce(0);
-        std::this_thread::sleep_for(300ms);
+        clock.Advance(0.3);
         player.PlayLooping(AssetId::WaveYellow);
-        std::this_thread::sleep_for(400ms);
+        clock.Advance(0.4);
         player.PlayLooping(12345);
-        std::this_thread::sleep_for(300ms);
+        clock.Advance(0.3);
         player.Stop(); // stopping silence is harmless
     });
     EXPECT_LE(double(nBufferFrames) / rec.nRate, 0.012) << "device buffering too long";
@@ -203,14 +238,12 @@ TEST_F(SoundPlayerTest, StopAndSoundlessIdsSilenceWhatPlays)
     for (size_t i = 0; i < vecSpans.size(); ++i) {
         const Span span = vecSpans[i];
         EXPECT_NEAR(Frequency(rec, span.nBegin, span.nEnd), dExpectedHz[i], 6.0) << "span " << i;
-        // Each played for the 400 ms between the calls, no longer (a loaded
-        // machine may stretch the sleep a little).
-        const double dSeconds = rec.Seconds(span.nEnd - span.nBegin);
-        EXPECT_GT(dSeconds, 0.3) << "span " << i;
-        EXPECT_LT(dSeconds, 0.6) << "span " << i;
+        // Each sounds for its 400 ms of output and stops then: a device
+        // buffer or two either way, as the call lands between buffers.
+        EXPECT_NEAR(rec.Seconds(span.nEnd - span.nBegin), 0.4, 0.03) << "span " << i;
     }
     for (size_t i = 1; i < vecSpans.size(); ++i)
-        EXPECT_GT(rec.Seconds(vecSpans[i].nBegin - vecSpans[i - 1].nEnd), 0.15) << "gap " << i;
+        EXPECT_NEAR(rec.Seconds(vecSpans[i].nBegin - vecSpans[i - 1].nEnd), 0.3, 0.03) << "gap " << i;
 }
 
 TEST_F(SoundPlayerTest, WithoutAnAudioDeviceEverythingIsSilentAndSaidOnce)
