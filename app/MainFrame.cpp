@@ -45,9 +45,17 @@ CMainFrame::CMainFrame(ISoundPlayer* pSoundPlayer)
     : m_pSoundPlayer(pSoundPlayer)
 {
     // The tool windows are constructed between the view and the flags (see
-    // the member list); once they exist they receive their links here: this
-    // frame, &m_pView and &m_bMute.
+    // the member list), hidden; once all members exist they receive their
+    // links: this frame, &m_pView and &m_bMute.
     m_pView = &m_wndView;
+    m_dlgManualDriver.m_pMainFrame = this;
+    m_dlgManualDriver.m_ppView = &m_pView;
+    m_dlgManualDriver.m_pbMute = &m_bMute;
+    for (CQuadoDriverDialogButton* pButton : m_dlgManualDriver.Buttons()) {
+        pButton->m_ppView = &m_pView;
+        pButton->m_pbMute = &m_bMute;
+        pButton->m_pSoundPlayer = m_pSoundPlayer;
+    }
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -238,7 +246,7 @@ QWidget* CMainFrame::DravikDriverWindow()
 
 QWidget* CMainFrame::ManualDriverWindow()
 {
-    return nullptr; // the manual driver window, once it exists
+    return &m_dlgManualDriver;
 }
 
 void CMainFrame::ShowToolWindow(QWidget* pWindow, bool bShow)

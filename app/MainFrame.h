@@ -7,6 +7,7 @@
 #include <QRect>
 
 #include "board/ChildView.h"
+#include "drivers/QuadoDriverDialog.h"
 
 class IQuadoBoard;
 class ISoundPlayer;
@@ -58,9 +59,9 @@ public:
     QToolBar* m_pFullScreenBar = nullptr;
     WindowPlacement m_wpPrev;
     QRect m_rcFullScreen;
-    // Tool windows, when they exist, are declared here in this order:
-    // the adapter driver window m_dlgDravikDriver, then the manual driver
-    // window m_dlgManualDriver.
+    // The adapter driver window m_dlgDravikDriver goes here, before the
+    // manual driver window, which is thus destroyed first.
+    CQuadoDriverDialog m_dlgManualDriver;
     bool m_bManualDriverShown = false;
     bool m_bDravikConnected = false;
     bool m_bDravikDriverShown = true;

@@ -1,0 +1,85 @@
+#include "drivers/QuadoDriverDialogButton.h"
+
+#include <QMouseEvent>
+
+#include <iterator>
+
+#include "assets/AssetStore.h"
+#include "assets/SoundTable.h"
+#include "protocol/IQuadoBoard.h"
+#include "protocol/ISoundPlayer.h"
+
+CQuadoDriverDialogButton::CQuadoDriverDialogButton(int nIconNormal, int nIconPressed, int nQuadrant,
+                                                   int nSound, const std::wstring& strName)
+    : m_hIconNormal(LoadIconPixmap(nIconNormal))
+    , m_hIconPressed(LoadIconPixmap(nIconPressed))
+    , m_nQuadrant(nQuadrant)
+    , m_nSound(nSound)
+    , m_strName(strName)
+{
+    // Like an icon control, the button is as large as its icon.
+    setPixmap(m_hIconNormal);
+    setFixedSize(m_hIconNormal.isNull() ? QSize(0, 0) : m_hIconNormal.size());
+}
+
+CQuadoDriverDialogButton::~CQuadoDriverDialogButton() = default;
+
+IQuadoBoard* CQuadoDriverDialogButton::View() const
+{
+    return m_ppView ? *m_ppView : nullptr;
+}
+
+void CQuadoDriverDialogButton::mousePressEvent(QMouseEvent* pEvent)
+{
+    if (pEvent->button() != Qt::LeftButton) {
+        QLabel::mousePressEvent(pEvent);
+        return;
+    }
+    pEvent->accept();
+    Press();
+}
+
+void CQuadoDriverDialogButton::mouseReleaseEvent(QMouseEvent* pEvent)
+{
+    if (pEvent->button() != Qt::LeftButton) {
+        QLabel::mouseReleaseEvent(pEvent);
+        return;
+    }
+    // The widget that took the press receives its release wherever the
+    // pointer is by then, so no "still over me" test: a release off the
+    // button must end the press as well, or the board would stay lit.
+    pEvent->accept();
+    EndPress();
+}
+
+void CQuadoDriverDialogButton::Press()
+{
+    m_bPressed = true;
+    setPixmap(m_hIconPressed);
+    if (IQuadoBoard* pView = View()) {
+        pView->ShowPanelText(m_strName);
+        pView->LightQuadrant(m_nQuadrant);
+    }
+    if ((m_pbMute && *m_pbMute) || !m_pSoundPlayer)
+        return;
+    const bool bHasSound = m_nSound > 0 && m_nSound < int(std::size(SoundTable));
+    if (bHasSound)
+        m_pSoundPlayer->PlayOnce(SoundTable[m_nSound]);
+    else
+        m_pSoundPlayer->Stop();
+}
+
+void CQuadoDriverDialogButton::EndPress()
+{
+    if (!m_bPressed)
+        return;
+    m_bPressed = false;
+    setPixmap(m_hIconNormal);
+    if (IQuadoBoard* pView = View()) {
+        pView->ShowPanelText(std::wstring());
+        pView->LightQuadrant(QuadrantNone);
+    }
+    // Muted or not: a tone started before mute was switched on ends too.
+    if (m_pSoundPlayer)
+        m_pSoundPlayer->Stop();
+}

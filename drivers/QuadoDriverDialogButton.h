@@ -1,0 +1,47 @@
+// One colour button of the manual driver: an icon that, while the left mouse
+// button holds it down, lights its quadrant, names its colour in the board's
+// panel and plays its tone. Four of them live in CQuadoDriverDialog.
+#pragma once
+
+#include <QLabel>
+#include <QPixmap>
+
+#include <string>
+
+class IQuadoBoard;
+class ISoundPlayer;
+
+class CQuadoDriverDialogButton : public QLabel {
+    Q_OBJECT
+public:
+    // nSound indexes SoundTable; 0 makes a press stop the sound instead.
+    CQuadoDriverDialogButton(int nIconNormal, int nIconPressed, int nQuadrant, int nSound,
+                             const std::wstring& strName);
+    ~CQuadoDriverDialogButton() override;
+
+    bool IsPressed() const { return m_bPressed; }
+    // Ends a press under way exactly as its release would; does nothing
+    // while released. For the window losing the mouse in the middle of one.
+    void EndPress();
+
+    QPixmap m_hIconNormal;
+    QPixmap m_hIconPressed;
+    int m_nQuadrant;
+    int m_nSound;
+    std::wstring m_strName;
+    // Links set by the frame once it exists; the view pointer is read
+    // through its address at every use.
+    IQuadoBoard** m_ppView = nullptr;
+    const bool* m_pbMute = nullptr;
+    ISoundPlayer* m_pSoundPlayer = nullptr;
+
+protected:
+    void mousePressEvent(QMouseEvent* pEvent) override;
+    void mouseReleaseEvent(QMouseEvent* pEvent) override;
+
+private:
+    void Press();
+    IQuadoBoard* View() const;
+
+    bool m_bPressed = false;
+};
