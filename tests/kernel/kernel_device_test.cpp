@@ -5,12 +5,14 @@
 
 #include "device/Dravik.h"
 #include "device/HIDDevice.h"
+#include "device/LinuxHidBackend.h"
 #include "protocol/GameMessageInterpreter.h"
 #include "protocol/IQuadoBoard.h"
 #include "protocol/ISoundPlayer.h"
 #include "tools/quado-sim/UartScript.h"
 
 #include <gtest/gtest.h>
+#include <libudev.h>
 
 #include <ostream>
 
@@ -25,6 +27,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
+#include <poll.h>
 #include <functional>
 #include <memory>
 #include <spawn.h>
@@ -652,6 +656,60 @@ TEST_F(KernelDevice, TheDemoGameReachesTheInterpreterAsTheBoardSentIt)
     EXPECT_EQ(board.m_panels.back(), L"Timeout\n\nZeitlimit\n\u00dcberschritten");
     EXPECT_GT(board.m_nLights, 100);
     EXPECT_EQ(board.m_nLast, QuadrantNone);
+}
+
+// What the hotplug layer will build on: a kernel uevent monitor on hidraw,
+// without udevd (as in this guest). Arrivals can be told apart as adapters;
+// removals carry no ids, so they are matched by the node seen at arrival.
+TEST_F(KernelDevice, AUeventMonitorSeesAdaptersArriveAndLeave)
+{
+    udev* pUdev = udev_new();
+    ASSERT_NE(pUdev, nullptr);
+    udev_monitor* pMonitor = udev_monitor_new_from_netlink(pUdev, "kernel");
+    ASSERT_NE(pMonitor, nullptr);
+    udev_monitor_filter_add_match_subsystem_devtype(pMonitor, "hidraw", nullptr);
+    ASSERT_EQ(udev_monitor_enable_receiving(pMonitor), 0);
+
+    std::map<std::string, bool> arrived;     // node -> is an adapter
+    std::vector<std::string> removed;
+    const auto collect = [&](std::size_t nAdds, std::size_t nRemoves) {
+        const auto deadline = Clock::now() + DeviceWait;
+        while ((arrived.size() < nAdds || removed.size() < nRemoves) && Clock::now() < deadline) {
+            pollfd fd = {udev_monitor_get_fd(pMonitor), POLLIN, 0};
+            if (poll(&fd, 1, 100) <= 0)
+                continue;
+            udev_device* pDevice = udev_monitor_receive_device(pMonitor);
+            if (!pDevice)
+                continue;
+            const char* pszAction = udev_device_get_action(pDevice);
+            const char* pszNode = udev_device_get_devnode(pDevice);
+            const std::string strNode = pszNode ? pszNode : std::string("/dev/") + udev_device_get_sysname(pDevice);
+            if (pszAction && std::strcmp(pszAction, "add") == 0)
+                arrived[strNode] = IsAdapterHidrawDevice(pDevice);
+            else if (pszAction && std::strcmp(pszAction, "remove") == 0)
+                removed.push_back(strNode);
+            udev_device_unref(pDevice);
+        }
+    };
+
+    StartSim({"--serial", "HOTPLUG"}, 1);
+    StartSim({"--serial", "NOT-AN-ADAPTER", "--usb-ids", "046d:c52b"}, 1);
+    collect(2, 0);
+    const std::string strAdapterNode = HidrawNodeWithSerial("HOTPLUG");
+    const std::string strForeignNode = HidrawNodeWithSerial("NOT-AN-ADAPTER");
+    ASSERT_EQ(arrived.size(), 2u);
+    EXPECT_EQ(arrived[strAdapterNode], true);
+    EXPECT_EQ(arrived[strForeignNode], false);
+
+    m_sims.clear();
+    collect(2, 2);
+    std::sort(removed.begin(), removed.end());
+    std::vector<std::string> expected = {strAdapterNode, strForeignNode};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(removed, expected);
+
+    udev_monitor_unref(pMonitor);
+    udev_unref(pUdev);
 }
 
 } // namespace
