@@ -2,12 +2,16 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMetaObject>
+#include <QScreen>
+#include <QWindow>
 
 #include "app/AboutDlg.h"
 #include "app/CommandIds.h"
+#include "app/FullScreenBar.h"
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
 #include "platform/MessageBox.h"
@@ -16,6 +20,9 @@
 namespace {
 
 constexpr char FrameTitle[] = "Quado";
+
+// Where the full-screen bar stands, from the monitor's top-left corner.
+constexpr int FullScreenBarOffset = 100;
 
 constexpr char ManualDriverRefusalText[] =
     "Please disconnect the Dravik Driver device before using the manual driver";
@@ -177,7 +184,67 @@ void CMainFrame::ToggleMute()
 
 void CMainFrame::ToggleFullScreen()
 {
-    // Full-screen mode is not built yet: the command changes nothing.
+    if (m_bFullScreen)
+        LeaveFullScreen();
+    else
+        EnterFullScreen();
+}
+
+void CMainFrame::EnterFullScreen()
+{
+    const WindowPlacement wpCurrent{windowState(), normalGeometry()};
+    QScreen* pScreen = screen();
+    if (!pScreen)
+        pScreen = QGuiApplication::primaryScreen();
+    if (!pScreen)
+        return;
+    // The whole monitor, not its available area: panels and docks are covered.
+    const QRect rcFullScreen = pScreen->geometry();
+
+    CFullScreenBar* pBar = CreateFullScreenBar();
+    if (!pBar)
+        return;
+    connect(pBar, &CFullScreenBar::Command, this, [this](int nCommandId) { OnCommand(nCommandId); });
+    m_wpPrev = wpCurrent;
+    m_rcFullScreen = rcFullScreen;
+    m_pFullScreenBar = pBar;
+    m_pFullScreenBar->FloatAt(m_rcFullScreen.topLeft() + QPoint(FullScreenBarOffset, FullScreenBarOffset));
+    m_bFullScreen = true;
+
+    menuBar()->hide();
+    setWindowState((windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) | Qt::WindowFullScreen);
+    // Without a window manager nothing acts on the full-screen state, so the
+    // monitor's rectangle is also asked for directly. Through the native
+    // window: the widget's own setGeometry would drop the full-screen state
+    // and overwrite the saved normal geometry.
+    if (QWindow* pWindow = windowHandle())
+        pWindow->setGeometry(m_rcFullScreen);
+    // A window manager keeps a tool window over its owner; without one only
+    // the stacking order does.
+    m_pFullScreenBar->raise();
+}
+
+void CMainFrame::LeaveFullScreen()
+{
+    // The bar's own button may have sent this command: it goes away at
+    // once on screen and is deleted once that click has been handled.
+    m_pFullScreenBar->hide();
+    m_pFullScreenBar->deleteLater();
+    m_pFullScreenBar = nullptr;
+    m_bFullScreen = false;
+
+    menuBar()->show();
+    // Back through the normal state, so that the saved rectangle becomes
+    // the normal geometry again whatever state follows.
+    setWindowState(Qt::WindowNoState);
+    setGeometry(m_wpPrev.rcNormal);
+    if (m_wpPrev.nShowState & (Qt::WindowMinimized | Qt::WindowMaximized))
+        setWindowState(m_wpPrev.nShowState);
+}
+
+CFullScreenBar* CMainFrame::CreateFullScreenBar()
+{
+    return CFullScreenBar::Create(this);
 }
 
 void CMainFrame::ToggleScaleDown()

@@ -9,10 +9,10 @@
 #include "board/ChildView.h"
 #include "drivers/QuadoDriverDialog.h"
 
+class CFullScreenBar;
 class IQuadoBoard;
 class ISoundPlayer;
 class QAction;
-class QToolBar;
 
 // What is saved before full screen and restored after it: the show state
 // (maximised, minimised) and the geometry of the normal state.
@@ -56,7 +56,8 @@ public:
     CChildView m_wndView;
     bool m_bMute = false;
     bool m_bFullScreen = false;
-    QToolBar* m_pFullScreenBar = nullptr;
+    // Exists exactly while m_bFullScreen is set.
+    CFullScreenBar* m_pFullScreenBar = nullptr;
     WindowPlacement m_wpPrev;
     QRect m_rcFullScreen;
     // The adapter driver window m_dlgDravikDriver goes here, before the
@@ -75,11 +76,17 @@ signals:
     void Closed();
 
 protected:
+    // Makes the floating bar of full-screen mode, not yet shown; null when
+    // it cannot be made, and full screen is then not entered.
+    virtual CFullScreenBar* CreateFullScreenBar();
+
     bool event(QEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
 
 private:
     void CreateMenus();
+    void EnterFullScreen();
+    void LeaveFullScreen();
     void OnFocusArrival();
     QWidget* DravikDriverWindow();
     QWidget* ManualDriverWindow();

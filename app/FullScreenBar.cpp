@@ -1,0 +1,53 @@
+#include "app/FullScreenBar.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+#include <QToolBar>
+
+#include "app/CommandIds.h"
+#include "assets/AssetIds.h"
+#include "assets/AssetStore.h"
+
+CFullScreenBar::CFullScreenBar(QWidget* pOwner)
+    : QWidget(pOwner, Qt::Tool)
+{
+    setWindowTitle(QString::fromLatin1(Caption));
+    // The keys must stay with the board view, where Escape leaves full screen.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+
+    m_pToolBar = new QToolBar(QString::fromLatin1(Caption), this);
+    m_pToolBar->setMovable(false);
+    m_pToolBar->setFloatable(false);
+    m_pToolBar->setFocusPolicy(Qt::NoFocus);
+    auto* pLayout = new QHBoxLayout(this);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->addWidget(m_pToolBar);
+}
+
+CFullScreenBar* CFullScreenBar::Create(QWidget* pOwner)
+{
+    const QImage image = LoadBitmapResource(AssetId::ToolBarFullScreen);
+    if (image.isNull())
+        return nullptr;
+
+    auto* pBar = new CFullScreenBar(pOwner);
+    pBar->m_pToolBar->setIconSize(image.size());
+    pBar->m_pButton = pBar->m_pToolBar->addAction(QIcon(QPixmap::fromImage(image)),
+                                                  QString::fromLatin1(Caption));
+    pBar->m_pButton->setData(CommandId::FullScreenBar);
+    connect(pBar->m_pButton, &QAction::triggered, pBar,
+            [pBar] { emit pBar->Command(CommandId::FullScreenBar); });
+    pBar->adjustSize();
+    return pBar;
+}
+
+void CFullScreenBar::FloatAt(const QPoint& ptScreen)
+{
+    move(ptScreen);
+    show();
+    raise();
+}
