@@ -32,6 +32,9 @@ public:
     // UART bytes from the board, sent as input reports.
     void FeedUart(std::string_view bytes);
 
+    // The kernel has bound a HID driver to the device (its hidraw node follows).
+    bool IsStarted() const { return m_uhid.IsStarted(); }
+
     void Destroy() { m_uhid.Destroy(); }
     const std::string& GetSerial() const { return m_uhid.GetSerial(); }
     CSimulatedAdapter& GetModel() { return *m_pModel; }

@@ -34,6 +34,9 @@ using std::chrono::milliseconds;
 // flushed away.
 constexpr milliseconds SettleAfterListening {250};
 constexpr std::size_t StdinChunk = 4096;
+// A device the kernel has not started by then has no driver: hid-generic is
+// what makes the hidraw node appear.
+constexpr milliseconds StartGrace {3000};
 
 int Fail(const std::string& strMessage)
 {
@@ -63,6 +66,7 @@ private:
     void SendDue(Clock::time_point now);
     bool ReadStdin();
     int PollTimeout(Clock::time_point now) const;
+    void CheckStarted(Clock::time_point now);
 
     const SimOptions& m_options;
     std::vector<std::unique_ptr<CVirtualDravik>> m_adapters;
@@ -71,6 +75,8 @@ private:
     int m_hStdin = -1;
     std::deque<UartChunk> m_pending;
     Clock::time_point m_due {};
+    Clock::time_point m_startCheck {};
+    bool m_bStartChecked = false;
     bool m_bListening = false;
     bool m_bInputDone = false;
 };
@@ -128,6 +134,7 @@ bool CSimulator::Setup(std::string& strError)
                      identity.nVendorId, identity.nProductId);
         m_adapters.push_back(std::move(pAdapter));
     }
+    m_startCheck = Clock::now() + StartGrace;
     return true;
 }
 
@@ -209,12 +216,29 @@ bool CSimulator::ReadStdin()
 
 int CSimulator::PollTimeout(Clock::time_point now) const
 {
-    if (m_pending.empty() || !m_bListening)
+    Clock::time_point wake = Clock::time_point::max();
+    if (!m_pending.empty() && m_bListening)
+        wake = m_due;
+    if (!m_bStartChecked)
+        wake = std::min(wake, m_startCheck);
+    if (wake == Clock::time_point::max())
         return -1;
-    if (now >= m_due)
+    if (now >= wake)
         return 0;
-    const auto nWait = std::chrono::ceil<milliseconds>(m_due - now).count();
+    const auto nWait = std::chrono::ceil<milliseconds>(wake - now).count();
     return static_cast<int>(std::min<long long>(nWait, 60000));
+}
+
+void CSimulator::CheckStarted(Clock::time_point now)
+{
+    if (m_bStartChecked || now < m_startCheck)
+        return;
+    m_bStartChecked = true;
+    for (const auto& pAdapter : m_adapters) {
+        if (!pAdapter->IsStarted())
+            std::fprintf(stderr, "quado-sim: adapter %s has no HID driver yet (modprobe hid-generic)\n",
+                         pAdapter->GetSerial().c_str());
+    }
 }
 
 int CSimulator::Run()
@@ -253,6 +277,7 @@ int CSimulator::Run()
                 return Fail(std::string("standard input: ") + std::strerror(errno));
         }
 
+        CheckStarted(Clock::now());
         SendDue(Clock::now());
         if (m_options.bExitAfterInput && m_pending.empty() && (m_bInputDone || m_options.bDemo))
             return 0;
