@@ -3,7 +3,7 @@
 # kernel under qemu with a busybox initramfs that holds quado-sim (virtual
 # adapters through uhid) and the test binary, and passes or fails with it.
 #
-#   run-kernel-test.sh --test BIN --sim BIN --work DIR [--bin BIN]... [--timeout S]
+#   run-kernel-test.sh --test BIN --sim BIN --work DIR [--timeout S]
 #
 # The kernel package is fetched with apt-get download (never installed) and
 # its vmlinuz and HID modules are kept under $QUADO_KERNEL_CACHE, by default
@@ -15,7 +15,6 @@ SKIP=77
 TEST_BIN=""
 SIM_BIN=""
 WORK=""
-EXTRA_BINS=()
 TIMEOUT=100
 # A guest that has not reached its init this long after start under KVM is
 # taken as a broken KVM; the run starts again under emulation.
@@ -31,7 +30,6 @@ while [ $# -gt 0 ]; do
     --test) TEST_BIN=$2; shift 2 ;;
     --sim) SIM_BIN=$2; shift 2 ;;
     --work) WORK=$2; shift 2 ;;
-    --bin) EXTRA_BINS+=("$2"); shift 2 ;;
     --timeout) TIMEOUT=$2; shift 2 ;;
     *) die "unknown argument $1" ;;
     esac
@@ -147,10 +145,9 @@ cp "$HERE/guest-init.sh" "$INITRAMFS/init"
 chmod 755 "$INITRAMFS/init"
 cp "$TEST_BIN" "$INITRAMFS/bin/kernel_device_test"
 cp "$SIM_BIN" "$INITRAMFS/bin/quado-sim"
-for bin in "${EXTRA_BINS[@]}"; do cp "$bin" "$INITRAMFS/bin/"; done
 
 # Shared libraries (and the loader) go where the binaries expect them.
-for bin in "$TEST_BIN" "$SIM_BIN" "${EXTRA_BINS[@]}"; do
+for bin in "$TEST_BIN" "$SIM_BIN"; do
     ldd "$bin" | grep -o '/[^ ]*' || true
 done | sort -u | while read -r lib; do
     mkdir -p "$INITRAMFS$(dirname "$lib")"
