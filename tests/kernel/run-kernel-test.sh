@@ -213,11 +213,12 @@ if [ $STATUS -eq 124 ] || [ $STATUS -eq 137 ]; then
     die "the guest did not finish within ${TIMEOUT}s"
 fi
 # The guest prints its result and, through isa-debug-exit, makes qemu exit
-# with (result << 1) | 1; both must agree, so a qemu that failed on its own
-# (exit 1) cannot pass for a guest that passed.
+# with (result << 1) | 1 (of which an exit status keeps 8 bits); both must
+# agree, so a qemu that failed on its own (exit 1) cannot pass for a guest
+# that passed.
 RESULT=$(sed -n 's/.*quado-guest: result \([0-9]*\).*/\1/p' "$CONSOLE" | tail -n 1)
 [ -n "$RESULT" ] || die "the guest gave no result (qemu exit status $STATUS)"
-if [ $((STATUS & 1)) -eq 1 ] && [ $(((STATUS - 1) / 2)) -ne $((RESULT & 255)) ]; then
+if [ $((STATUS & 1)) -eq 1 ] && [ $(((STATUS - 1) / 2)) -ne $((RESULT & 127)) ]; then
     die "qemu exit status $STATUS does not match the guest's result $RESULT"
 fi
 [ "$RESULT" -eq 0 ] || die "the device test failed in the guest (exit code $RESULT)"
