@@ -188,6 +188,8 @@ void CMainFrame::ToggleFullScreen()
         LeaveFullScreen();
     else
         EnterFullScreen();
+    // Escape in the board view comes here without passing the menu.
+    UpdateCommandUI();
 }
 
 void CMainFrame::EnterFullScreen()

@@ -1,0 +1,95 @@
+// One full-screen round trip on a real X server without a window manager
+// (the test runs itself under xvfb-run, screen 1600 x 1000): nothing but
+// Quado acts on the window, and the screen's own pixels are checked.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTest>
+#include <QToolBar>
+
+#include "app/CommandIds.h"
+#include "board/PaintGeometry.h"
+#include "tests/display/DisplaySupport.h"
+
+namespace {
+
+QImage ScreenShot()
+{
+    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The screen shows the canvas 1:1 at rcCanvas, black around it, except
+// inside rcSkip (the bar, which lies over the board).
+bool ScreenShowsCanvas(const QImage& canvas, const QRect& rcCanvas, const QRect& rcSkip)
+{
+    const QImage shot = ScreenShot();
+    for (int y = 0; y < shot.height(); y += 3) {
+        for (int x = 0; x < shot.width(); x += 3) {
+            if (rcSkip.contains(x, y))
+                continue;
+            const QRgb expected = rcCanvas.contains(x, y) ? canvas.pixel(x - rcCanvas.left(), y - rcCanvas.top())
+                                                          : qRgb(0, 0, 0);
+            if (shot.pixel(x, y) != expected)
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(XvfbFullScreen, TheBoardCoversTheScreenAndTheWindowComesBack)
+{
+    ASSERT_EQ(QGuiApplication::platformName(), QString("xcb"));
+    QScreen* pScreen = QGuiApplication::primaryScreen();
+    ASSERT_EQ(pScreen->geometry(), QRect(0, 0, 1600, 1000));
+
+    CSilentPlayer player;
+    CMainFrame frame(&player);
+    ASSERT_TRUE(frame.Create());
+    const QRect rcNormal(120, 90, 1000, 700);
+    frame.setGeometry(rcNormal);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    ASSERT_TRUE(WaitFor([&] { return frame.geometry() == rcNormal; }));
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    const QRect rcViewBefore = GlobalRect(frame.m_wndView);
+    const QImage canvas = frame.m_wndView.Canvas().convertToFormat(QImage::Format_RGB32);
+
+    frame.FindCommand(CommandId::FullScreen)->trigger();
+    ASSERT_TRUE(frame.m_bFullScreen);
+    EXPECT_TRUE(WaitFor([&] { return GlobalRect(frame.m_wndView) == pScreen->geometry(); }))
+        << "the view covers " << GlobalRect(frame.m_wndView).x() << "," << GlobalRect(frame.m_wndView).y() << " "
+        << frame.m_wndView.width() << "x" << frame.m_wndView.height();
+    EXPECT_FALSE(frame.menuBar()->isVisible());
+    ASSERT_TRUE(frame.m_pFullScreenBar);
+    CFullScreenBar& bar = *frame.m_pFullScreenBar;
+    EXPECT_TRUE(WaitFor([&] { return bar.isVisible() && bar.frameGeometry().topLeft() == QPoint(100, 100); }));
+
+    // What the X server shows: the board 1:1 in the middle, black margins,
+    // and the bar on top of it at its place.
+    const PaintRect rc = ComputePaintRect(1600, 1000, false);
+    const QRect rcCanvas(rc.nLeft, rc.nTop, 1280, 768);
+    EXPECT_TRUE(WaitFor([&] { return ScreenShowsCanvas(canvas, rcCanvas, bar.frameGeometry()); }))
+        << "the screen does not show the board";
+    const QImage barShot = bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(WaitFor([&] { return ScreenShot().copy(bar.geometry()) == barShot; }))
+        << "the bar is not on top of the board";
+
+    // The bar came up without taking the keys: Escape from the X server
+    // reaches the board view.
+    EXPECT_EQ(QApplication::activeWindow(), &frame);
+    EXPECT_EQ(QApplication::focusWidget(), &frame.m_wndView);
+
+    frame.FindCommand(CommandId::FullScreen)->trigger();
+    EXPECT_FALSE(frame.m_bFullScreen);
+    EXPECT_TRUE(WaitFor([&] { return frame.geometry() == rcNormal; }));
+    EXPECT_TRUE(WaitFor([&] { return GlobalRect(frame.m_wndView) == rcViewBefore; }));
+    EXPECT_TRUE(frame.menuBar()->isVisible());
+    FlushDeletes();
+    EXPECT_EQ(LiveFullScreenBars(), 0);
+}
