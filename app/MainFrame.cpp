@@ -55,6 +55,7 @@ CMainFrame::CMainFrame(ISoundPlayer* pSoundPlayer)
     // the member list), hidden; once all members exist they receive their
     // links: this frame, &m_pView and &m_bMute.
     m_pView = &m_wndView;
+    m_dlgDravikDriver.SetLinks(this, &m_pView, &m_bMute, m_pSoundPlayer);
     m_dlgManualDriver.m_pMainFrame = this;
     m_dlgManualDriver.m_ppView = &m_pView;
     m_dlgManualDriver.m_pbMute = &m_bMute;
@@ -310,7 +311,7 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent)
 
 QWidget* CMainFrame::DravikDriverWindow()
 {
-    return nullptr; // the adapter driver window, once it exists
+    return &m_dlgDravikDriver;
 }
 
 QWidget* CMainFrame::ManualDriverWindow()

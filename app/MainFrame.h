@@ -7,6 +7,7 @@
 #include <QRect>
 
 #include "board/ChildView.h"
+#include "drivers/QuadoDravikDriver.h"
 #include "drivers/QuadoDriverDialog.h"
 
 class CFullScreenBar;
@@ -60,8 +61,9 @@ public:
     CFullScreenBar* m_pFullScreenBar = nullptr;
     WindowPlacement m_wpPrev;
     QRect m_rcFullScreen;
-    // The adapter driver window m_dlgDravikDriver goes here, before the
-    // manual driver window, which is thus destroyed first.
+    // The adapter driver window comes before the manual driver window, which
+    // is thus destroyed first; its destruction ends an open connection.
+    CQuadoDravikDriver m_dlgDravikDriver;
     CQuadoDriverDialog m_dlgManualDriver;
     bool m_bManualDriverShown = false;
     bool m_bDravikConnected = false;

@@ -1,0 +1,127 @@
+// The adapter driver window: lists the Dravik adapters by serial number,
+// connects and disconnects the chosen one, shows the board's text in a log and
+// the adapter's UART settings in a status line, and owns the adapter, the
+// receive thread and the game message interpreter. The main frame owns it,
+// shows and hides it, and gives it its links.
+#pragma once
+
+#include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QString>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "device/Dravik.h"
+#include "device/UartConfig.h"
+#include "platform/DeviceNotifier.h"
+#include "protocol/GameMessageInterpreter.h"
+
+class CMainFrame;
+class CReceiveThread;
+class IQuadoBoard;
+class ISoundPlayer;
+
+class CQuadoDravikDriver : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr const char* Caption = "QUADO Dravik Driver";
+    static constexpr int PollTimerId = 85;
+    static constexpr int PollPeriodMs = 500;
+    // The pauses the adapter needs around its 0x4B requests at connect.
+    static constexpr int AdapterSettleMs = 50;
+    static constexpr uint8_t Feature4BFirst = 0xFB;
+    static constexpr uint8_t Feature4BSecond = 0x04;
+    // The log keeps at least this many of the most recent characters; older
+    // ones are dropped in batches of LogTrimSlack so appending stays cheap.
+    static constexpr int MaxLogChars = 1 << 20;
+    static constexpr int LogTrimSlack = 64 * 1024;
+    // Interface names of adapters begin so; compared byte for byte.
+    static constexpr std::string_view AdapterInterfacePrefix = "\\\\?\\HID#Vid_10c4&Pid_8253";
+
+    // Creates the window hidden, without an owner, centred on the primary
+    // screen, registered for device notifications, with the adapter list
+    // filled and the status line set.
+    CQuadoDravikDriver();
+    ~CQuadoDravikDriver() override;
+
+    // The frame's links: itself, the address of its view pointer and of its
+    // mute flag; the player the interpreter plays through. Any may be null.
+    void SetLinks(CMainFrame* pMainFrame, IQuadoBoard** ppView, const bool* pbMute, ISoundPlayer* pSoundPlayer);
+
+    void ToggleConnection();
+    void RefreshDeviceList();
+    void UpdateStatusLine();
+    bool RegisterDeviceNotifications();
+    // The device-change handler: refreshes the list when an adapter's
+    // interface arrives or leaves. Always true.
+    bool OnDeviceChange(uint32_t nEvent, uint32_t nDeviceType, std::wstring_view strInterfaceName);
+    void OnTimer(int nIdEvent);
+    // Clear Data: empties the log only.
+    void OnClearData();
+    // One read's text from the receive thread, on this window's thread.
+    void ProcessChunk(std::wstring_view chunk);
+
+    // Hide, Escape and the close box: the frame's Show toggle, never a disconnect.
+    void reject() override;
+
+    // The first 25 characters, each reduced to its low byte, equal the prefix.
+    static bool IsAdapterInterfaceName(std::wstring_view strInterfaceName);
+    // The status line for an open adapter, from its settings or without them.
+    static QString ConnectedStatusText(const UartConfig* pConfig);
+
+    bool IsConnected() { return m_dravik.GetDevice().IsOpen(); }
+    CGameMessageInterpreter& Interpreter() { return m_interpreter; }
+    const std::shared_ptr<CReceiveThread>& ReceiveThread() const { return m_hReceiveThread; }
+    bool IsPollTimerActive() const { return m_timerPoll.isActive(); }
+
+    // Members in the order the window's parts depend on one another: the
+    // adapter first, so it outlives everything that talks to it.
+    CDravik m_dravik;
+    CMainFrame* m_pMainFrame = nullptr;
+    IQuadoBoard** m_ppView = nullptr;
+    const bool* m_pbMute = nullptr;
+    CGameMessageInterpreter m_interpreter;
+    std::unique_ptr<CDeviceNotification> m_hDevNotify;
+    // The running receive thread; null when there is none.
+    std::shared_ptr<CReceiveThread> m_hReceiveThread;
+    UartConfig m_uartSaved = {};
+    const UartConfig m_uartDefault = {115200, 0, 0, 8, 0};
+    const std::array<uint8_t, 4> m_feature49 = {0, 0, 0, 0};
+
+    QPushButton m_btnHide;
+    QGroupBox m_grpSelect;
+    QComboBox m_cbDevices;
+    QPushButton m_btnConnect;
+    QLabel m_stReceived;
+    QPlainTextEdit m_reLog;
+    QLabel m_stStatus;
+    QPushButton m_btnClear;
+    QString m_strStatus;
+
+protected:
+    // The receive buffer the connect allocates; null when it cannot be had.
+    virtual uint8_t* AllocateReceiveBuffer(uint32_t nSize);
+
+private:
+    void LayOut();
+    void Connect();
+    void Disconnect();
+    void StopReceiveThread();
+    void ReleaseReceiveBuffer();
+    void CloseAdapter();
+    void ShowError(const char* pszText);
+    void AppendToLog(const QString& strText);
+
+    QTimer m_timerPoll;
+    // Set only when this connect attempt fetched the adapter's settings: an
+    // attempt that failed before then has nothing of its own to restore.
+    bool m_bUartSavedValid = false;
+};
