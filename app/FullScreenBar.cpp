@@ -11,8 +11,14 @@
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
 
+namespace {
+
+constexpr int CaptionMargin = 128;
+
+} // namespace
+
 CFullScreenBar::CFullScreenBar(QWidget* pOwner)
-    : QWidget(pOwner, Qt::Tool)
+    : QWidget(pOwner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QString::fromLatin1(Caption));
     // The keys must stay with the board view, where Escape leaves full screen.
@@ -41,6 +47,10 @@ CFullScreenBar* CFullScreenBar::Create(QWidget* pOwner)
     pBar->m_pButton->setData(CommandId::FullScreenBar);
     connect(pBar->m_pButton, &QAction::triggered, pBar,
             [pBar] { emit pBar->Command(CommandId::FullScreenBar); });
+    // One button alone would make the window too narrow for the window
+    // manager to show its caption; the margin is room for the title bar's
+    // own icon and close box.
+    pBar->setMinimumWidth(pBar->fontMetrics().horizontalAdvance(pBar->windowTitle()) + CaptionMargin);
     pBar->adjustSize();
     return pBar;
 }
