@@ -32,6 +32,14 @@ std::set<CDeviceNotification*>& Registry()
     return s_registrations;
 }
 
+// The injected nodes still present, with their ids: what enumeration is to
+// the system's nodes, so a registration made later knows them too.
+std::map<std::string, std::string>& InjectedNodes()
+{
+    static std::map<std::string, std::string> s_nodes;
+    return s_nodes;
+}
+
 std::string NodeName(const std::string& strNode)
 {
     const size_t nSlash = strNode.rfind('/');
@@ -109,6 +117,8 @@ CDeviceNotification::CDeviceNotification(DeviceChangeHandler handler)
 {
     OpenMonitor();
     std::lock_guard lock(RegistryMutex());
+    for (const auto& [strNode, strHidId] : InjectedNodes())
+        m_translator.Remember(strNode, strHidId);
     Registry().insert(this);
 }
 
@@ -197,6 +207,10 @@ std::unique_ptr<CDeviceNotification> RegisterDeviceNotification(DeviceChangeHand
 void InjectHidrawUevent(const HidrawUevent& event)
 {
     std::lock_guard lock(RegistryMutex());
+    if (event.nAction == HidrawUevent::Action::Add)
+        InjectedNodes()[event.strNode] = event.strHidId;
+    else if (event.nAction == HidrawUevent::Action::Remove)
+        InjectedNodes().erase(event.strNode);
     for (CDeviceNotification* pRegistration : Registry()) {
         QMetaObject::invokeMethod(
             pRegistration, [pRegistration, event] { pRegistration->Deliver(event); }, Qt::QueuedConnection);

@@ -90,6 +90,7 @@ private:
 std::unique_ptr<CDeviceNotification> RegisterDeviceNotification(DeviceChangeHandler handler);
 
 // Raises a hidraw event as if the system had reported it: every registration
-// receives it on its own thread, after the events injected before it. Safe
-// from any thread.
+// receives it on its own thread, after the events injected before it, and a
+// node added so is known to registrations made later, as a present node is.
+// Safe from any thread.
 void InjectHidrawUevent(const HidrawUevent& event);

@@ -1,0 +1,12 @@
+// The adapter window is a widget, so the tests need an application object;
+// one serves every test.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
