@@ -1,0 +1,356 @@
+// The receive path end to end, with the real adapter window, receive thread
+// and hand-off on a simulated adapter, offscreen:
+//   1. latency from an input report becoming readable to the board's canvas
+//      composited and a repaint requested, one colour line at a time;
+//   2. the highest sustained rate of alternating colour and "Off" lines that
+//      keeps latency bounded, and the UI thread's CPU share at the wire rate;
+//   3. appending a read's text to a full (1 MiB) log against an empty one.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTextDocument>
+#include <QTimer>
+
+#include <time.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "board/ChildView.h"
+#include "device/IHidBackend.h"
+#include "device/SimulatedHidBackend.h"
+#include "drivers/QuadoDravikDriver.h"
+#include "drivers/ReceiveThread.h"
+#include "protocol/IQuadoBoard.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// 115200 bits per second, 10 bits per byte on the wire (8N1).
+constexpr double WireBytesPerSecond = 11520.0;
+constexpr int LatencyLines = 4000;
+constexpr auto RateRunTime = 1s;
+constexpr auto FeedTick = 1ms;
+// A rate counts as sustained while no report is dropped and no line waits
+// longer than this.
+constexpr auto LatencyBound = 20ms;
+
+double ThreadCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
+double Milliseconds(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double Percentile(std::vector<double> values, double dShare)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t nIndex = std::min(values.size() - 1, static_cast<size_t>(dShare * values.size()));
+    return values[nIndex];
+}
+
+// Notes the moment each light has been composited and its repaint requested.
+class CTimedBoard : public IQuadoBoard {
+public:
+    explicit CTimedBoard(IQuadoBoard* pInner) : m_pInner(pInner) {}
+
+    void LightQuadrant(int nIndex) override
+    {
+        if (m_pInner)
+            m_pInner->LightQuadrant(nIndex);
+        m_vecLit.push_back(Clock::now());
+        m_nLights.store(m_vecLit.size(), std::memory_order_release);
+    }
+    void ShowPanelText(const std::wstring& strText) override
+    {
+        if (m_pInner)
+            m_pInner->ShowPanelText(strText);
+    }
+
+    void Reset(size_t nExpected)
+    {
+        m_vecLit.clear();
+        m_vecLit.reserve(nExpected);
+        m_nLights.store(0);
+    }
+
+    std::vector<Clock::time_point> m_vecLit;
+    std::atomic<size_t> m_nLights{0};
+
+private:
+    IQuadoBoard* m_pInner;
+};
+
+// The window, a shown board view and one connected simulated adapter.
+struct Rig {
+    CSimulatedHidBackend backend;
+    std::shared_ptr<CSimulatedAdapter> pAdapter;
+    CChildView view;
+    CTimedBoard board;
+    IQuadoBoard* pBoard = &board;
+    bool bMute = false;
+    std::unique_ptr<CQuadoDravikDriver> pDlg;
+
+    explicit Rig(bool bWithView) : board(bWithView ? &view : nullptr)
+    {
+        SetHidBackend(&backend);
+        SimulatedDeviceSpec spec;
+        spec.strPath = "/dev/hidraw0";
+        spec.strSerial = "BENCH";
+        spec.nInputBuffers = 512;
+        pAdapter = backend.AddAdapter(spec);
+        view.Create(nullptr);
+        view.resize(CChildView::CanvasWidth, CChildView::CanvasHeight);
+        view.show();
+        pDlg = std::make_unique<CQuadoDravikDriver>();
+        pDlg->SetLinks(nullptr, &pBoard, &bMute, nullptr);
+        pDlg->show();
+        pDlg->m_btnConnect.click();
+        QCoreApplication::processEvents();
+    }
+
+    ~Rig()
+    {
+        pDlg.reset();
+        SetHidBackend(nullptr);
+    }
+
+    // Runs the UI thread's events, sleeping between them as the real event
+    // loop does, until done() or the time is up. A slow timer wakes the loop
+    // to look at done() when no event comes.
+    template <class Done>
+    bool RunUntil(Done done, Clock::duration timeout)
+    {
+        QTimer wake;
+        wake.start(5);
+        const auto deadline = Clock::now() + timeout;
+        while (!done()) {
+            if (Clock::now() > deadline)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
+        return true;
+    }
+};
+
+void MeasureLatency()
+{
+    Rig rig(true);
+    static const char* const Colours[] = {"G\n", "R\n", "B\n", "Y\n"};
+    std::vector<Clock::time_point> fed(LatencyLines);
+    rig.board.Reset(LatencyLines);
+    std::thread feeder([&] {
+        for (int i = 0; i < LatencyLines; ++i) {
+            while (rig.board.m_nLights.load(std::memory_order_acquire) < static_cast<size_t>(i))
+                std::this_thread::sleep_for(20us);
+            fed[i] = Clock::now();
+            rig.pAdapter->FeedUart(Colours[i % 4]);
+        }
+    });
+    const bool bDone = rig.RunUntil([&] { return rig.board.m_nLights.load() >= LatencyLines; }, 60s);
+    feeder.join();
+    if (!bDone) {
+        std::printf("latency: only %zu of %d lines arrived\n", rig.board.m_nLights.load(), LatencyLines);
+        return;
+    }
+    std::vector<double> latencies;
+    for (int i = 0; i < LatencyLines; ++i)
+        latencies.push_back(Milliseconds(rig.board.m_vecLit[i] - fed[i]));
+    std::printf("1. report readable -> canvas composited + repaint requested, %d colour lines:\n"
+                "   p50 %.3f ms   p99 %.3f ms   max %.3f ms   (goal p99 <= 0.5 ms)\n",
+                LatencyLines, Percentile(latencies, 0.5), Percentile(latencies, 0.99),
+                Percentile(latencies, 1.0));
+}
+
+struct RateResult {
+    size_t nLines = 0;
+    size_t nLit = 0;
+    uint64_t nDropped = 0;
+    double dP50 = 0;
+    double dP99 = 0;
+    double dMax = 0;
+    double dUiCpuShare = 0;
+    bool bSustained = false;
+};
+
+// Feeds alternating "G" and "Off" lines at the rate, in the bytes due every
+// tick, as a UART would deliver them, for RateRunTime.
+RateResult RunAtRate(bool bWithView, double dBytesPerSecond)
+{
+    Rig rig(bWithView);
+    const size_t nExpected = static_cast<size_t>(dBytesPerSecond * 1.2 / 3) + 16;
+    rig.board.Reset(nExpected);
+    std::vector<Clock::time_point> fed;
+    fed.reserve(nExpected);
+    std::atomic<bool> bFeeding{true};
+
+    const double dCpuStart = ThreadCpuSeconds();
+    const auto start = Clock::now();
+    std::thread feeder([&] {
+        double dBytesFed = 0;
+        bool bColour = true;
+        std::string strBatch;
+        auto tick = start;
+        while (tick - start < RateRunTime) {
+            tick += FeedTick;
+            std::this_thread::sleep_until(tick);
+            const auto now = Clock::now();
+            const double dDue = dBytesPerSecond * std::chrono::duration<double>(now - start).count();
+            strBatch.clear();
+            while (dBytesFed < dDue) {
+                const char* pszLine = bColour ? "G\n" : "Off\n";
+                strBatch += pszLine;
+                dBytesFed += bColour ? 2 : 4;
+                bColour = !bColour;
+                fed.push_back(now);
+            }
+            if (!strBatch.empty())
+                rig.pAdapter->FeedUart(strBatch);
+        }
+        bFeeding = false;
+    });
+    rig.RunUntil([&] { return !bFeeding.load(); }, RateRunTime + 5s);
+    const double dWall = std::chrono::duration<double>(Clock::now() - start).count();
+    const double dCpu = ThreadCpuSeconds() - dCpuStart;
+    feeder.join();
+    rig.RunUntil([&] { return rig.board.m_nLights.load() >= fed.size(); }, 5s);
+
+    RateResult result;
+    result.nLines = fed.size();
+    result.nLit = rig.board.m_nLights.load();
+    result.nDropped = rig.backend.GetDroppedReports("/dev/hidraw0");
+    result.dUiCpuShare = dCpu / dWall;
+    std::vector<double> latencies;
+    for (size_t i = 0; i < std::min(result.nLit, result.nLines); ++i)
+        latencies.push_back(Milliseconds(rig.board.m_vecLit[i] - fed[i]));
+    result.dP50 = Percentile(latencies, 0.5);
+    result.dP99 = Percentile(latencies, 0.99);
+    result.dMax = Percentile(latencies, 1.0);
+    result.bSustained = result.nDropped == 0 && result.nLit == result.nLines &&
+                        result.dMax <= Milliseconds(LatencyBound);
+    return result;
+}
+
+void MeasureRates(bool bWithView)
+{
+    std::printf("2. alternating \"G\" / \"Off\" lines, %s:\n", bWithView ? "board view compositing every light"
+                                                                        : "receive path only (board does nothing)");
+    std::printf("   %8s %12s %9s %9s %9s %9s %8s\n", "x wire", "bytes/s", "p50 ms", "p99 ms", "max ms", "UI CPU",
+                "dropped");
+    double dBestMultiple = 0;
+    int nFailures = 0;
+    for (const double dMultiple : {1.0, 2.0, 5.0, 10.0, 20.0, 50.0, 100.0, 200.0, 400.0}) {
+        const RateResult r = RunAtRate(bWithView, dMultiple * WireBytesPerSecond);
+        std::printf("   %8.0f %12.0f %9.3f %9.3f %9.3f %8.1f%% %8llu%s\n", dMultiple, dMultiple * WireBytesPerSecond,
+                    r.dP50, r.dP99, r.dMax, 100 * r.dUiCpuShare, static_cast<unsigned long long>(r.nDropped),
+                    r.bSustained ? "" : "   not sustained");
+        if (r.bSustained) {
+            dBestMultiple = dMultiple;
+            nFailures = 0;
+        } else if (++nFailures == 2) {
+            break;
+        }
+    }
+    std::printf("   highest sustained: %.0f x wire rate = %.0f bytes/s (goal >= 100 x)\n", dBestMultiple,
+                dBestMultiple * WireBytesPerSecond);
+}
+
+// One read's worth of board lines that the interpreter does not act on.
+std::wstring LogChunk()
+{
+    std::wstring strChunk;
+    for (int i = 0; strChunk.size() < 2048; ++i) {
+        wchar_t szLine[17];
+        std::swprintf(szLine, 17, L"line %09d\r\n", i);
+        strChunk += szLine;
+    }
+    return strChunk;
+}
+
+void BM_AppendChunkToEmptyLog(benchmark::State& state)
+{
+    CQuadoDravikDriver dlg;
+    dlg.show();
+    const std::wstring strChunk = LogChunk();
+    for (auto _ : state) {
+        state.PauseTiming();
+        dlg.OnClearData();
+        state.ResumeTiming();
+        dlg.ProcessChunk(strChunk);
+    }
+    state.SetBytesProcessed(state.iterations() * strChunk.size());
+}
+BENCHMARK(BM_AppendChunkToEmptyLog)->Unit(benchmark::kMicrosecond);
+
+// The log at its cap: the trimming of the oldest text is part of the cost.
+void BM_AppendChunkToFullLog(benchmark::State& state)
+{
+    CQuadoDravikDriver dlg;
+    dlg.show();
+    const std::wstring strChunk = LogChunk();
+    while (dlg.m_reLog.document()->characterCount() < CQuadoDravikDriver::MaxLogChars)
+        dlg.ProcessChunk(strChunk);
+    for (auto _ : state)
+        dlg.ProcessChunk(strChunk);
+    state.SetBytesProcessed(state.iterations() * strChunk.size());
+}
+BENCHMARK(BM_AppendChunkToFullLog)->Unit(benchmark::kMicrosecond);
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration)
+                m_times[run.benchmark_name()] = run.GetAdjustedCPUTime();
+    }
+
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        const auto full = m_times.find("BM_AppendChunkToFullLog");
+        const auto empty = m_times.find("BM_AppendChunkToEmptyLog");
+        if (full != m_times.end() && empty != m_times.end() && empty->second > 0)
+            std::printf("3. append to a 1 MiB log / to an empty log: %.2f (goal <= 2)\n", full->second / empty->second);
+    }
+
+private:
+    std::map<std::string, double> m_times;
+};
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+
+    MeasureLatency();
+    MeasureRates(true);
+    MeasureRates(false);
+    const RateResult atWire = RunAtRate(true, WireBytesPerSecond);
+    std::printf("   UI thread's CPU share at the wire rate (%.0f bytes/s of G/Off lines): %.1f%%\n",
+                WireBytesPerSecond, 100 * atWire.dUiCpuShare);
+
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
