@@ -170,8 +170,6 @@ void CQuadoDravikDriver::LayOut()
 
     m_btnClear.setGeometry(DialogRect(units, ClearRect));
 
-    for (QPushButton* pButton : {&m_btnHide, &m_btnConnect, &m_btnClear})
-        pButton->setAutoDefault(false);
     setTabOrder(&m_btnHide, &m_cbDevices);
     setTabOrder(&m_cbDevices, &m_btnConnect);
     setTabOrder(&m_btnConnect, &m_reLog);

@@ -99,7 +99,8 @@ TEST_F(AdapterWindow, IsBuiltHiddenUnownedCentredWithItsControlsInTemplateOrder)
     EXPECT_TRUE(dlg.m_cbDevices.isEditable());
     EXPECT_EQ(Items(dlg.m_cbDevices), Strings{AdapterSerial});
     EXPECT_EQ(dlg.m_cbDevices.currentIndex(), 0);
-    EXPECT_TRUE(dlg.m_hDevNotify);
+    ASSERT_TRUE(dlg.m_hDevNotify);
+    std::printf("udev monitor: %s\n", dlg.m_hDevNotify->IsMonitoring() ? "watching hidraw" : "unavailable here");
 
     // Tab order: Hide, the list, Connect, the log, Clear Data.
     QWidget* pWidget = &dlg.m_btnHide;
