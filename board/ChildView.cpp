@@ -106,6 +106,7 @@ void CChildView::LightQuadrant(int nIndex)
 
 void CChildView::ShowPanelText(const std::wstring& strText)
 {
+    m_strPanelText = strText;
     if (m_bmpCanvas.isNull() || m_bmpPanelBack.isNull()) {
         RequestRepaint();
         return;
@@ -154,6 +155,7 @@ void CChildView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const PaintRect rc = ComputePaintRect(m_cxClient, m_cyClient, m_bScaleDown);
+    m_rcLastPaint = rc;
     const QRect rcPicture(rc.nLeft, rc.nTop, rc.nWidth, rc.nHeight);
     if (m_bmpCanvas.isNull()) {
         painter.fillRect(rect(), Qt::black);

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include "board/PaintGeometry.h"
 #include "protocol/IQuadoBoard.h"
 
 class CMainFrame;
@@ -39,6 +40,10 @@ public:
     // How many repaints the view has asked for since construction; lets
     // tests see that a change requested one and a non-change did not.
     int RepaintRequestCount() const { return m_nRepaintRequests; }
+    // The text last given to ShowPanelText ("" before any), and where the
+    // last paint put the canvas; read by quado-replay's state report.
+    const std::wstring& PanelText() const { return m_strPanelText; }
+    const PaintRect& LastPaintRect() const { return m_rcLastPaint; }
 
     int m_nLitQuadrant = 0;
     CMainFrame* m_pMainFrame = nullptr;
@@ -63,4 +68,6 @@ private:
     void RequestRepaint();
 
     int m_nRepaintRequests = 0;
+    std::wstring m_strPanelText;
+    PaintRect m_rcLastPaint;
 };

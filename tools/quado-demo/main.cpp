@@ -1,0 +1,80 @@
+// quado-demo: Quado as a user meets it, with one simulated adapter ("DEMO0001")
+// in the adapter list whose game board plays endless games once connected.
+// No board, no adapter, no root needed.
+//
+// For tests and screenshots only, a few environment variables:
+//   QUADO_DEMO_CONNECT=1          press Connect once the windows are up
+//   QUADO_DEMO_SPEED=<factor>     the board plays that many times faster
+//   QUADO_DEMO_QUIT_AFTER_MS=<n>  print what was seen, disconnect and end after n ms
+//   QUADO_DEMO_SEED=<n>           another sequence of games
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "app/MainFrame.h"
+#include "app/QuadoApp.h"
+#include "device/SimulatedAdapter.h"
+#include "device/SimulatedHidBackend.h"
+#include "tools/quado-demo/DemoBoard.h"
+#include "tools/quado-demo/DemoObserver.h"
+
+namespace {
+
+constexpr char DemoAdapterPath[] = "/dev/hidraw-demo0";
+constexpr char DemoAdapterSerial[] = "DEMO0001";
+constexpr uint32_t DefaultSeed = 20240607u;
+// Lets the windows come up and take their first focus before the click.
+constexpr int AutoConnectDelayMs = 300;
+
+double EnvNumber(const char* pszName, double fDefault)
+{
+    const char* pszValue = std::getenv(pszName);
+    if (!pszValue || !*pszValue)
+        return fDefault;
+    char* pszEnd = nullptr;
+    const double fValue = std::strtod(pszValue, &pszEnd);
+    return (*pszEnd == '\0' && fValue > 0) ? fValue : fDefault;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // The backend outlives the application object and its windows, which
+    // close the adapter on their way out.
+    CSimulatedHidBackend backend;
+    SetHidBackend(&backend);
+    const std::shared_ptr<CSimulatedAdapter> pAdapter = backend.AddAdapter(DemoAdapterPath, DemoAdapterSerial);
+
+    int nResult = 0;
+    {
+        QApplication application(argc, argv);
+        CDemoBoard board(pAdapter, static_cast<uint32_t>(EnvNumber("QUADO_DEMO_SEED", DefaultSeed)),
+                         EnvNumber("QUADO_DEMO_SPEED", 1.0));
+        CQuadoApp theApp;
+        if (!theApp.InitInstance()) {
+            SetHidBackend(nullptr);
+            return 1;
+        }
+        CMainFrame& frame = *theApp.MainFrame();
+        board.Start();
+
+        std::unique_ptr<CDemoObserver> pObserver;
+        const double fQuitAfterMs = EnvNumber("QUADO_DEMO_QUIT_AFTER_MS", 0);
+        if (fQuitAfterMs > 0) {
+            pObserver = std::make_unique<CDemoObserver>(frame);
+            pObserver->Start();
+            QTimer::singleShot(static_cast<int>(fQuitAfterMs), pObserver.get(), &CDemoObserver::Finish);
+        }
+        if (EnvNumber("QUADO_DEMO_CONNECT", 0) > 0) {
+            QTimer::singleShot(AutoConnectDelayMs, &frame,
+                               [&frame] { frame.m_dlgDravikDriver.m_btnConnect.click(); });
+        }
+        nResult = application.exec();
+    }
+    SetHidBackend(nullptr);
+    return nResult;
+}

@@ -1,0 +1,90 @@
+// quado-replay: plays a recorded stream of the board's UART bytes through
+// Quado's real adapter window, receive thread, interpreter and board view over
+// a simulated adapter, headless, and writes what the program shows then
+// (canvas.png, window.png, state.json). For tests and bug reports.
+#include <QApplication>
+#include <QByteArray>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tools/quado-replay/ReplayOptions.h"
+#include "tools/quado-replay/ReplaySession.h"
+
+namespace {
+
+constexpr int ExitFailure = 1;   // unreadable input, or the run went wrong
+constexpr int ExitUsage = 2;     // bad options
+
+// Qt's remarks about the headless platform (no raise(), no runtime dir) say
+// nothing about the replay; only its errors reach stderr.
+void QuietQtMessages(QtMsgType nType, const QMessageLogContext&, const QString& strMessage)
+{
+    if (nType == QtCriticalMsg || nType == QtFatalMsg)
+        std::fprintf(stderr, "quado-replay: %s\n", strMessage.toLocal8Bit().constData());
+}
+
+int Fail(const std::string& strReason, int nExitCode = ExitFailure)
+{
+    std::fprintf(stderr, "quado-replay: %s\n", strReason.c_str());
+    return nExitCode;
+}
+
+bool ReadInput(const std::string& strInput, std::string& strBytes, std::string& strError)
+{
+    errno = 0;
+    if (strInput == "-") {
+        strBytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        if (std::cin.bad()) {
+            strError = "cannot read standard input";
+            return false;
+        }
+        return true;
+    }
+    std::ifstream file(strInput, std::ios::binary);
+    if (!file) {
+        strError = "cannot read '" + strInput + "': " + (errno ? std::strerror(errno) : "cannot open");
+        return false;
+    }
+    strBytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (file.bad()) {
+        strError = "cannot read '" + strInput + "': " + (errno ? std::strerror(errno) : "read error");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    ReplayOptions options;
+    std::string strError;
+    if (!ParseReplayOptions(std::vector<std::string>(argv + 1, argv + argc), options, strError))
+        return Fail(strError + " (" + ReplayUsage + ")", ExitUsage);
+
+    std::string strBytes;
+    if (!ReadInput(options.strInput, strBytes, strError))
+        return Fail(strError);
+
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QuietQtMessages);
+    // Qt sees no argument: none of them is meant for it.
+    int nQtArgc = 1;
+    QApplication application(nQtArgc, argv);
+
+    QString strRunError;
+    bool bOk = false;
+    {
+        CReplaySession session(options);
+        bOk = session.Run(strBytes, strRunError);
+    }
+    return bOk ? 0 : Fail(strRunError.toStdString());
+}
