@@ -116,6 +116,16 @@ uint32_t CHIDDevice::GetDeniedDeviceCount()
     return nCount;
 }
 
+uint32_t CHIDDevice::GetPresentAdapterCount()
+{
+    uint32_t nCount = 0;
+    for (const HidDeviceEntry& entry : ExaminedInterfaces()) {
+        if (!entry.bIdsKnown || IsAdapter(entry.nVendorId, entry.nProductId))
+            ++nCount;
+    }
+    return nCount;
+}
+
 void CHIDDevice::ResetState()
 {
     // Dropping the handle closes it: a reset never leaves a device held

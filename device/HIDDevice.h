@@ -36,6 +36,10 @@ public:
     // Adapters present that could not be opened for lack of permission; lets
     // the adapter window explain an empty list.
     static uint32_t GetDeniedDeviceCount();
+    // Interfaces that are, or may be, adapters, found by enumeration alone
+    // (nothing is opened): more of them than GetDeviceCount lists means some
+    // are held or refused, which is when GetDeniedDeviceCount is worth its opens.
+    static uint32_t GetPresentAdapterCount();
 
     void ResetState();
     DeviceStatus Open(uint32_t nIndex, uint16_t nInputBufferCount);

@@ -41,6 +41,15 @@ constexpr char ClearText[] = "Clear Data";
 constexpr char UnreadableSerialText[] = "<no serial number>";
 // Shown in an empty list when adapters are present but may not be opened.
 constexpr char NoAccessHint[] = "Adapter present, no access (udev rule?)";
+// The status line while disconnected after such an adapter arrived, and the
+// way out in full on its tool tip.
+constexpr char NoAccessStatusText[] =
+    "NOT CONNECTED  -  Adapter found without access: install Quado's udev rule, then re-plug it";
+constexpr char NoAccessDetailText[] =
+    "Quado may not read and write the adapter's /dev/hidraw node.\n"
+    "Install the quado package, or copy 70-quado-dravik.rules into /etc/udev/rules.d\n"
+    "and run: sudo udevadm control --reload-rules\n"
+    "Then unplug the adapter and plug it in again.";
 
 constexpr char ErrorCaption[] = "Error";
 constexpr char NoDeviceSelectedText[] = "No device selected";
@@ -227,9 +236,27 @@ void CQuadoDravikDriver::RefreshDeviceList()
     if (nCount > 0)
         m_cbDevices.setCurrentIndex(0);
 
+    // Present adapters missing from the list are held by another program or
+    // refused to this user. Only a refusal is for the user to fix; it is told
+    // once per arrival, not again at every refresh while it lasts.
+    const uint32_t nDenied =
+        CHIDDevice::GetPresentAdapterCount() > nCount ? CHIDDevice::GetDeniedDeviceCount() : 0;
+    const bool bHintBefore = m_bAccessHint;
+    if (nDenied > m_nDeniedAdapters) {
+        m_bAccessHint = true;
+        ++m_nAccessHintsRaised;
+    } else if (nDenied == 0) {
+        m_bAccessHint = false;
+    }
+    m_nDeniedAdapters = nDenied;
+
     // An empty list says why when the reason is one the user can fix.
-    const bool bDenied = nCount == 0 && CHIDDevice::GetDeniedDeviceCount() > 0;
+    const bool bDenied = nCount == 0 && nDenied > 0;
     m_cbDevices.lineEdit()->setPlaceholderText(bDenied ? QString::fromLatin1(NoAccessHint) : QString());
+    // While connected the status line shows the adapter; no feature transfer
+    // is made for a list refresh.
+    if (m_bAccessHint != bHintBefore && !IsConnected())
+        UpdateStatusLine();
 }
 
 QString CQuadoDravikDriver::ConnectedStatusText(const UartConfig* pConfig)
@@ -256,13 +283,15 @@ QString CQuadoDravikDriver::ConnectedStatusText(const UartConfig* pConfig)
 
 void CQuadoDravikDriver::UpdateStatusLine()
 {
+    const bool bHint = m_bAccessHint && !IsConnected();
     if (!IsConnected()) {
-        m_strStatus = QString::fromLatin1(NotConnectedText);
+        m_strStatus = QString::fromLatin1(bHint ? NoAccessStatusText : NotConnectedText);
     } else {
         UartConfig config = {};
         m_strStatus = ConnectedStatusText(m_dravik.GetUartConfig(&config) == DeviceSuccess ? &config : nullptr);
     }
     m_stStatus.setText(m_strStatus);
+    m_stStatus.setToolTip(bHint ? QString::fromLatin1(NoAccessDetailText) : QString());
 }
 
 void CQuadoDravikDriver::ToggleConnection()
@@ -351,6 +380,9 @@ void CQuadoDravikDriver::Connect()
 
     m_cbDevices.setEnabled(false);
     m_btnConnect.setText(QString::fromLatin1(DisconnectText));
+    // A working connection answers the access hint; a later refused arrival
+    // raises it anew.
+    m_bAccessHint = false;
     UpdateStatusLine();
 
     if (m_pMainFrame) {

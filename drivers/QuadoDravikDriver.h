@@ -81,6 +81,10 @@ public:
     CGameMessageInterpreter& Interpreter() { return m_interpreter; }
     const std::shared_ptr<CReceiveThread>& ReceiveThread() const { return m_hReceiveThread; }
     bool IsPollTimerActive() const { return m_timerPoll.isActive(); }
+    // Whether the status line tells of an adapter found without access, and
+    // how often that was raised: once for each arrival of such an adapter.
+    bool IsAccessHintShown() const { return m_bAccessHint; }
+    uint32_t GetAccessHintsRaised() const { return m_nAccessHintsRaised; }
 
     // Members in the order the window's parts depend on one another: the
     // adapter first, so it outlives everything that talks to it.
@@ -124,4 +128,10 @@ private:
     // Set only when this connect attempt fetched the adapter's settings: an
     // attempt that failed before then has nothing of its own to restore.
     bool m_bUartSavedValid = false;
+    // Adapters refused for lack of permission at the last list refresh; a
+    // rise means one arrived, and the status line says so until the refused
+    // adapters are gone or a connection succeeds.
+    uint32_t m_nDeniedAdapters = 0;
+    bool m_bAccessHint = false;
+    uint32_t m_nAccessHintsRaised = 0;
 };
