@@ -1,0 +1,114 @@
+# Packs the build tree with `cpack -G DEB` and reads the package back with
+# dpkg-deb: its name, version and run-time dependencies, the maintainer
+# scripts, and a file list that holds exactly the desktop's files under /usr.
+# -DBUILD_DIR -DWORK_DIR -DAPP_ID -DPROGRAMS=a,b -DVERSION
+
+cmake_minimum_required(VERSION 3.25)
+set(failures 0)
+macro(fail msg)
+  message(SEND_ERROR "${msg}")
+  math(EXPR failures "${failures} + 1")
+endmacro()
+
+string(REPLACE "," ";" PROGRAMS "${PROGRAMS}")
+get_filename_component(cmake_bin "${CMAKE_COMMAND}" DIRECTORY)
+find_program(CPACK cpack HINTS "${cmake_bin}" REQUIRED)
+find_program(DPKG_DEB dpkg-deb REQUIRED)
+
+file(REMOVE_RECURSE "${WORK_DIR}")
+execute_process(COMMAND "${CPACK}" -G DEB --config "${BUILD_DIR}/CPackConfig.cmake" -B "${WORK_DIR}"
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cpack failed (${rc}):\n${out}${err}")
+endif()
+file(GLOB debs "${WORK_DIR}/*.deb")
+list(LENGTH debs deb_count)
+if(NOT deb_count EQUAL 1)
+  message(FATAL_ERROR "expected one .deb in ${WORK_DIR}, found [${debs}]")
+endif()
+message(STATUS "package: ${debs}")
+
+execute_process(COMMAND "${DPKG_DEB}" --field "${debs}" Package Version Architecture Depends Section
+                OUTPUT_VARIABLE fields RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "dpkg-deb --field failed")
+endif()
+message(STATUS "control fields:\n${fields}")
+if(NOT fields MATCHES "Package: quado\n")
+  fail("package name is not quado")
+endif()
+if(NOT fields MATCHES "Version: ${VERSION}\n")
+  fail("version is not ${VERSION}")
+endif()
+if(NOT fields MATCHES "Depends: ([^\n]*)")
+  fail("no Depends field")
+endif()
+set(depends "${CMAKE_MATCH_1}")
+# What the programs link against, found by dpkg-shlibdeps, and what they load
+# without linking.
+foreach(package IN ITEMS libqt6widgets6 libqt6gui6 libqt6core6 libsdl2-2.0-0 libudev1 libc6 libstdc\\+\\+6
+                         qt6-qpa-plugins fonts-liberation2)
+  if(NOT depends MATCHES "(^|, )${package}( |,|$)")
+    fail("Depends lacks ${package}: ${depends}")
+  endif()
+endforeach()
+
+# Maintainer scripts: executable, reloading udev only where it runs.
+execute_process(COMMAND "${DPKG_DEB}" --info "${debs}" OUTPUT_VARIABLE info)
+foreach(script IN ITEMS postinst postrm)
+  if(NOT info MATCHES "[0-9]+ bytes, +[0-9]+ lines +\\* ${script} +#!/bin/sh")
+    fail("${script} missing or not executable:\n${info}")
+  endif()
+  execute_process(COMMAND "${DPKG_DEB}" --info "${debs}" ${script} OUTPUT_VARIABLE text)
+  if(NOT text MATCHES "if \\[ -d /run/udev \\] && command -v udevadm >/dev/null; then\n +udevadm control --reload-rules && udevadm trigger --subsystem-match=hidraw \\|\\| true")
+    fail("${script} does not guard its udev reload:\n${text}")
+  endif()
+endforeach()
+
+# The files, as dpkg would unpack them: only under /usr, exactly these.
+execute_process(COMMAND "${DPKG_DEB}" --contents "${debs}" OUTPUT_VARIABLE contents)
+string(REPLACE "\n" ";" lines "${contents}")
+set(files)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^([-dlh])[^ ]* +[^ ]+ +[0-9]+ [^ ]+ [^ ]+ \\./(.*)$")
+    set(kind "${CMAKE_MATCH_1}")
+    string(REGEX REPLACE "/$" "" path "${CMAKE_MATCH_2}")
+    if(path STREQUAL "")
+      continue()
+    endif()
+    if(NOT path MATCHES "^usr(/|$)")
+      fail("package writes outside /usr: ${line}")
+    endif()
+    if(NOT kind STREQUAL "d")
+      list(APPEND files "/${path}")
+    endif()
+    if(path MATCHES "^usr/bin/." AND NOT line MATCHES "^-rwxr-xr-x")
+      fail("not an executable: ${line}")
+    endif()
+  endif()
+endforeach()
+list(SORT files)
+
+set(expected)
+foreach(program IN LISTS PROGRAMS)
+  list(APPEND expected /usr/bin/${program})
+endforeach()
+list(APPEND expected
+  /usr/share/applications/${APP_ID}.desktop
+  /usr/share/metainfo/${APP_ID}.metainfo.xml
+  /usr/lib/udev/rules.d/70-quado-dravik.rules)
+foreach(size IN ITEMS 16 32 48 64 128 256)
+  list(APPEND expected /usr/share/icons/hicolor/${size}x${size}/apps/${APP_ID}.png)
+endforeach()
+list(SORT expected)
+if(NOT files STREQUAL expected)
+  set(missing ${expected})
+  list(REMOVE_ITEM missing ${files})
+  set(extra ${files})
+  list(REMOVE_ITEM extra ${expected})
+  fail("package files: missing [${missing}] unexpected [${extra}]")
+endif()
+
+if(failures GREATER 0)
+  message(FATAL_ERROR "${failures} package check(s) failed")
+endif()
