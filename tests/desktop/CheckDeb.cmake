@@ -56,7 +56,7 @@ endforeach()
 # Maintainer scripts: executable, reloading udev only where it runs.
 execute_process(COMMAND "${DPKG_DEB}" --info "${debs}" OUTPUT_VARIABLE info)
 foreach(script IN ITEMS postinst postrm)
-  if(NOT info MATCHES "[0-9]+ bytes, +[0-9]+ lines +\\* ${script} +#!/bin/sh")
+  if(NOT info MATCHES "[0-9]+ bytes, +[0-9]+ lines +\\* +${script} +#!/bin/sh")
     fail("${script} missing or not executable:\n${info}")
   endif()
   execute_process(COMMAND "${DPKG_DEB}" --info "${debs}" ${script} OUTPUT_VARIABLE text)
