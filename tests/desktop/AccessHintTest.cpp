@@ -3,6 +3,8 @@
 // message box, and an adapter merely held by another program is not
 // mistaken for one.
 #include <QApplication>
+#include <QByteArray>
+#include <QPixmap>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QTest>
@@ -98,6 +100,9 @@ private slots:
         QVERIFY(dlg.IsAccessHintShown());
         QCOMPARE(dlg.GetAccessHintsRaised(), 1u);
         VerifyHintShown(dlg);
+        // QUADO_SCREENSHOT=path keeps a picture of the window saying so.
+        if (const QByteArray path = qgetenv("QUADO_SCREENSHOT"); !path.isEmpty())
+            dlg.grab().save(QString::fromLocal8Bit(path));
 
         // Refreshes while the same adapter stays refused do not tell it again.
         dlg.RefreshDeviceList();
