@@ -170,6 +170,8 @@ bool CReplaySession::SetClientSize(QString& strError)
 bool CReplaySession::Connect(QString& strError)
 {
     CQuadoDravikDriver& dlg = m_pFrame->m_dlgDravikDriver;
+    // The report is about the connection: Mute's own stop comes before it.
+    m_player.m_calls = QJsonArray();
     m_pAdapter->ClearTrace();
     dlg.m_btnConnect.click();
     if (!dlg.IsConnected() || !dlg.ReceiveThread()) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -46,6 +47,11 @@ bool ReadInput(const std::string& strInput, std::string& strBytes, std::string& 
             return false;
         }
         return true;
+    }
+    std::error_code ec;
+    if (std::filesystem::is_directory(strInput, ec)) {
+        strError = "cannot read '" + strInput + "': it is a directory";
+        return false;
     }
     std::ifstream file(strInput, std::ios::binary);
     if (!file) {
