@@ -23,6 +23,10 @@ build: configure
 run: build
 	$(BUILD)/app/quado
 
+# Quado with a simulated adapter and a board that plays by itself: no hardware.
+demo: build
+	$(BUILD)/tools/quado-demo/quado-demo
+
 # The normal suite only.
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'fuzz|tsan'
