@@ -81,8 +81,9 @@ public:
     CGameMessageInterpreter& Interpreter() { return m_interpreter; }
     const std::shared_ptr<CReceiveThread>& ReceiveThread() const { return m_hReceiveThread; }
     bool IsPollTimerActive() const { return m_timerPoll.isActive(); }
-    // Whether the status line tells of an adapter found without access, and
-    // how often that was raised: once for each arrival of such an adapter.
+    // Whether the hint about an adapter found without access stands (the
+    // status line shows it whenever disconnected), and how often it was
+    // raised: once for each arrival of such an adapter.
     bool IsAccessHintShown() const { return m_bAccessHint; }
     uint32_t GetAccessHintsRaised() const { return m_nAccessHintsRaised; }
 
