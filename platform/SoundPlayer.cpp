@@ -37,6 +37,9 @@ CSoundPlayer::CSoundPlayer()
 
 void CSoundPlayer::OpenDevice()
 {
+    // SDL would take SIGINT and SIGTERM for an event queue nobody reads, and
+    // Quado would then ignore Ctrl-C, kill and the end of the session.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         ReportNoSound(SDL_GetError());
         return;

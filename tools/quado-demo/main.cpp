@@ -43,10 +43,6 @@ double EnvNumber(const char* pszName, double fDefault)
 
 int main(int argc, char* argv[])
 {
-    // SDL's audio start would otherwise take SIGINT and SIGTERM for an SDL
-    // event queue nobody reads, and Ctrl-C would no longer end the demo.
-    if (qEnvironmentVariableIsEmpty("SDL_NO_SIGNAL_HANDLERS"))
-        qputenv("SDL_NO_SIGNAL_HANDLERS", "1");
     // The backend outlives the application object and its windows, which
     // close the adapter on their way out.
     CSimulatedHidBackend backend;
