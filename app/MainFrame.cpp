@@ -295,7 +295,7 @@ void CMainFrame::OnFocusArrival()
             // Activating another window from inside this one's activation
             // would be undone by it: do it once this activation is over.
             QMetaObject::invokeMethod(
-                pDriver, [pDriver] { pDriver->activateWindow(); }, Qt::QueuedConnection);
+                pDriver, [pDriver] { pDriver->raise(); pDriver->activateWindow(); }, Qt::QueuedConnection);
             return;
         }
     }
