@@ -224,6 +224,7 @@ bool CQuadoDravikDriver::OnDeviceChange(uint32_t nEvent, uint32_t nDeviceType, s
 
 void CQuadoDravikDriver::RefreshDeviceList()
 {
+    m_bListMissesHeldAdapter = IsConnected();
     const uint32_t nCount = CHIDDevice::GetDeviceCount();
     m_cbDevices.clear();
     for (uint32_t i = 0; i < nCount; ++i) {
@@ -404,6 +405,10 @@ void CQuadoDravikDriver::Disconnect()
 
     m_cbDevices.setEnabled(true);
     m_btnConnect.setText(QString::fromLatin1(ConnectText));
+    // Otherwise the adapter just let go would stay off the list until the
+    // next plug event, and Connect would say "No device selected".
+    if (m_bListMissesHeldAdapter)
+        RefreshDeviceList();
     UpdateStatusLine();
     if (m_pMainFrame) {
         m_pMainFrame->m_bDravikConnected = false;

@@ -134,5 +134,7 @@ private:
     // adapters are gone or a connection succeeds.
     uint32_t m_nDeniedAdapters = 0;
     bool m_bAccessHint = false;
+    // A refresh while connected cannot list the adapter this window holds.
+    bool m_bListMissesHeldAdapter = false;
     uint32_t m_nAccessHintsRaised = 0;
 };

@@ -127,12 +127,12 @@ TEST_F(AdapterWindow, ListsAdaptersBySerialInEnumerationOrderAndConnectsTheSelec
 {
     AddAdapter("/dev/hidraw3", "SECOND");
     AddAdapter("/dev/hidraw1", "FIRST");
-    SimulatedDeviceSpec spec;
-    spec.strPath = "/dev/hidraw2";
-    spec.nVendorId = 0x046D;
-    spec.nProductId = 0xC52B;
-    m_backend.AddDevice(spec);
-    SimulatedDeviceSpec mute;
+    SimulatedDeviceSetup setup;
+    setup.strPath = "/dev/hidraw2";
+    setup.nVendorId = 0x046D;
+    setup.nProductId = 0xC52B;
+    m_backend.AddDevice(setup);
+    SimulatedDeviceSetup mute;
     mute.strPath = "/dev/hidraw4";
     mute.bSerialReadable = false;
     auto pUnreadable = m_backend.AddAdapter(mute);
@@ -474,6 +474,15 @@ TEST_F(AdapterWindow, ArrivalsAndRemovalsOfAdaptersRefreshTheListAlsoWhileConnec
     ASSERT_TRUE(WaitFor([&] { return dlg.m_cbDevices.count() == 0; }));
     EXPECT_TRUE(dlg.IsConnected());
     EXPECT_FALSE(dlg.m_cbDevices.isEnabled());
+
+    // Once let go, the adapter is back on the list and can be connected again.
+    ClickConnect();
+    ASSERT_FALSE(dlg.IsConnected());
+    EXPECT_EQ(Items(dlg.m_cbDevices), Strings{AdapterSerial});
+    m_boxes.m_vecBoxes.clear();
+    ClickConnect();
+    EXPECT_TRUE(m_boxes.m_vecBoxes.empty());
+    EXPECT_TRUE(dlg.IsConnected());
 }
 
 TEST_F(AdapterWindow, OnlyAnAdaptersInterfaceNameRefreshesTheList)
