@@ -1,7 +1,7 @@
 #include "device/SimulatedHidBackend.h"
 
 struct CSimulatedHidBackend::Device {
-    SimulatedDeviceSpec spec;
+    SimulatedDeviceSetup setup;
     std::shared_ptr<CSimulatedAdapter> pAdapter;
 
     std::mutex mutex;
@@ -45,24 +45,24 @@ public:
     {
         if (!m_pDevice->IsPlugged())
             return false;
-        nVendorId = m_pDevice->spec.nVendorId;
-        nProductId = m_pDevice->spec.nProductId;
+        nVendorId = m_pDevice->setup.nVendorId;
+        nProductId = m_pDevice->setup.nProductId;
         return true;
     }
 
     bool GetSerialNumber(std::string& strSerial) override
     {
-        if (!m_pDevice->IsPlugged() || !m_pDevice->spec.bSerialReadable)
+        if (!m_pDevice->IsPlugged() || !m_pDevice->setup.bSerialReadable)
             return false;
-        strSerial = m_pDevice->spec.strSerial;
+        strSerial = m_pDevice->setup.strSerial;
         return true;
     }
 
     bool GetReportLengths(HidReportLengths& lengths) override
     {
-        if (!m_pDevice->IsPlugged() || !m_pDevice->spec.bLengthsReadable)
+        if (!m_pDevice->IsPlugged() || !m_pDevice->setup.bLengthsReadable)
             return false;
-        lengths = m_pDevice->spec.lengths;
+        lengths = m_pDevice->setup.lengths;
         return true;
     }
 
@@ -139,9 +139,9 @@ std::vector<HidDeviceEntry> CSimulatedHidBackend::EnumerateDevices()
     for (const auto& [strPath, pDevice] : m_plugged) {
         HidDeviceEntry entry;
         entry.strPath = strPath;
-        if (pDevice->spec.bIdsKnown) {
-            entry.nVendorId = pDevice->spec.nVendorId;
-            entry.nProductId = pDevice->spec.nProductId;
+        if (pDevice->setup.bIdsKnown) {
+            entry.nVendorId = pDevice->setup.nVendorId;
+            entry.nProductId = pDevice->setup.nProductId;
             entry.bIdsKnown = true;
         }
         entries.push_back(std::move(entry));
@@ -176,7 +176,7 @@ std::unique_ptr<IHidHandle> CSimulatedHidBackend::OpenDevice(const std::string& 
     }
     pDevice->bHeld = true;
     pDevice->queue.Reset();
-    pDevice->queue.SetCapacity(pDevice->spec.nInputBuffers);
+    pDevice->queue.SetCapacity(pDevice->setup.nInputBuffers);
     error = HidOpenError::None;
     return std::make_unique<CSimulatedHidHandle>(pDevice);
 }
@@ -189,16 +189,16 @@ std::shared_ptr<CSimulatedHidBackend::Device> CSimulatedHidBackend::FindPluggedL
 }
 
 std::shared_ptr<CSimulatedHidBackend::Device> CSimulatedHidBackend::MakeDeviceLocked(
-    const SimulatedDeviceSpec& spec, std::shared_ptr<CSimulatedAdapter> pAdapter)
+    const SimulatedDeviceSetup& setup, std::shared_ptr<CSimulatedAdapter> pAdapter)
 {
-    if (auto it = m_plugged.find(spec.strPath); it != m_plugged.end()) {
+    if (auto it = m_plugged.find(setup.strPath); it != m_plugged.end()) {
         UnplugDevice(*it->second);
         m_plugged.erase(it);
     }
-    m_unplugged.erase(spec.strPath);
+    m_unplugged.erase(setup.strPath);
 
     auto pDevice = std::make_shared<Device>();
-    pDevice->spec = spec;
+    pDevice->setup = setup;
     pDevice->pAdapter = std::move(pAdapter);
     if (pDevice->pAdapter) {
         std::weak_ptr<Device> pWeak = pDevice;
@@ -207,33 +207,33 @@ std::shared_ptr<CSimulatedHidBackend::Device> CSimulatedHidBackend::MakeDeviceLo
                 pTarget->Deliver(pReport, nLength);
         });
     }
-    m_plugged[spec.strPath] = pDevice;
+    m_plugged[setup.strPath] = pDevice;
     return pDevice;
 }
 
 std::shared_ptr<CSimulatedAdapter> CSimulatedHidBackend::AddAdapter(const std::string& strPath,
                                                                     const std::string& strSerial)
 {
-    SimulatedDeviceSpec spec;
-    spec.strPath = strPath;
-    spec.strSerial = strSerial;
-    return AddAdapter(spec);
+    SimulatedDeviceSetup setup;
+    setup.strPath = strPath;
+    setup.strSerial = strSerial;
+    return AddAdapter(setup);
 }
 
-std::shared_ptr<CSimulatedAdapter> CSimulatedHidBackend::AddAdapter(const SimulatedDeviceSpec& spec,
+std::shared_ptr<CSimulatedAdapter> CSimulatedHidBackend::AddAdapter(const SimulatedDeviceSetup& setup,
                                                                     std::shared_ptr<CSimulatedAdapter> pAdapter)
 {
     if (!pAdapter)
         pAdapter = std::make_shared<CSimulatedAdapter>();
     std::lock_guard lock(m_mutex);
-    MakeDeviceLocked(spec, pAdapter);
+    MakeDeviceLocked(setup, pAdapter);
     return pAdapter;
 }
 
-void CSimulatedHidBackend::AddDevice(const SimulatedDeviceSpec& spec)
+void CSimulatedHidBackend::AddDevice(const SimulatedDeviceSetup& setup)
 {
     std::lock_guard lock(m_mutex);
-    MakeDeviceLocked(spec, nullptr);
+    MakeDeviceLocked(setup, nullptr);
 }
 
 bool CSimulatedHidBackend::Unplug(const std::string& strPath)
@@ -257,7 +257,7 @@ bool CSimulatedHidBackend::Replug(const std::string& strPath)
     const std::shared_ptr<Device> pOld = it->second;
     if (pOld->pAdapter)
         pOld->pAdapter->PowerCycle();
-    MakeDeviceLocked(pOld->spec, pOld->pAdapter);
+    MakeDeviceLocked(pOld->setup, pOld->pAdapter);
     return true;
 }
 

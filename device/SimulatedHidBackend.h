@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-struct SimulatedDeviceSpec {
+struct SimulatedDeviceSetup {
     std::string strPath;
     uint16_t nVendorId = 0x10C4;
     uint16_t nProductId = 0x8253;
@@ -40,10 +40,10 @@ public:
     // An adapter at strPath (adapter ids, 65-byte input and 9-byte feature
     // reports). Returns its model, which stays valid after unplugging.
     std::shared_ptr<CSimulatedAdapter> AddAdapter(const std::string& strPath, const std::string& strSerial);
-    std::shared_ptr<CSimulatedAdapter> AddAdapter(const SimulatedDeviceSpec& spec,
+    std::shared_ptr<CSimulatedAdapter> AddAdapter(const SimulatedDeviceSetup& setup,
                                                   std::shared_ptr<CSimulatedAdapter> pAdapter = nullptr);
     // A device without adapter firmware: refuses every feature transfer.
-    void AddDevice(const SimulatedDeviceSpec& spec);
+    void AddDevice(const SimulatedDeviceSetup& setup);
 
     // Pulling the plug: open handles fail from now on (a blocked read wakes
     // with a failure) and the device leaves the list. Replug brings a fresh
@@ -67,7 +67,7 @@ public:
 
 private:
     std::shared_ptr<Device> FindPluggedLocked(const std::string& strPath) const;
-    std::shared_ptr<Device> MakeDeviceLocked(const SimulatedDeviceSpec& spec,
+    std::shared_ptr<Device> MakeDeviceLocked(const SimulatedDeviceSetup& setup,
                                              std::shared_ptr<CSimulatedAdapter> pAdapter);
 
     mutable std::mutex m_mutex;

@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/RatioReporter.h"
 #include "board/ChildView.h"
 #include "device/IHidBackend.h"
 #include "device/SimulatedHidBackend.h"
@@ -109,11 +110,11 @@ struct Rig {
     explicit Rig(bool bWithView) : board(bWithView ? &view : nullptr)
     {
         SetHidBackend(&backend);
-        SimulatedDeviceSpec spec;
-        spec.strPath = "/dev/hidraw0";
-        spec.strSerial = "BENCH";
-        spec.nInputBuffers = 512;
-        pAdapter = backend.AddAdapter(spec);
+        SimulatedDeviceSetup setup;
+        setup.strPath = "/dev/hidraw0";
+        setup.strSerial = "BENCH";
+        setup.nInputBuffers = 512;
+        pAdapter = backend.AddAdapter(setup);
         view.Create(nullptr);
         view.resize(CChildView::CanvasWidth, CChildView::CanvasHeight);
         view.show();
@@ -311,29 +312,6 @@ void BM_AppendChunkToFullLog(benchmark::State& state)
 }
 BENCHMARK(BM_AppendChunkToFullLog)->Unit(benchmark::kMicrosecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                m_times[run.benchmark_name()] = run.GetAdjustedCPUTime();
-    }
-
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        const auto full = m_times.find("BM_AppendChunkToFullLog");
-        const auto empty = m_times.find("BM_AppendChunkToEmptyLog");
-        if (full != m_times.end() && empty != m_times.end() && empty->second > 0)
-            std::printf("3. append to a 1 MiB log / to an empty log: %.2f (goal <= 2)\n", full->second / empty->second);
-    }
-
-private:
-    std::map<std::string, double> m_times;
-};
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -349,7 +327,7 @@ int main(int argc, char* argv[])
     std::printf("   UI thread's CPU share at the wire rate (%.0f bytes/s of G/Off lines): %.1f%%\n",
                 WireBytesPerSecond, 100 * atWire.dUiCpuShare);
 
-    RatioReporter reporter;
+    CRatioReporter reporter({{"3. append to a 1 MiB log / to an empty log (goal <= 2)", "BM_AppendChunkToFullLog", "BM_AppendChunkToEmptyLog"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

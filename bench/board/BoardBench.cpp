@@ -12,6 +12,7 @@
 
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
+#include "bench/RatioReporter.h"
 #include "board/ChildView.h"
 #include "board/DrawKeyedBitmap.h"
 
@@ -93,31 +94,6 @@ void BM_PaintScaled(benchmark::State& state)
 }
 BENCHMARK(BM_PaintScaled)->Unit(benchmark::kMicrosecond);
 
-// Prints the keyed copy's CPU time as a multiple of the plain copy's after the
-// usual table; the target is 2 or less.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                m_times[run.benchmark_name()] = run.GetAdjustedCPUTime();
-    }
-
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        const auto keyed = m_times.find("BM_DrawKeyedBitmapBoard");
-        const auto plain = m_times.find("BM_MemcpyBoardRows");
-        if (keyed != m_times.end() && plain != m_times.end() && plain->second > 0)
-            std::printf("DrawKeyedBitmap / memcpy time ratio: %.2f\n", keyed->second / plain->second);
-    }
-
-private:
-    std::map<std::string, double> m_times;
-};
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -125,7 +101,7 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    CRatioReporter reporter({{"DrawKeyedBitmap / memcpy time ratio (goal <= 2)", "BM_DrawKeyedBitmapBoard", "BM_MemcpyBoardRows"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

@@ -108,10 +108,10 @@ protected:
                                                   const std::string& strSerial = AdapterSerial,
                                                   const UartConfig& powerOn = CSimulatedAdapter::DefaultConfig)
     {
-        SimulatedDeviceSpec spec;
-        spec.strPath = strPath;
-        spec.strSerial = strSerial;
-        return m_backend.AddAdapter(spec, std::make_shared<CSimulatedAdapter>(powerOn));
+        SimulatedDeviceSetup setup;
+        setup.strPath = strPath;
+        setup.strSerial = strSerial;
+        return m_backend.AddAdapter(setup, std::make_shared<CSimulatedAdapter>(powerOn));
     }
 
     // Builds the frame (which fills the adapter list) and its window.

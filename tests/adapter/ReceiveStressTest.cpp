@@ -45,11 +45,11 @@ TEST(ReceiveStress, ConnectStreamStopAThousandTimes)
     SetHidBackend(&backend);
     // A queue that holds a whole cycle's reports, so none is dropped while
     // the reader waits for the UI thread.
-    SimulatedDeviceSpec spec;
-    spec.strPath = "/dev/hidraw0";
-    spec.strSerial = "STRESS";
-    spec.nInputBuffers = 128;
-    std::shared_ptr<CSimulatedAdapter> pAdapter = backend.AddAdapter(spec);
+    SimulatedDeviceSetup setup;
+    setup.strPath = "/dev/hidraw0";
+    setup.strSerial = "STRESS";
+    setup.nInputBuffers = 128;
+    std::shared_ptr<CSimulatedAdapter> pAdapter = backend.AddAdapter(setup);
     // Short reports, so lines are cut across reads and reads across lines.
     pAdapter->SetMaxUartChunk(5);
     CDravik dravik;

@@ -35,10 +35,10 @@ private:
 
     void AddAdapter(const std::string& strNode, const std::string& strSerial, HidOpenError refusal)
     {
-        SimulatedDeviceSpec spec;
-        spec.strPath = strNode;
-        spec.strSerial = strSerial;
-        m_pBackend->AddAdapter(spec, std::make_shared<CSimulatedAdapter>());
+        SimulatedDeviceSetup setup;
+        setup.strPath = strNode;
+        setup.strSerial = strSerial;
+        m_pBackend->AddAdapter(setup, std::make_shared<CSimulatedAdapter>());
         m_pBackend->SetOpenRefusal(strNode, refusal);
     }
 
@@ -124,7 +124,7 @@ private slots:
 
         // Unrelated devices coming and going refresh nothing, or refresh the
         // list without a new word.
-        SimulatedDeviceSpec mouse;
+        SimulatedDeviceSetup mouse;
         mouse.strPath = "/dev/hidraw1";
         mouse.nVendorId = 0x046D;
         mouse.nProductId = 0xC52B;

@@ -29,10 +29,10 @@ class Session {
 public:
     Session(CSimulatedHidBackend& backend) : m_backend(backend)
     {
-        SimulatedDeviceSpec spec;
-        spec.strPath = "hid/0";
-        spec.nInputBuffers = 512;
-        m_pAdapter = m_backend.AddAdapter(spec);
+        SimulatedDeviceSetup setup;
+        setup.strPath = "hid/0";
+        setup.nInputBuffers = 512;
+        m_pAdapter = m_backend.AddAdapter(setup);
     }
 
     ~Session()

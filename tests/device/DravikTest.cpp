@@ -435,11 +435,11 @@ class DravikFaultTest : public SimulatedBackendTest {
 protected:
     std::shared_ptr<CSimulatedAdapter> AddAdapter(uint16_t nInput, uint16_t nFeature, uint32_t nQueue = 32)
     {
-        SimulatedDeviceSpec spec;
-        spec.strPath = "hid/0";
-        spec.lengths = {nInput, 0, nFeature};
-        spec.nInputBuffers = nQueue;
-        return m_backend.AddAdapter(spec);
+        SimulatedDeviceSetup setup;
+        setup.strPath = "hid/0";
+        setup.lengths = {nInput, 0, nFeature};
+        setup.nInputBuffers = nQueue;
+        return m_backend.AddAdapter(setup);
     }
 
     CDravik m_dravik;

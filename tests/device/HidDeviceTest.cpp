@@ -14,16 +14,16 @@ using namespace std::chrono_literals;
 
 namespace {
 
-SimulatedDeviceSpec ForeignDevice(const std::string& strPath, bool bIdsKnown = true)
+SimulatedDeviceSetup ForeignDevice(const std::string& strPath, bool bIdsKnown = true)
 {
-    SimulatedDeviceSpec spec;
-    spec.strPath = strPath;
-    spec.nVendorId = 0x046D;
-    spec.nProductId = 0xC077;
-    spec.strSerial = "MOUSE";
-    spec.lengths = {5, 0, 0};
-    spec.bIdsKnown = bIdsKnown;
-    return spec;
+    SimulatedDeviceSetup setup;
+    setup.strPath = strPath;
+    setup.nVendorId = 0x046D;
+    setup.nProductId = 0xC077;
+    setup.strSerial = "MOUSE";
+    setup.lengths = {5, 0, 0};
+    setup.bIdsKnown = bIdsKnown;
+    return setup;
 }
 
 std::string SerialOf(uint32_t nIndex)
@@ -121,11 +121,11 @@ TEST_F(HidDeviceListTest, OnlyTheFirst64InterfacesAreExamined)
 
 TEST_F(HidDeviceListTest, SerialNumbersStayTerminatedAndUnreadableOnesFail)
 {
-    SimulatedDeviceSpec longSerial;
+    SimulatedDeviceSetup longSerial;
     longSerial.strPath = "hid/0";
     longSerial.strSerial = std::string(300, 'S');
     m_backend.AddAdapter(longSerial);
-    SimulatedDeviceSpec noSerial;
+    SimulatedDeviceSetup noSerial;
     noSerial.strPath = "hid/1";
     noSerial.bSerialReadable = false;
     m_backend.AddAdapter(noSerial);
@@ -178,10 +178,10 @@ TEST_F(HidDeviceOpenTest, OpenWhileHoldingRefusesAndKeepsTheHeldDevice)
 
 TEST_F(HidDeviceOpenTest, DeviceWithUnreadableCapabilitiesStaysOpenWithoutLengths)
 {
-    SimulatedDeviceSpec spec;
-    spec.strPath = "hid/0";
-    spec.bLengthsReadable = false;
-    m_backend.AddAdapter(spec);
+    SimulatedDeviceSetup setup;
+    setup.strPath = "hid/0";
+    setup.bLengthsReadable = false;
+    m_backend.AddAdapter(setup);
     CHIDDevice device;
     ASSERT_EQ(device.Open(0, 32), DeviceSuccess);
     EXPECT_TRUE(device.IsOpen());

@@ -41,11 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     nSize -= 3;
 
     CSimulatedHidBackend backend;
-    SimulatedDeviceSpec spec;
-    spec.strPath = "fuzz/0";
-    spec.lengths = {nInputLength, 0, 9};
-    spec.nInputBuffers = nQueue;
-    std::shared_ptr<CSimulatedAdapter> pAdapter = backend.AddAdapter(spec);
+    SimulatedDeviceSetup setup;
+    setup.strPath = "fuzz/0";
+    setup.lengths = {nInputLength, 0, 9};
+    setup.nInputBuffers = nQueue;
+    std::shared_ptr<CSimulatedAdapter> pAdapter = backend.AddAdapter(setup);
     SetHidBackend(&backend);
 
     {
