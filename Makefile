@@ -48,7 +48,7 @@ tsan: deps $(TSAN_BUILD)/build.ninja
 test: check fuzz tsan
 
 bench: build
-	@for b in $(BUILD)/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@for b in $(BUILD)/bench/*/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || exit 1; fi; done
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)
