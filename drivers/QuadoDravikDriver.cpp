@@ -191,7 +191,8 @@ void CQuadoDravikDriver::SetLinks(CMainFrame* pMainFrame, IQuadoBoard** ppView, 
     m_pMainFrame = pMainFrame;
     m_ppView = ppView;
     m_pbMute = pbMute;
-    m_interpreter.SetLinks(ppView, pbMute, pSoundPlayer);
+    m_chunkBoard.SetTarget(ppView);
+    m_interpreter.SetLinks(&m_pChunkBoard, pbMute, pSoundPlayer);
 }
 
 bool CQuadoDravikDriver::RegisterDeviceNotifications()
@@ -490,6 +491,7 @@ void CQuadoDravikDriver::ProcessChunk(std::wstring_view chunk)
     }
     AppendToLog(QString::fromStdWString(strText));
     m_interpreter.AssembleLines(strText);
+    m_chunkBoard.Flush();
 }
 
 void CQuadoDravikDriver::AppendToLog(const QString& strText)

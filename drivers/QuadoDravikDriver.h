@@ -21,6 +21,7 @@
 
 #include "device/Dravik.h"
 #include "device/UartConfig.h"
+#include "drivers/ChunkBoard.h"
 #include "platform/DeviceNotifier.h"
 #include "protocol/GameMessageInterpreter.h"
 
@@ -94,6 +95,9 @@ public:
     IQuadoBoard** m_ppView = nullptr;
     const bool* m_pbMute = nullptr;
     CGameMessageInterpreter m_interpreter;
+    // The interpreter's board while a chunk is processed (see ChunkBoard.h).
+    CChunkBoard m_chunkBoard;
+    IQuadoBoard* m_pChunkBoard = &m_chunkBoard;
     std::unique_ptr<CDeviceNotification> m_hDevNotify;
     // The running receive thread; null when there is none.
     std::shared_ptr<CReceiveThread> m_hReceiveThread;

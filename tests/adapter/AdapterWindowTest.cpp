@@ -611,6 +611,31 @@ TEST_F(AdapterWindow, HideEscapeAndTheCloseBoxToggleTheWindowButKeepTheConnectio
     EXPECT_EQ(m_pFrame->m_wndView.m_nLitQuadrant, int(QuadrantRed));
 }
 
+TEST_F(AdapterWindow, AReadFullOfLinesComposesOnlyWhatItLeavesShowing)
+{
+    auto pAdapter = AddAdapter();
+    MakeFrame();
+    CChildView& view = m_pFrame->m_wndView;
+    ClickConnect();
+    ASSERT_TRUE(FeedRead(*pAdapter, "New\n"));
+    m_player.m_vecCalls.clear();
+
+    // No paint can come between the lines of one read, so the board is
+    // composited once for it, and the picture is what the last lines left.
+    const int nRequests = view.RepaintRequestCount();
+    ASSERT_TRUE(FeedRead(*pAdapter, "G\nOff\nR\nOff\nY\nLevel 2 -\nOff\nB\nPress\n"));
+    EXPECT_EQ(view.m_nLitQuadrant, int(QuadrantBlue));
+    EXPECT_LE(view.RepaintRequestCount(), nRequests + 2);
+    CChildView reference;
+    reference.Create(nullptr);
+    reference.LightQuadrant(QuadrantBlue);
+    reference.ShowPanelText(L"Press button\nto start\n\nDr\u00FCcken Sie\nKnopf, um\nanzufangen");
+    EXPECT_TRUE(view.Canvas() == reference.Canvas());
+    // Every tone of the read was still started and stopped, in order.
+    EXPECT_EQ(m_player.m_vecCalls,
+              (Strings{"loop 153", "stop", "loop 154", "stop", "loop 156", "loop 151"}));
+}
+
 TEST_F(AdapterWindow, TheStreamReachesLogAndBoardReadByRead)
 {
     auto pAdapter = AddAdapter();
