@@ -2,16 +2,7 @@
 
 #include "device/Dravik.h"
 
-#include <chrono>
 #include <utility>
-
-namespace {
-
-// Short against the poll that ends a lost connection, long against a
-// processor's time.
-constexpr std::chrono::milliseconds FailedReadPause{10};
-
-} // namespace
 
 std::shared_ptr<CReceiveThread> CReceiveThread::Create(CDravik& dravik, Dispatcher dispatch,
                                                        ChunkProcessor process)
@@ -83,15 +74,10 @@ void CReceiveThread::ReceiveThreadMain()
                 return;
         }
         uint16_t nReceived = 0;
-        // A failed read (unplugged adapter, cancelled read) is retried until
-        // the window's poll notices a lost adapter and stops us. A lost
-        // adapter fails every read at once, so the retries are paced; a stop
-        // ends the pause.
-        if (m_dravik.ReadUartData(&nReceived) != DeviceSuccess) {
-            std::unique_lock lock(m_mutex);
-            m_cvHandOff.wait_for(lock, FailedReadPause, [this] { return m_bStopping; });
+        // A failed read (unplugged adapter, cancelled read) is retried at
+        // once; the window's poll notices a lost adapter and stops us.
+        if (m_dravik.ReadUartData(&nReceived) != DeviceSuccess)
             continue;
-        }
 
         std::wstring strChunk(nReceived, L'\0');
         for (uint16_t i = 0; i < nReceived; ++i)
