@@ -27,6 +27,7 @@
 #include "platform/DeviceNotifier.h"
 #include "platform/MessageBox.h"
 #include "protocol/ISoundPlayer.h"
+#include "tests/device/DeviceTestSupport.h"
 
 namespace adaptertest {
 
@@ -41,31 +42,10 @@ public:
     Strings m_vecCalls;
 };
 
-// "S 40 02" for a set, "G 42 01" for a get, "!" in front of a refused one.
-inline std::string FormatTransfer(const CSimulatedAdapter::FeatureTransfer& transfer)
-{
-    std::string str = transfer.bOk ? "" : "!";
-    str += transfer.direction == CSimulatedAdapter::Direction::Set ? "S" : "G";
-    for (uint8_t nByte : transfer.bytes) {
-        char sz[4];
-        std::snprintf(sz, sizeof sz, " %02X", nByte);
-        str += sz;
-    }
-    return str;
-}
-
-inline Strings WireOf(const CSimulatedAdapter& adapter)
-{
-    Strings wire;
-    for (const CSimulatedAdapter::FeatureTransfer& transfer : adapter.GetTrace())
-        wire.push_back(FormatTransfer(transfer));
-    return wire;
-}
-
-inline Strings Wire(std::initializer_list<const char*> lines)
-{
-    return Strings(lines.begin(), lines.end());
-}
+// The wire trace in the device tests' readable form.
+using ::FormatTransfer;
+using ::Wire;
+using ::WireOf;
 
 template <class Predicate>
 bool WaitFor(Predicate predicate, int nTimeoutMs = 3000)
