@@ -4,8 +4,6 @@
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QScreen>
-#include <QTextCursor>
-#include <QTextDocument>
 
 #include <chrono>
 #include <new>
@@ -161,8 +159,6 @@ void CQuadoDravikDriver::LayOut()
 
     m_btnConnect.setGeometry(DialogRect(units, ConnectRect));
 
-    m_reLog.setReadOnly(true);
-    m_reLog.setUndoRedoEnabled(false);
     m_reLog.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_reLog.setGeometry(DialogRect(units, LogRect));
 
@@ -330,9 +326,7 @@ void CQuadoDravikDriver::Connect()
         return;
     }
 
-    // The raw text: plain text would turn the no-break spaces the board
-    // sent into spaces.
-    const QString strSavedLog = m_reLog.document()->toRawText();
+    const QString strSavedLog = m_reLog.Text();
 
     UartConfig uartFound = {};
     if (m_dravik.GetUartConfig(&uartFound) == DeviceSuccess) {
@@ -356,9 +350,9 @@ void CQuadoDravikDriver::Connect()
     m_dravik.SendFeature4B(Feature4BFirst);
     Pause(AdapterSettleMs);
     m_dravik.GetDevice().FlushInputQueue();
-    m_reLog.clear();
+    m_reLog.Clear();
     m_dravik.SendFeature4B(Feature4BSecond);
-    m_reLog.setPlainText(strSavedLog);
+    m_reLog.SetText(strSavedLog);
 
     const uint32_t nCapacity = m_dravik.ReceiveCapacity();
     ReceiveBuffer = AllocateReceiveBuffer(nCapacity);
@@ -462,7 +456,7 @@ void CQuadoDravikDriver::OnTimer(int nIdEvent)
 
 void CQuadoDravikDriver::OnClearData()
 {
-    m_reLog.clear();
+    m_reLog.Clear();
 }
 
 void CQuadoDravikDriver::reject()
@@ -480,7 +474,7 @@ void CQuadoDravikDriver::ProcessChunk(std::wstring_view chunk)
     // Nothing after a zero byte counts, not even a form feed.
     chunk = chunk.substr(0, chunk.find(L'\0'));
     if (const size_t nLastFormFeed = chunk.rfind(L'\f'); nLastFormFeed != std::wstring_view::npos) {
-        m_reLog.clear();
+        m_reLog.Clear();
         chunk.remove_prefix(nLastFormFeed + 1);
     }
     std::wstring strText;
@@ -496,20 +490,9 @@ void CQuadoDravikDriver::ProcessChunk(std::wstring_view chunk)
 
 void CQuadoDravikDriver::AppendToLog(const QString& strText)
 {
-    QTextDocument* pDocument = m_reLog.document();
-    // Always at the end, however long the log has grown.
-    QTextCursor cursor(pDocument);
-    cursor.movePosition(QTextCursor::End);
-    if (!strText.isEmpty())
-        cursor.insertText(strText);
-
-    // The document counts one more than its characters (the final block end).
-    const int nChars = pDocument->characterCount() - 1;
-    if (nChars > MaxLogChars + LogTrimSlack) {
-        cursor.setPosition(0);
-        cursor.setPosition(nChars - MaxLogChars, QTextCursor::KeepAnchor);
-        cursor.removeSelectedText();
-    }
-    m_reLog.moveCursor(QTextCursor::End);
-    m_reLog.ensureCursorVisible();
+    // The view lays out and scrolls when it next paints, so a burst of
+    // chunks costs one layout, not one each.
+    m_reLog.Append(strText);
+    if (m_reLog.Text().size() > MaxLogChars + LogTrimSlack)
+        m_reLog.KeepLast(MaxLogChars);
 }

@@ -9,7 +9,6 @@
 #include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QString>
 #include <QTimer>
@@ -22,6 +21,7 @@
 #include "device/Dravik.h"
 #include "device/UartConfig.h"
 #include "drivers/ChunkBoard.h"
+#include "drivers/LogView.h"
 #include "platform/DeviceNotifier.h"
 #include "protocol/GameMessageInterpreter.h"
 
@@ -110,7 +110,7 @@ public:
     QComboBox m_cbDevices;
     QPushButton m_btnConnect;
     QLabel m_stReceived;
-    QPlainTextEdit m_reLog;
+    CLogView m_reLog;
     QLabel m_stStatus;
     QPushButton m_btnClear;
     QString m_strStatus;

@@ -8,7 +8,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QTextDocument>
 #include <QTimer>
 
 #include <time.h>
@@ -334,7 +333,7 @@ void BM_AppendChunkToFullLog(benchmark::State& state)
     CQuadoDravikDriver dlg;
     dlg.show();
     const std::wstring strChunk = LogChunk();
-    while (dlg.m_reLog.document()->characterCount() < CQuadoDravikDriver::MaxLogChars)
+    while (dlg.m_reLog.Text().size() < CQuadoDravikDriver::MaxLogChars)
         dlg.ProcessChunk(strChunk);
     for (auto _ : state)
         dlg.ProcessChunk(strChunk);

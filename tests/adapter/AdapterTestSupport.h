@@ -57,9 +57,7 @@ bool WaitFor(Predicate predicate, int nTimeoutMs = 3000)
 // character (no-break spaces included) as it is.
 inline std::wstring LogText(const CQuadoDravikDriver& dlg)
 {
-    QString strRaw = dlg.m_reLog.document()->toRawText();
-    strRaw.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return strRaw.toStdWString();
+    return dlg.m_reLog.Text().toStdWString();
 }
 
 inline std::string Bytes(std::initializer_list<int> bytes)

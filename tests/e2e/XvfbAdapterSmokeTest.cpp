@@ -66,7 +66,7 @@ TEST(XvfbAdapterSmoke, ConnectAndPlayOnARealXServer)
             pAdapter->FeedUart(pszLine);
             ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.ReceiveThread()->GetProcessedChunks() > nBefore; }));
         }
-        EXPECT_EQ(dlg.m_reLog.toPlainText(), QString("Press\nMAX_LEVEL=4\nNew\nLevel 2 -\nR\n"));
+        EXPECT_EQ(dlg.m_reLog.Text(), QString("Press\nMAX_LEVEL=4\nNew\nLevel 2 -\nR\n"));
         EXPECT_EQ(frame.m_wndView.m_nLitQuadrant, int(QuadrantRed));
         EXPECT_EQ(dlg.m_stStatus.text(),
                   QString("CONNECTED  -  115200  -  No Parity  -  No Flow Control  -  8 Data Bits  -  1 Stop Bit"));

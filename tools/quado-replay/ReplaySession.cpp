@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QPixmap>
-#include <QTextDocument>
 #include <QTimer>
 
 #include "app/CommandIds.h"
@@ -75,10 +74,7 @@ QJsonArray FeatureReports(const std::vector<CSimulatedAdapter::FeatureTransfer>&
 // character (no-break spaces included) stays as it is.
 QString LogText(const CQuadoDravikDriver& dlg)
 {
-    QString strLog = dlg.m_reLog.document()->toRawText();
-    strLog.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    strLog.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    return strLog;
+    return dlg.m_reLog.Text();
 }
 
 } // namespace

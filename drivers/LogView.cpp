@@ -1,0 +1,196 @@
+#include "drivers/LogView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+
+CLogView::CLogView(QWidget* pParent) : QAbstractScrollArea(pParent)
+{
+    // A fixed pitch makes a row's width a count of characters, so the rows
+    // can be found without laying any text out.
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    setFocusPolicy(Qt::StrongFocus);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+}
+
+int CLogView::Columns() const
+{
+    const int nAdvance = std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('M')));
+    return std::clamp((viewport()->width() - 2 * 2) / nAdvance, 1, MaxRowChars);
+}
+
+int CLogView::RowHeight() const
+{
+    return std::max(1, fontMetrics().lineSpacing());
+}
+
+int CLogView::VisibleRows() const
+{
+    return std::max(1, viewport()->height() / RowHeight());
+}
+
+// Extends the row index over the text from nFrom, the start of the last row.
+void CLogView::IndexFrom(int nFrom)
+{
+    const QChar* pText = m_strText.constData();
+    const int nLength = static_cast<int>(m_strText.size());
+    int nRowStart = nFrom;
+    for (int i = nFrom; i < nLength; ++i) {
+        if (pText[i] == QLatin1Char('\n') || i + 1 - nRowStart == m_nColumns) {
+            nRowStart = i + 1;
+            m_vecRowStarts.push_back(nRowStart);
+        }
+    }
+}
+
+void CLogView::RebuildIndex()
+{
+    m_vecRowStarts.assign(1, 0);
+    IndexFrom(0);
+}
+
+void CLogView::RequestSettle()
+{
+    m_bDirty = true;
+    viewport()->update();
+}
+
+void CLogView::Append(const QString& strText)
+{
+    if (strText.isEmpty())
+        return;
+    // Whether the view follows the end is decided by where it was before
+    // this text, not by a scroll range that is not yet up to date.
+    if (!m_bDirty)
+        m_bFollowEnd = IsShowingEnd();
+    const int nLastRow = m_vecRowStarts.back();
+    m_strText += strText;
+    // The last row may be open; it is indexed again from its start.
+    IndexFrom(nLastRow);
+    RequestSettle();
+}
+
+void CLogView::KeepLast(int nKeep)
+{
+    const int nDrop = static_cast<int>(m_strText.size()) - nKeep;
+    if (nDrop <= 0)
+        return;
+    if (!m_bDirty)
+        m_bFollowEnd = IsShowingEnd();
+    m_strText.remove(0, nDrop);
+    // Rows that began in the dropped text go; a row cut in two starts anew
+    // at the first character kept.
+    const auto itFirstKept = std::lower_bound(m_vecRowStarts.begin(), m_vecRowStarts.end(), nDrop);
+    const int nRemoved = static_cast<int>(itFirstKept - m_vecRowStarts.begin());
+    m_vecRowStarts.erase(m_vecRowStarts.begin(), itFirstKept);
+    for (int& nStart : m_vecRowStarts)
+        nStart -= nDrop;
+    if (m_vecRowStarts.empty() || m_vecRowStarts.front() != 0)
+        m_vecRowStarts.insert(m_vecRowStarts.begin(), 0);
+    QScrollBar* pBar = verticalScrollBar();
+    if (!m_bFollowEnd)
+        pBar->setValue(std::max(0, pBar->value() - (nRemoved - 1)));
+    RequestSettle();
+}
+
+void CLogView::SetText(const QString& strText)
+{
+    m_strText = strText;
+    RebuildIndex();
+    m_bFollowEnd = true;
+    RequestSettle();
+}
+
+void CLogView::Clear()
+{
+    SetText(QString());
+}
+
+bool CLogView::IsShowingEnd() const
+{
+    const QScrollBar* pBar = verticalScrollBar();
+    return pBar->value() >= pBar->maximum();
+}
+
+void CLogView::Settle()
+{
+    if (!m_bDirty)
+        return;
+    m_bDirty = false;
+    m_bSettling = true;
+    QScrollBar* pBar = verticalScrollBar();
+    const int nPage = VisibleRows();
+    pBar->setPageStep(nPage);
+    pBar->setSingleStep(1);
+    pBar->setRange(0, std::max(0, RowCount() - nPage));
+    if (m_bFollowEnd)
+        pBar->setValue(pBar->maximum());
+    m_bSettling = false;
+}
+
+void CLogView::paintEvent(QPaintEvent*)
+{
+    Settle();
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Text));
+    const int nRowHeight = RowHeight();
+    const int nAscent = fontMetrics().ascent();
+    const int nFirst = verticalScrollBar()->value();
+    const int nLast = std::min(RowCount(), nFirst + VisibleRows() + 1);
+    const int nLength = static_cast<int>(m_strText.size());
+    for (int nRow = nFirst; nRow < nLast; ++nRow) {
+        const int nStart = m_vecRowStarts[nRow];
+        int nEnd = nRow + 1 < RowCount() ? m_vecRowStarts[nRow + 1] : nLength;
+        if (nEnd > nStart && m_strText[nEnd - 1] == QLatin1Char('\n'))
+            --nEnd;
+        if (nEnd > nStart)
+            painter.drawText(2, (nRow - nFirst) * nRowHeight + nAscent,
+                             QStringView(m_strText).mid(nStart, nEnd - nStart).toString());
+    }
+}
+
+void CLogView::resizeEvent(QResizeEvent* pEvent)
+{
+    QAbstractScrollArea::resizeEvent(pEvent);
+    const int nColumns = Columns();
+    if (nColumns != m_nColumns) {
+        m_bFollowEnd = m_bFollowEnd || IsShowingEnd();
+        m_nColumns = nColumns;
+        RebuildIndex();
+    }
+    RequestSettle();
+}
+
+void CLogView::changeEvent(QEvent* pEvent)
+{
+    QAbstractScrollArea::changeEvent(pEvent);
+    if (pEvent->type() == QEvent::FontChange) {
+        m_nColumns = Columns();
+        RebuildIndex();
+        RequestSettle();
+    }
+}
+
+void CLogView::scrollContentsBy(int, int)
+{
+    if (!m_bSettling)
+        m_bFollowEnd = IsShowingEnd();
+    viewport()->update();
+}
+
+void CLogView::keyPressEvent(QKeyEvent* pEvent)
+{
+    // The log has no selection of its own: copying takes all of it.
+    if (pEvent->matches(QKeySequence::Copy)) {
+        QApplication::clipboard()->setText(m_strText);
+        return;
+    }
+    QAbstractScrollArea::keyPressEvent(pEvent);
+}

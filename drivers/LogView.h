@@ -1,0 +1,61 @@
+// The adapter window's log: the received text kept as plain text with an
+// index of its display rows, and a view that paints only the rows on screen.
+// Appending costs the length of what is appended, however long the log or
+// its lines; the scroll range and the scroll to the end happen once per paint.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QString>
+
+#include <vector>
+
+class CLogView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    // At most this many characters of one line share a display row, so a
+    // line of any length is painted a row at a time. The text itself keeps
+    // the line whole.
+    static constexpr int MaxRowChars = 4096;
+
+    explicit CLogView(QWidget* pParent = nullptr);
+
+    // The log's text exactly: line feeds between lines, every other
+    // character as received.
+    const QString& Text() const { return m_strText; }
+    void Append(const QString& strText);
+    // Drops the oldest characters so that at most nKeep remain.
+    void KeepLast(int nKeep);
+    void SetText(const QString& strText);
+    void Clear();
+
+    int RowCount() const { return static_cast<int>(m_vecRowStarts.size()); }
+    // Brings the scroll range up to date and, when the view followed the end
+    // before the new text came, shows the end again. Painting does this;
+    // nothing else needs to.
+    void Settle();
+    // Whether the last row is on screen (as of the last Settle).
+    bool IsShowingEnd() const;
+
+protected:
+    void paintEvent(QPaintEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void changeEvent(QEvent* pEvent) override;
+
+private:
+    void IndexFrom(int nFrom);
+    void RebuildIndex();
+    int Columns() const;
+    int RowHeight() const;
+    int VisibleRows() const;
+    void RequestSettle();
+
+    QString m_strText;
+    // Offsets of the first character of each display row; never empty.
+    std::vector<int> m_vecRowStarts{0};
+    int m_nColumns = MaxRowChars;
+    bool m_bDirty = false;
+    bool m_bFollowEnd = true;
+    bool m_bSettling = false;
+};
