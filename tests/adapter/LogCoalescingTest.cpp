@@ -1,0 +1,155 @@
+// The adapter window's log when many chunks arrive between two paints: the
+// text and the picture are those of one chunk at a time, the cap and form
+// feeds stay exact, a line of any length is taken whole, and sounds do not
+// wait for a paint.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QScrollBar>
+
+#include <string>
+#include <vector>
+
+#include "tests/adapter/AdapterTestSupport.h"
+
+using namespace adaptertest;
+
+namespace {
+
+// The log the user must see after the chunks: what follows the last form
+// feed, carriage returns dropped, nothing after a zero byte, trimmed the
+// window's way.
+std::wstring ExpectedLog(const std::vector<std::wstring>& chunks)
+{
+    std::wstring strLog;
+    for (std::wstring strChunk : chunks) {
+        strChunk = strChunk.substr(0, strChunk.find(L'\0'));
+        if (const size_t nFeed = strChunk.rfind(L'\f'); nFeed != std::wstring::npos) {
+            strLog.clear();
+            strChunk.erase(0, nFeed + 1);
+        }
+        for (const wchar_t c : strChunk)
+            if (c != L'\r')
+                strLog.push_back(c);
+        if (strLog.size() > size_t(CQuadoDravikDriver::MaxLogChars + CQuadoDravikDriver::LogTrimSlack))
+            strLog.erase(0, strLog.size() - CQuadoDravikDriver::MaxLogChars);
+    }
+    return strLog;
+}
+
+class LogWindow {
+public:
+    LogWindow()
+    {
+        m_dlg.SetLinks(nullptr, nullptr, &m_bMute, &m_player);
+        m_dlg.show();
+    }
+    QImage Picture() { return m_dlg.m_reLog.grab().toImage(); }
+
+    bool m_bMute = false;
+    CRecordingPlayer m_player;
+    CQuadoDravikDriver m_dlg;
+};
+
+std::vector<std::wstring> MixedChunks()
+{
+    std::vector<std::wstring> chunks;
+    for (int i = 0; i < 40; ++i)
+        chunks.push_back(L"line " + std::to_wstring(i) + L"\r\nG\nOff\n");
+    chunks.push_back(L"before\fafter a form feed\n");
+    chunks.push_back(std::wstring(700, L'w') + L"\n");
+    chunks.push_back(L"");
+    chunks.back() = std::wstring(L"kept\0dropped\n", 13);
+    for (int i = 0; i < 30; ++i)
+        chunks.push_back(L"tail " + std::to_wstring(i) + L"\n");
+    return chunks;
+}
+
+} // namespace
+
+TEST_F(AdapterFrameTest, ABurstBetweenTwoPaintsShowsWhatChunkByChunkShows)
+{
+    const std::vector<std::wstring> chunks = MixedChunks();
+    LogWindow stepwise;
+    LogWindow burst;
+    for (const std::wstring& strChunk : chunks) {
+        stepwise.m_dlg.ProcessChunk(strChunk);
+        stepwise.Picture();
+        burst.m_dlg.ProcessChunk(strChunk);
+    }
+    EXPECT_EQ(LogText(burst.m_dlg), ExpectedLog(chunks));
+    EXPECT_EQ(LogText(stepwise.m_dlg), LogText(burst.m_dlg));
+    const QImage picture = burst.Picture();
+    EXPECT_EQ(picture, stepwise.Picture());
+    EXPECT_TRUE(burst.m_dlg.m_reLog.IsShowingEnd());
+    // The picture is not blank: the last lines are painted.
+    EXPECT_NE(picture, LogWindow().Picture());
+}
+
+TEST_F(AdapterFrameTest, CapAndFormFeedStayExactWhenChunksComeFasterThanPaints)
+{
+    std::vector<std::wstring> chunks;
+    std::wstring strBlock;
+    for (int i = 0; strBlock.size() < 64; ++i)
+        strBlock += L"Off\nG\n";
+    const size_t nBlocks = (CQuadoDravikDriver::MaxLogChars + 3 * CQuadoDravikDriver::LogTrimSlack) / strBlock.size();
+    for (size_t i = 0; i < nBlocks; ++i)
+        chunks.push_back(std::to_wstring(i) + L":" + strBlock);
+    LogWindow burst;
+    LogWindow stepwise;
+    for (size_t i = 0; i < chunks.size(); ++i) {
+        burst.m_dlg.ProcessChunk(chunks[i]);
+        stepwise.m_dlg.ProcessChunk(chunks[i]);
+        if (i % 997 == 0)
+            stepwise.Picture();
+    }
+    const std::wstring strExpected = ExpectedLog(chunks);
+    ASSERT_LE(strExpected.size(), size_t(CQuadoDravikDriver::MaxLogChars + CQuadoDravikDriver::LogTrimSlack));
+    ASSERT_GE(strExpected.size(), size_t(CQuadoDravikDriver::MaxLogChars));
+    EXPECT_EQ(LogText(burst.m_dlg), strExpected);
+    EXPECT_EQ(burst.Picture(), stepwise.Picture());
+
+    // A form feed in the middle of a burst leaves only what follows it.
+    burst.m_dlg.ProcessChunk(L"x\n");
+    burst.m_dlg.ProcessChunk(L"gone\fstays\n");
+    burst.m_dlg.ProcessChunk(L"next\n");
+    EXPECT_EQ(LogText(burst.m_dlg), L"stays\nnext\n");
+    LogWindow fresh;
+    fresh.m_dlg.ProcessChunk(L"stays\nnext\n");
+    EXPECT_EQ(burst.Picture(), fresh.Picture());
+}
+
+TEST_F(AdapterFrameTest, ALineOfAMegabyteIsKeptWholeAndTheViewShowsItsEnd)
+{
+    LogWindow window;
+    const std::wstring strPiece(64, L'n');
+    const int nPieces = (1 << 20) / 64;
+    for (int i = 0; i < nPieces; ++i)
+        window.m_dlg.ProcessChunk(strPiece);
+    window.m_dlg.ProcessChunk(L"\nend\n");
+    const std::wstring strLog = LogText(window.m_dlg);
+    ASSERT_EQ(strLog.size(), size_t(1 << 20) + 5);
+    EXPECT_EQ(strLog.find_first_not_of(L'n'), size_t(1 << 20));
+    EXPECT_EQ(strLog.substr(1 << 20), L"\nend\n");
+    // The view breaks the line for display only, into rows it can paint.
+    EXPECT_GT(window.m_dlg.m_reLog.RowCount(), 2);
+    const QImage picture = window.Picture();
+    EXPECT_TRUE(window.m_dlg.m_reLog.IsShowingEnd());
+    EXPECT_NE(picture, LogWindow().Picture());
+}
+
+TEST_F(AdapterFrameTest, TonesStartAndStopWithTheirLineNotWithThePaint)
+{
+    LogWindow window;
+    window.m_dlg.ProcessChunk(L"New\n");
+    ASSERT_TRUE(window.m_dlg.Interpreter().IsGameRunning());
+    // No events run between the chunks, so no paint happens: every tone
+    // change must already be there when its chunk has been processed.
+    size_t nCalls = window.m_player.m_vecCalls.size();
+    for (const wchar_t* pszChunk : {L"G\n", L"Off\n", L"R\nOff\nB\n", L"Off\n"}) {
+        window.m_dlg.ProcessChunk(pszChunk);
+        EXPECT_GT(window.m_player.m_vecCalls.size(), nCalls) << "after " << std::wstring(pszChunk).size();
+        nCalls = window.m_player.m_vecCalls.size();
+    }
+    EXPECT_EQ(window.m_player.m_vecCalls.back(), "stop");
+}
