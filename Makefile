@@ -48,7 +48,8 @@ tsan: deps $(TSAN_BUILD)/build.ninja
 test: check fuzz tsan
 
 bench: build
-	@for b in $(BUILD)/bench/*/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || exit 1; fi; done
+	@for b in $(BUILD)/bench/*/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || exit 1; fi; done | tee $(BUILD)/bench.log
+	@echo "--- summary ---"; grep -E '^FIGURE [A-Za-z0-9_]+ [-0-9.]+$$' $(BUILD)/bench.log || true
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)

@@ -24,7 +24,8 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration)
+            // Repeated benchmarks also report aggregates, as "<name>/repeats:N_median".
+            if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
                 m_times[run.benchmark_name()] = run.GetAdjustedCPUTime();
     }
 
@@ -35,7 +36,8 @@ public:
             const auto num = m_times.find(ratio.strNumerator);
             const auto den = m_times.find(ratio.strDenominator);
             if (num != m_times.end() && den != m_times.end() && den->second > 0)
-                std::printf("%s: %.2f\n", ratio.strLabel.c_str(), num->second / den->second);
+                std::printf(ratio.strLabel.rfind("FIGURE ", 0) == 0 ? "%s %.2f\n" : "%s: %.2f\n",
+                            ratio.strLabel.c_str(), num->second / den->second);
         }
     }
 

@@ -11,12 +11,14 @@
 #include <QTimer>
 
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -341,6 +343,76 @@ void BM_AppendChunkToFullLog(benchmark::State& state)
 }
 BENCHMARK(BM_AppendChunkToFullLog)->Unit(benchmark::kMicrosecond);
 
+// 1 MiB through the window in 64-byte reads, without a line feed against
+// the same amount in 40-byte lines: the log's cost must not depend on where
+// the lines end.
+void FeedMebibyte(benchmark::State& state, bool bLineFeeds)
+{
+    std::wstring strChunk(64, L'x');
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto pDlg = std::make_unique<CQuadoDravikDriver>();
+        pDlg->show();
+        state.ResumeTiming();
+        for (int i = 0, nPos = 0; i < (1 << 20) / 64; ++i) {
+            for (wchar_t& c : strChunk) {
+                c = bLineFeeds && ++nPos % 40 == 0 ? L'\n' : L'x';
+            }
+            pDlg->ProcessChunk(strChunk);
+        }
+        pDlg->repaint();
+    }
+}
+
+void BM_MebibyteNoLineFeed(benchmark::State& state)
+{
+    FeedMebibyte(state, false);
+}
+BENCHMARK(BM_MebibyteNoLineFeed)->Unit(benchmark::kMillisecond)->Repetitions(3);
+
+void BM_MebibyteOfLines(benchmark::State& state)
+{
+    FeedMebibyte(state, true);
+}
+BENCHMARK(BM_MebibyteOfLines)->Unit(benchmark::kMillisecond)->Repetitions(3);
+
+double ResidentMiB()
+{
+    std::FILE* pFile = std::fopen("/proc/self/statm", "r");
+    long nPages = 0;
+    long nResident = 0;
+    if (pFile) {
+        if (std::fscanf(pFile, "%ld %ld", &nPages, &nResident) != 2)
+            nResident = 0;
+        std::fclose(pFile);
+    }
+    return nResident * (sysconf(_SC_PAGESIZE) / 1048576.0);
+}
+
+// What a log filled to its cap with the game's shortest lines adds to the
+// resident memory, median of three windows.
+void MeasureFullLogMemory()
+{
+    std::vector<double> vecAdded;
+    // The windows stay until the end: memory a closed one gave back to the
+    // heap would otherwise be counted again as free for the next.
+    std::vector<std::unique_ptr<CQuadoDravikDriver>> vecWindows;
+    for (int nRun = 0; nRun < 3; ++nRun) {
+        auto& pDlg = vecWindows.emplace_back(std::make_unique<CQuadoDravikDriver>());
+        pDlg->show();
+        QCoreApplication::processEvents();
+        const double dBefore = ResidentMiB();
+        const std::wstring strChunk = L"G\nOff\nG\nOff\nG\nOff\nG\nOff\nG\nOff\nG\nOff\nG\nOff\nG\nOff\nG\nOff\nG\nOff\n";
+        while (pDlg->m_reLog.Text().size() < CQuadoDravikDriver::MaxLogChars)
+            pDlg->ProcessChunk(strChunk);
+        pDlg->repaint();
+        QCoreApplication::processEvents();
+        vecAdded.push_back(ResidentMiB() - dBefore);
+    }
+    std::printf("   a log full of \"G\" / \"Off\" lines adds %.2f MiB resident (goal <= 8)\n", Percentile(vecAdded, 0.5));
+    std::printf("FIGURE P7_fulllog_mib %.2f\n", Percentile(vecAdded, 0.5));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -356,7 +428,11 @@ int main(int argc, char* argv[])
     std::printf("   UI thread's CPU share at the wire rate (%.0f bytes/s of G/Off lines): %.1f%%\n",
                 WireBytesPerSecond, 100 * atWire.dUiCpuShare);
 
-    CRatioReporter reporter({{"3. append to a 1 MiB log / to an empty log (goal <= 2)", "BM_AppendChunkToFullLog", "BM_AppendChunkToEmptyLog"}});
+    MeasureFullLogMemory();
+
+    CRatioReporter reporter({{"3. append to a 1 MiB log / to an empty log (goal <= 2)", "BM_AppendChunkToFullLog", "BM_AppendChunkToEmptyLog"},
+                             {"FIGURE P5_log_ratio", "BM_AppendChunkToFullLog", "BM_AppendChunkToEmptyLog"},
+                             {"FIGURE P6_noLF_ratio", "BM_MebibyteNoLineFeed/repeats:3_median", "BM_MebibyteOfLines/repeats:3_median"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;
