@@ -8,6 +8,7 @@ constexpr int Mute = 32774;         // Options > Mute
 constexpr int FullScreen = 32771;   // View > Full Screen
 constexpr int FullScreenBar = 32772; // the full-screen tool bar's button
 constexpr int ScaleDown = 32776;    // View > Scale Down
+constexpr int FitToScreen = 32777;  // Options > Fit to Screen
 constexpr int DravikDriver = 32775; // Show > Dravik Driver
 constexpr int ManualDriver = 32773; // Show > Manual Driver
 } // namespace CommandId

@@ -39,6 +39,7 @@ struct MenuEntry {
 constexpr MenuEntry MenuTable[] = {
     {"&File", "E&xit", CommandId::AppExit, false},
     {"&Options", "&Mute", CommandId::Mute, true},
+    {"&Options", "&Fit to Screen", CommandId::FitToScreen, true},
     {"&View", "&Full Screen", CommandId::FullScreen, true},
     {"&View", "&Scale Down", CommandId::ScaleDown, true},
     {"&Show", "&Dravik Driver", CommandId::DravikDriver, true},
@@ -131,6 +132,9 @@ bool CMainFrame::OnCommand(int nCommandId)
     case CommandId::FullScreenBar:
         ToggleFullScreen();
         break;
+    case CommandId::FitToScreen:
+        ToggleFitToScreen();
+        break;
     case CommandId::ScaleDown:
         ToggleScaleDown();
         break;
@@ -165,6 +169,7 @@ void CMainFrame::UpdateCommandUI()
         {CommandId::Mute, m_bMute},
         {CommandId::FullScreen, m_bFullScreen},
         {CommandId::ScaleDown, m_wndView.m_bScaleDown},
+        {CommandId::FitToScreen, m_bFitToScreen},
         {CommandId::DravikDriver, m_bDravikDriverShown},
         {CommandId::ManualDriver, m_bManualDriverShown},
     };
@@ -253,6 +258,13 @@ CFullScreenBar* CMainFrame::CreateFullScreenBar()
 void CMainFrame::ToggleScaleDown()
 {
     m_wndView.m_bScaleDown = !m_wndView.m_bScaleDown;
+    m_wndView.update();
+}
+
+void CMainFrame::ToggleFitToScreen()
+{
+    m_bFitToScreen = !m_bFitToScreen;
+    m_wndView.m_bFitToScreen = m_bFitToScreen;
     m_wndView.update();
 }
 

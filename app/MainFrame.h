@@ -47,6 +47,7 @@ public:
     void ToggleMute();
     void ToggleFullScreen();
     void ToggleScaleDown();
+    void ToggleFitToScreen();
     void ToggleDravikDriver();
     void ToggleManualDriver();
     void OnAppAbout();
@@ -57,6 +58,9 @@ public:
     CChildView m_wndView;
     bool m_bMute = false;
     bool m_bFullScreen = false;
+    // Options > Fit to Screen: a client larger than the canvas shows it as
+    // large as fits.
+    bool m_bFitToScreen = false;
     // Exists exactly while m_bFullScreen is set.
     CFullScreenBar* m_pFullScreenBar = nullptr;
     WindowPlacement m_wpPrev;

@@ -154,7 +154,7 @@ void CChildView::RequestRepaint()
 void CChildView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    const PaintRect rc = ComputePaintRect(m_cxClient, m_cyClient, m_bScaleDown);
+    const PaintRect rc = ComputePaintRect(m_cxClient, m_cyClient, m_bScaleDown, m_bFitToScreen);
     m_rcLastPaint = rc;
     const QRect rcPicture(rc.nLeft, rc.nTop, rc.nWidth, rc.nHeight);
     if (m_bmpCanvas.isNull()) {
@@ -168,7 +168,9 @@ void CChildView::paintEvent(QPaintEvent*)
     if (rcPicture.isEmpty())
         return;
     if (rc.bStretched) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        // Enlarged pictures are filtered so edges do not turn to staircases;
+        // shrunk ones keep dropping pixels as before.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, rc.nWidth > CanvasWidth);
         painter.drawImage(rcPicture, m_bmpCanvas, m_bmpCanvas.rect());
     } else {
         painter.drawImage(QPoint(rc.nLeft, rc.nTop), m_bmpCanvas);

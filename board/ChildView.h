@@ -48,6 +48,8 @@ public:
     int m_nLitQuadrant = 0;
     CMainFrame* m_pMainFrame = nullptr;
     bool m_bScaleDown = false;
+    // Set by the frame's Fit to Screen command.
+    bool m_bFitToScreen = false;
 
     // Indexed by QuadrantIndex; an image that failed to load stays null and
     // is never drawn.

@@ -42,3 +42,25 @@ PaintRect ComputePaintRect(int cx, int cy, bool bScaleDown)
     }
     return rc;
 }
+
+PaintRect ComputePaintRect(int cx, int cy, bool bScaleDown, bool bFitToScreen)
+{
+    constexpr int CanvasWidth = CChildView::CanvasWidth;
+    constexpr int CanvasHeight = CChildView::CanvasHeight;
+    if (!bFitToScreen || cx <= CanvasWidth || cy <= CanvasHeight)
+        return ComputePaintRect(cx, cy, bScaleDown);
+    // Integer arithmetic: the largest 5:3 rectangle inside cx x cy, so that
+    // 1920 x 1080 gives exactly 1800 x 1080.
+    PaintRect rc;
+    rc.bStretched = true;
+    if (static_cast<long long>(cx) * 3 >= static_cast<long long>(cy) * 5) {
+        rc.nHeight = cy;
+        rc.nWidth = static_cast<int>((static_cast<long long>(cy) * 5 + 1) / 3);
+    } else {
+        rc.nWidth = cx;
+        rc.nHeight = static_cast<int>((static_cast<long long>(cx) * 3 + 2) / 5);
+    }
+    rc.nLeft = (cx - rc.nWidth) / 2;
+    rc.nTop = (cy - rc.nHeight) / 2;
+    return rc;
+}

@@ -17,3 +17,8 @@ struct PaintRect {
 };
 
 PaintRect ComputePaintRect(int cx, int cy, bool bScaleDown);
+
+// As above, and with bFitToScreen a client area larger than the canvas in
+// both directions shows it as large as fits, 5:3 kept and centred; a smaller
+// area keeps Scale Down's rule.
+PaintRect ComputePaintRect(int cx, int cy, bool bScaleDown, bool bFitToScreen);

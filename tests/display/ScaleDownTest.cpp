@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QMenu>
 #include <QMenuBar>
 #include <QTest>
 
@@ -155,5 +156,76 @@ TEST_F(ScaleDownTest, TheShrunkBoardFollowsTheWindowAsItIsResized)
         SCOPED_TRACE(testing::Message() << cx << " x " << cy);
         GiveViewSize(cx, cy);
         EXPECT_TRUE(ShowsCanvasAt(Shot(), m_canvas, ComputePaintRect(cx, cy, true)));
+    }
+}
+
+TEST(FitToScreenGeometry, LargerClientsShowTheBoardAsLargeAsFitsAndSmallerOnesKeepScaleDown)
+{
+    const struct {
+        int cx, cy;
+        bool bScaleDown;
+        PaintRect expected;
+    } rows[] = {
+        {1920, 1080, false, {60, 0, 1800, 1080, true}},
+        {3840, 2160, false, {120, 0, 3600, 2160, true}},
+        {1600, 1400, false, {0, 220, 1600, 960, true}},
+        {1280, 768, false, {0, 0, 1280, 768, false}},
+        {1281, 768, false, ComputePaintRect(1281, 768, false)},
+        {1000, 700, false, ComputePaintRect(1000, 700, false)},
+        {1000, 700, true, ComputePaintRect(1000, 700, true)},
+    };
+    for (const auto& row : rows) {
+        const PaintRect rc = ComputePaintRect(row.cx, row.cy, row.bScaleDown, true);
+        EXPECT_TRUE(rc == row.expected) << row.cx << " x " << row.cy << ": " << rc.nLeft << "," << rc.nTop << " "
+                                        << rc.nWidth << "x" << rc.nHeight;
+        EXPECT_TRUE(ComputePaintRect(row.cx, row.cy, row.bScaleDown, false) ==
+                    ComputePaintRect(row.cx, row.cy, row.bScaleDown));
+    }
+}
+
+TEST_F(ScaleDownTest, FitToScreenIsAnOptionsItemThatFillsALargeClientAndKeepsTheSectorColours)
+{
+    QAction* pFit = m_frame.FindCommand(CommandId::FitToScreen);
+    ASSERT_TRUE(pFit);
+    EXPECT_EQ(pFit->text(), QStringLiteral("&Fit to Screen"));
+    EXPECT_TRUE(pFit->isCheckable());
+    EXPECT_FALSE(pFit->isChecked());
+    bool bInOptions = false;
+    for (QAction* pMenu : m_frame.menuBar()->actions())
+        if (pMenu->text() == QStringLiteral("&Options") && pMenu->menu())
+            bInOptions = pMenu->menu()->actions().contains(pFit);
+    EXPECT_TRUE(bInOptions);
+
+    m_frame.m_wndView.LightQuadrant(QuadrantAll);
+    for (auto [cx, cy] : {std::pair{1600, 960}, std::pair{1700, 900}}) {
+        SCOPED_TRACE(testing::Message() << cx << " x " << cy);
+        GiveViewSize(cx, cy);
+        QCoreApplication::processEvents();
+        m_counter.m_nPaints = 0;
+        pFit->trigger();
+        ASSERT_TRUE(WaitFor([&] { return m_counter.m_nPaints > 0; }));
+        EXPECT_TRUE(m_frame.m_bFitToScreen);
+        EXPECT_TRUE(pFit->isChecked());
+        const PaintRect rc = ComputePaintRect(cx, cy, false, true);
+        const QImage shot = Shot();
+        const QImage canvas = Rgb32(m_frame.m_wndView.Canvas());
+        // Margins black; the middle of each sector's face the canvas's own
+        // colour there, to the bit.
+        if (rc.nLeft > 0) {
+            EXPECT_EQ(shot.pixel(rc.nLeft / 2, cy / 2), qRgb(0, 0, 0));
+        }
+        if (rc.nTop > 0) {
+            EXPECT_EQ(shot.pixel(cx / 2, rc.nTop / 2), qRgb(0, 0, 0));
+        }
+        const double dScale = double(rc.nWidth) / CChildView::CanvasWidth;
+        for (auto [ux, uy] : {std::pair{-150, -150}, std::pair{150, -150}, std::pair{-150, 150}, std::pair{150, 150}}) {
+            const int x = CChildView::BoardLeft + 256 + ux;
+            const int y = CChildView::BoardTop + 256 + uy;
+            EXPECT_EQ(shot.pixel(rc.nLeft + int(x * dScale), rc.nTop + int(y * dScale)), canvas.pixel(x, y))
+                << "sector at " << ux << "," << uy;
+        }
+        pFit->trigger();
+        EXPECT_FALSE(m_frame.m_bFitToScreen);
+        EXPECT_FALSE(pFit->isChecked());
     }
 }
