@@ -10,4 +10,5 @@ constexpr int FullScreenBar = 32772; // the full-screen tool bar's button
 constexpr int ScaleDown = 32776;    // View > Scale Down
 constexpr int DravikDriver = 32775; // Show > Dravik Driver
 constexpr int ManualDriver = 32773; // Show > Manual Driver
+constexpr int ConnectAutomatically = 32778; // Options > Connect Automatically
 } // namespace CommandId

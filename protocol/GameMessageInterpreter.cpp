@@ -223,6 +223,14 @@ void CGameMessageInterpreter::PlayOnce(int nSoundNumber)
 }
 
 // Mute silences new sounds only; a stop still ends whatever plays.
+void CGameMessageInterpreter::StopTone()
+{
+    if (!m_bTonePlaying)
+        return;
+    m_bTonePlaying = false;
+    StopSound();
+}
+
 void CGameMessageInterpreter::StopSound()
 {
     if (m_pSoundPlayer)
