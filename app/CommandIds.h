@@ -11,4 +11,5 @@ constexpr int ScaleDown = 32776;    // View > Scale Down
 constexpr int FitToScreen = 32777;  // Options > Fit to Screen
 constexpr int DravikDriver = 32775; // Show > Dravik Driver
 constexpr int ManualDriver = 32773; // Show > Manual Driver
+constexpr int ConnectAutomatically = 32778; // Options > Connect Automatically
 } // namespace CommandId

@@ -6,7 +6,9 @@
 #include <QMainWindow>
 #include <QRect>
 
+#include "app/StartOptions.h"
 #include "board/ChildView.h"
+#include "drivers/AutoConnect.h"
 #include "drivers/QuadoDravikDriver.h"
 #include "drivers/QuadoDriverDialog.h"
 
@@ -14,6 +16,7 @@ class CFullScreenBar;
 class IQuadoBoard;
 class ISoundPlayer;
 class QAction;
+class QLabel;
 
 // What is saved before full screen and restored after it: the show state
 // (maximised, minimised) and the geometry of the normal state.
@@ -51,6 +54,17 @@ public:
     void ToggleDravikDriver();
     void ToggleManualDriver();
     void OnAppAbout();
+    void ToggleConnectAutomatically();
+
+    // --- Start options and kiosk mode ---
+    // Before Create: which windows come up. After Create: the rest.
+    void ApplyStartOptionsBeforeCreate(const StartOptions& options);
+    void ApplyStartOptionsAfterShow(const StartOptions& options);
+    // The kiosk's line at the foot of the screen, from the adapter window's
+    // status line; shown only while kiosk mode is on and not connected.
+    void UpdateKioskStatus();
+    // The pointer hides after this long at rest over the board in kiosk mode.
+    static constexpr int KioskPointerHideMs = 3000;
 
     // Declaration order is destruction order reversed: the tool windows go
     // before the view.
@@ -73,6 +87,11 @@ public:
     bool m_bDravikConnected = false;
     bool m_bDravikDriverShown = true;
     bool m_bFocusToDravikDriver = false;
+    // After the tool windows: goes first, while the adapter window still exists.
+    CDravikAutoConnect m_autoConnect{m_dlgDravikDriver};
+    bool m_bKiosk = false;
+    QLabel* m_pKioskStatus = nullptr;
+    QTimer* m_pPointerTimer = nullptr;
 
     ISoundPlayer* m_pSoundPlayer = nullptr;
 

@@ -14,7 +14,7 @@ CQuadoApp::CQuadoApp() = default;
 
 CQuadoApp::~CQuadoApp() = default;
 
-bool CQuadoApp::InitInstance()
+bool CQuadoApp::InitInstance(const StartOptions& options)
 {
     QCoreApplication::setApplicationName(QString::fromLatin1(AppName));
     QCoreApplication::setOrganizationName(QString::fromLatin1(CompanyName));
@@ -27,6 +27,7 @@ bool CQuadoApp::InitInstance()
     m_pMainWnd = std::make_unique<CMainFrame>(m_pSoundPlayer.get());
     QObject::connect(m_pMainWnd.get(), &CMainFrame::Closed, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    m_pMainWnd->ApplyStartOptionsBeforeCreate(options);
     if (!m_pMainWnd->Create()) {
         std::fprintf(stderr, "Quado: the main window could not be created\n");
         m_pMainWnd.reset();
@@ -34,5 +35,6 @@ bool CQuadoApp::InitInstance()
     }
     m_pMainWnd->show();
     m_pMainWnd->activateWindow();
+    m_pMainWnd->ApplyStartOptionsAfterShow(options);
     return true;
 }

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "app/StartOptions.h"
+
 class CMainFrame;
 class CSoundPlayer;
 
@@ -20,7 +22,7 @@ public:
 
     // Needs a QApplication. Creates and shows the main window; false when it
     // cannot be created, and then the program must end.
-    bool InitInstance();
+    bool InitInstance(const StartOptions& options = {});
 
     CMainFrame* MainFrame() const { return m_pMainWnd.get(); }
 

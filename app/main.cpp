@@ -2,13 +2,18 @@
 #include <QApplication>
 
 #include "app/QuadoApp.h"
+#include "app/StartOptions.h"
 
 int main(int argc, char* argv[])
 {
+    // Before the toolkit: help, version and refusals need no display.
+    StartOptions options;
+    if (const int nExit = HandleStartOptions(argc, argv, false, &options); nExit >= 0)
+        return nExit;
     QApplication application(argc, argv);
     // Widgets must go before the QApplication: the app object lives inside.
     CQuadoApp theApp;
-    if (!theApp.InitInstance())
+    if (!theApp.InitInstance(options))
         return 1;
     return application.exec();
 }

@@ -255,6 +255,28 @@ void CQuadoDravikDriver::RefreshDeviceList()
     // is made for a list refresh.
     if (m_bAccessHint != bHintBefore && !IsConnected())
         UpdateStatusLine();
+    if (m_onListOrConnectionChanged)
+        m_onListOrConnectionChanged();
+}
+
+std::vector<QString> CQuadoDravikDriver::ListedSerials() const
+{
+    std::vector<QString> serials;
+    for (int i = 0; i < m_cbDevices.count(); ++i)
+        serials.push_back(m_cbDevices.itemText(i));
+    return serials;
+}
+
+bool CQuadoDravikDriver::ConnectQuietly(int nIndex)
+{
+    if (IsConnected())
+        return true;
+    m_cbDevices.setCurrentIndex(nIndex);
+    const bool bQuietBefore = m_bQuietErrors;
+    m_bQuietErrors = true;
+    ToggleConnection();
+    m_bQuietErrors = bQuietBefore;
+    return IsConnected();
 }
 
 QString CQuadoDravikDriver::ConnectedStatusText(const UartConfig* pConfig)
@@ -284,6 +306,8 @@ void CQuadoDravikDriver::UpdateStatusLine()
     const bool bHint = m_bAccessHint && !IsConnected();
     if (!IsConnected()) {
         m_strStatus = QString::fromLatin1(bHint ? NoAccessStatusText : NotConnectedText);
+        if (!m_strLastFailure.isEmpty())
+            m_strStatus += QString::fromLatin1("  -  ") + m_strLastFailure;
     } else {
         UartConfig config = {};
         m_strStatus = ConnectedStatusText(m_dravik.GetUartConfig(&config) == DeviceSuccess ? &config : nullptr);
@@ -303,6 +327,11 @@ void CQuadoDravikDriver::ToggleConnection()
 
 void CQuadoDravikDriver::ShowError(const char* pszText)
 {
+    if (m_bQuietErrors) {
+        // Nobody may be there to click a box away.
+        m_strLastFailure = QString::fromLatin1(pszText);
+        return;
+    }
     QuadoMessageBox(this, QString::fromLatin1(pszText), QString::fromLatin1(ErrorCaption), MessageIcon::Stop);
 }
 
@@ -379,6 +408,7 @@ void CQuadoDravikDriver::Connect()
     // A working connection answers the access hint; a later refused arrival
     // raises it anew.
     m_bAccessHint = false;
+    m_strLastFailure.clear();
     UpdateStatusLine();
 
     if (m_pMainFrame) {
@@ -397,6 +427,9 @@ void CQuadoDravikDriver::Disconnect()
     m_timerPoll.stop();
     ReleaseReceiveBuffer();
     CloseAdapter();
+    // Nothing would ever stop a colour tone the board started and can no
+    // longer end; the board picture stays as it was.
+    m_interpreter.StopTone();
 
     m_cbDevices.setEnabled(true);
     m_btnConnect.setText(QString::fromLatin1(ConnectText));
@@ -409,6 +442,8 @@ void CQuadoDravikDriver::Disconnect()
         m_pMainFrame->m_bDravikConnected = false;
         m_pMainFrame->UpdateCommandUI();
     }
+    if (m_onListOrConnectionChanged)
+        m_onListOrConnectionChanged();
 }
 
 void CQuadoDravikDriver::StopReceiveThread()

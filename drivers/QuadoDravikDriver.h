@@ -15,8 +15,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "device/Dravik.h"
 #include "device/UartConfig.h"
@@ -87,6 +89,19 @@ public:
     // raised: once for each arrival of such an adapter.
     bool IsAccessHintShown() const { return m_bAccessHint; }
     uint32_t GetAccessHintsRaised() const { return m_nAccessHintsRaised; }
+
+    // --- Automatic connection's hooks (see AutoConnect.h) ---
+    // The serial numbers in list order, as the list shows them.
+    std::vector<QString> ListedSerials() const;
+    // Connects that list entry with the normal sequence; a failure's reason
+    // goes on the status line, no message box. True when connected.
+    bool ConnectQuietly(int nIndex);
+    // Set while failures are to be told on the status line, not in a box.
+    bool m_bQuietErrors = false;
+    // The last quiet failure, shown after "NOT CONNECTED" until a connect works.
+    QString m_strLastFailure;
+    // Called after each list refresh and each disconnect.
+    std::function<void()> m_onListOrConnectionChanged;
 
     // Members in the order the window's parts depend on one another: the
     // adapter first, so it outlives everything that talks to it.

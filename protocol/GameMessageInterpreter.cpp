@@ -222,7 +222,17 @@ void CGameMessageInterpreter::PlayOnce(int nSoundNumber)
         m_pSoundPlayer->PlayOnce(SoundTable[nSoundNumber]);
 }
 
+// A colour lit before "New" played no tone, so there is nothing to stop.
+void CGameMessageInterpreter::StopTone()
+{
+    const bool bSounding = m_bGameRunning && m_bTonePlaying;
+    m_bTonePlaying = false;
+    if (bSounding)
+        StopSound();
+}
+
 // Mute silences new sounds only; a stop still ends whatever plays.
+
 void CGameMessageInterpreter::StopSound()
 {
     if (m_pSoundPlayer)

@@ -26,6 +26,10 @@ public:
     // Acts on the collected line and always leaves it empty.
     void InterpretLine();
 
+    // Stops a colour tone this interpreter started and still plays (its
+    // connection ended, so no line will stop it); any other sound plays on.
+    void StopTone();
+
     const std::wstring& GetPendingLine() const { return m_strLine; }
     bool IsLineOverLong() const { return m_bLineOverLong; }
     bool IsTonePlaying() const { return m_bTonePlaying; }

@@ -1,0 +1,149 @@
+#include "app/StartOptions.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#ifndef QUADO_VERSION
+#define QUADO_VERSION "unknown"
+#endif
+
+namespace {
+
+// The toolkit's own options that take a value in the next argument.
+constexpr std::string_view ToolkitValueOptions[] = {
+    "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon",
+    "qwindowtitle", "session", "display", "geometry", "style", "stylesheet", "name", "title", "qmljsdebugger"};
+
+bool TakesToolkitValue(std::string_view name)
+{
+    for (std::string_view option : ToolkitValueOptions) {
+        if (name == option)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool bDemo)
+{
+    StartOptionsResult result;
+    StartOptions& options = result.options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.rfind("--", 0) != 0) {
+            if (arg.size() > 1 && arg[0] == '-') {
+                // The toolkit's: its value, if it takes one, goes with it.
+                if (TakesToolkitValue(std::string_view(arg).substr(1)) && arg.find('=') == std::string::npos)
+                    ++i;
+                continue;
+            }
+            result.strError = "unexpected argument '" + arg + "' (see --help)";
+            return result;
+        }
+        const size_t nEquals = arg.find('=');
+        const std::string name = arg.substr(2, nEquals == std::string::npos ? std::string::npos : nEquals - 2);
+        const bool bHasValue = nEquals != std::string::npos;
+        const std::string value = bHasValue ? arg.substr(nEquals + 1) : std::string();
+        auto noValue = [&](bool& bFlag) {
+            if (bHasValue) {
+                result.strError = "option --" + name + " takes no value";
+                return false;
+            }
+            bFlag = true;
+            return true;
+        };
+        bool bOk = true;
+        if (name == "help")
+            bOk = noValue(options.bHelp);
+        else if (name == "version")
+            bOk = noValue(options.bVersion);
+        else if (name == "fullscreen")
+            bOk = noValue(options.bFullScreen);
+        else if (name == "fit")
+            bOk = noValue(options.bFit);
+        else if (name == "mute")
+            bOk = noValue(options.bMute);
+        else if (name == "kiosk")
+            bOk = noValue(options.bKiosk);
+        else if (name == "connect") {
+            if (bHasValue && value.empty()) {
+                result.strError = "option --connect= needs a serial number";
+                return result;
+            }
+            options.bConnect = true;
+            options.strSerial = value;
+        } else if (bDemo && name == "replug-every") {
+            std::string strSeconds = value;
+            if (!bHasValue) {
+                if (i + 1 >= args.size()) {
+                    result.strError = "option --replug-every needs a number of seconds";
+                    return result;
+                }
+                strSeconds = args[++i];
+            }
+            char* pszEnd = nullptr;
+            const double fSeconds = std::strtod(strSeconds.c_str(), &pszEnd);
+            // The adapter is away for a second each time: it must be back first.
+            if (strSeconds.empty() || *pszEnd != '\0' || !(fSeconds >= 2 && fSeconds <= 86400)) {
+                result.strError = "bad value '" + strSeconds + "' for --replug-every (seconds, 2 or more)";
+                return result;
+            }
+            options.fReplugEverySeconds = fSeconds;
+        } else {
+            result.strError = "unknown option '" + arg + "' (see --help)";
+            return result;
+        }
+        if (!bOk)
+            return result;
+    }
+    if (options.bKiosk) {
+        options.bFullScreen = true;
+        options.bFit = true;
+        options.bConnect = true;
+    }
+    return result;
+}
+
+std::string StartOptionsHelp(const char* pszProgram, bool bDemo)
+{
+    std::string strHelp = std::string("Usage: ") + pszProgram + " [options]\n\n"
+        "  --fullscreen        start in full screen\n"
+        "  --fit               start with Fit to Screen on\n"
+        "  --mute              start muted\n"
+        "  --connect[=SERIAL]  connect automatically to the adapter with that serial number\n"
+        "                      (or the first one listed), now and whenever it comes back\n"
+        "  --kiosk             --fullscreen --fit --connect, no tool window, no full-screen\n"
+        "                      tool bar, mouse pointer hidden while it rests over the board\n";
+    if (bDemo)
+        strHelp += "  --replug-every SECONDS\n"
+                   "                      unplug the simulated adapter for one second every SECONDS\n";
+    strHelp += "  --version           print the version and exit\n"
+               "  --help              print this help and exit\n\n"
+               "The toolkit's own options (for example -platform offscreen) are accepted too.\n";
+    return strHelp;
+}
+
+int HandleStartOptions(int argc, char* argv[], bool bDemo, StartOptions* pOptions)
+{
+    const char* pszProgram = bDemo ? "quado-demo" : "quado";
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    const StartOptionsResult result = ParseStartOptions(args, bDemo);
+    if (!result.strError.empty()) {
+        std::fprintf(stderr, "%s: %s\n", pszProgram, result.strError.c_str());
+        return 2;
+    }
+    if (result.options.bHelp) {
+        std::fputs(StartOptionsHelp(pszProgram, bDemo).c_str(), stdout);
+        return 0;
+    }
+    if (result.options.bVersion) {
+        std::printf("%s %s\n", pszProgram, QUADO_VERSION);
+        return 0;
+    }
+    *pOptions = result.options;
+    return -1;
+}

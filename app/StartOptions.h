@@ -1,0 +1,38 @@
+// The start options of quado and quado-demo: parsed from the command line
+// before the toolkit starts, so --help, --version and refusals need no display.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct StartOptions {
+    bool bFullScreen = false;
+    bool bFit = false;
+    bool bMute = false;
+    // Connect automatically; an empty serial means the first adapter listed.
+    bool bConnect = false;
+    std::string strSerial;
+    bool bKiosk = false;
+    bool bHelp = false;
+    bool bVersion = false;
+    // quado-demo only: unplug the simulated adapter for a second every so
+    // many seconds; 0 never.
+    double fReplugEverySeconds = 0;
+};
+
+struct StartOptionsResult {
+    StartOptions options;
+    // Empty when the command line was accepted; else the one line to print.
+    std::string strError;
+};
+
+// bDemo admits the options only quado-demo has. Options of the toolkit (one
+// dash, e.g. -platform offscreen) are passed over with their values.
+StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool bDemo);
+
+// The --help text for the program called pszProgram.
+std::string StartOptionsHelp(const char* pszProgram, bool bDemo);
+
+// Runs the parser on main()'s arguments: prints help or version (returns 0),
+// a refusal on stderr (returns 2), or returns -1 to go on with *pOptions.
+int HandleStartOptions(int argc, char* argv[], bool bDemo, StartOptions* pOptions);
