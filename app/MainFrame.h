@@ -3,6 +3,7 @@
 // Owned by CQuadoApp; the board view and the tool windows call back into it.
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <QRect>
 
@@ -11,6 +12,7 @@
 #include "drivers/QuadoDriverDialog.h"
 
 class CFullScreenBar;
+class CFullScreenNotice;
 class IQuadoBoard;
 class ISoundPlayer;
 class QAction;
@@ -71,6 +73,12 @@ public:
     bool m_bFocusToDravikDriver = false;
 
     ISoundPlayer* m_pSoundPlayer = nullptr;
+    // Kiosk mode: full screen for an audience, without the hint how to
+    // leave it.
+    bool m_bKiosk = false;
+    // "Press Esc to leave full screen", over the board for a few seconds
+    // after full screen is entered; made at the first entry.
+    CFullScreenNotice* m_pFullScreenNotice = nullptr;
 
 signals:
     // The window has been closed (File > Exit or the close box); the
@@ -84,6 +92,11 @@ protected:
 
     bool event(QEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
+    // Colour keys reach the manual driver's buttons from here, whichever
+    // widget of this window has the focus.
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void keyReleaseEvent(QKeyEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
     void CreateMenus();
@@ -92,5 +105,18 @@ private:
     void OnFocusArrival();
     QWidget* DravikDriverWindow();
     QWidget* ManualDriverWindow();
-    static void ShowToolWindow(QWidget* pWindow, bool bShow);
+    void ShowToolWindow(QWidget* pWindow, bool bShow);
+    // The board's picture in screen coordinates.
+    QRect BoardOnScreen() const;
+    QRect BoardInView() const;
+    // The first show of a tool window puts it beside the board when there
+    // is room; one shown before this window has its place waits for it.
+    void PlaceToolWindow(QWidget* pWindow);
+    void PlaceAwaitingToolWindow();
+    void MoveBesideBoard(QWidget* pWindow);
+    void ShowFullScreenNotice();
+
+    QList<const QWidget*> m_listPlacedToolWindows;
+    QWidget* m_pAwaitingPlacement = nullptr;
+    QPoint m_ptAwaitingPlacement;
 };
