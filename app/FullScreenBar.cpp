@@ -45,6 +45,7 @@ CFullScreenBar* CFullScreenBar::Create(QWidget* pOwner)
     pBar->m_pButton = pBar->m_pToolBar->addAction(QIcon(QPixmap::fromImage(image)),
                                                   QString::fromLatin1(Caption));
     pBar->m_pButton->setData(CommandId::FullScreenBar);
+    pBar->m_pButton->setToolTip(QString::fromLatin1(ButtonToolTip));
     connect(pBar->m_pButton, &QAction::triggered, pBar,
             [pBar] { emit pBar->Command(CommandId::FullScreenBar); });
     // One button alone would make the window too narrow for the window

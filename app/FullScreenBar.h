@@ -12,6 +12,8 @@ class CFullScreenBar : public QWidget {
     Q_OBJECT
 public:
     static constexpr char Caption[] = "Full Screen";
+    // The button's tool tip: what it does, and the key that does the same.
+    static constexpr char ButtonToolTip[] = "Leave full screen (Esc)";
 
     // A tool window over pOwner, not yet shown. Null when the button's
     // image cannot be loaded: a bar without its button could not be left.

@@ -5,6 +5,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMetaObject>
@@ -14,8 +16,11 @@
 #include "app/AboutDlg.h"
 #include "app/CommandIds.h"
 #include "app/FullScreenBar.h"
+#include "app/FullScreenNotice.h"
+#include "app/ToolWindowPlacement.h"
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
+#include "board/PaintGeometry.h"
 #include "platform/MessageBox.h"
 #include "protocol/ISoundPlayer.h"
 
@@ -35,19 +40,21 @@ struct MenuEntry {
     const char* pszItem;
     int nCommandId;
     bool bCheckable;
+    // Shown beside the item; null for none.
+    const char* pszShortcut;
 };
 
 // In menu order; consecutive entries with the same popup share it.
 constexpr MenuEntry MenuTable[] = {
-    {"&File", "E&xit", CommandId::AppExit, false},
-    {"&Options", "&Mute", CommandId::Mute, true},
-    {"&Options", "&Fit to Screen", CommandId::FitToScreen, true},
-    {"&Options", "Connect &Automatically", CommandId::ConnectAutomatically, true},
-    {"&View", "&Full Screen", CommandId::FullScreen, true},
-    {"&View", "&Scale Down", CommandId::ScaleDown, true},
-    {"&Show", "&Dravik Driver", CommandId::DravikDriver, true},
-    {"&Show", "&Manual Driver", CommandId::ManualDriver, true},
-    {"&Help", "&About Quado...", CommandId::AppAbout, false},
+    {"&File", "E&xit", CommandId::AppExit, false, "Ctrl+Q"},
+    {"&Options", "&Mute", CommandId::Mute, true, "Ctrl+M"},
+    {"&Options", "&Fit to Screen", CommandId::FitToScreen, true, nullptr},
+    {"&Options", "Connect &Automatically", CommandId::ConnectAutomatically, true, nullptr},
+    {"&View", "&Full Screen", CommandId::FullScreen, true, "F11"},
+    {"&View", "&Scale Down", CommandId::ScaleDown, true, nullptr},
+    {"&Show", "&Dravik Driver", CommandId::DravikDriver, true, "Ctrl+D"},
+    {"&Show", "&Manual Driver", CommandId::ManualDriver, true, "Ctrl+Shift+M"},
+    {"&Help", "&About Quado...", CommandId::AppAbout, false, nullptr},
 };
 
 } // namespace
@@ -63,6 +70,7 @@ CMainFrame::CMainFrame(ISoundPlayer* pSoundPlayer)
     m_dlgManualDriver.m_pMainFrame = this;
     m_dlgManualDriver.m_ppView = &m_pView;
     m_dlgManualDriver.m_pbMute = &m_bMute;
+    m_dlgManualDriver.m_pbDravikConnected = &m_bDravikConnected;
     for (CQuadoDriverDialogButton* pButton : m_dlgManualDriver.Buttons()) {
         pButton->m_ppView = &m_pView;
         pButton->m_pbMute = &m_bMute;
@@ -103,12 +111,21 @@ void CMainFrame::CreateMenus()
             // The update handlers run as a popup opens, so its check marks
             // never lag behind a flag another window changed.
             connect(pPopup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+            // An open menu takes the keyboard: a colour key held now would
+            // never see its release here.
+            connect(pPopup, &QMenu::aboutToShow, &m_dlgManualDriver, &CQuadoDriverDialog::EndKeyPress);
         }
         QAction* pAction = pPopup->addAction(QString::fromLatin1(entry.pszItem));
         pAction->setData(entry.nCommandId);
         pAction->setCheckable(entry.bCheckable);
         const int nCommandId = entry.nCommandId;
         connect(pAction, &QAction::triggered, this, [this, nCommandId] { OnCommand(nCommandId); });
+        if (entry.pszShortcut) {
+            pAction->setShortcut(QKeySequence(QString::fromLatin1(entry.pszShortcut), QKeySequence::PortableText));
+            // The window holds the actions too: full screen hides the menu
+            // bar, and with it every shortcut that only the bar holds.
+            addAction(pAction);
+        }
     }
 }
 
@@ -241,6 +258,20 @@ void CMainFrame::EnterFullScreen()
     // the stacking order does.
     if (!m_bKiosk)
         m_pFullScreenBar->raise();
+    ShowFullScreenNotice();
+}
+
+void CMainFrame::ShowFullScreenNotice()
+{
+    // An audience in kiosk mode is not told how to end the show.
+    if (m_bKiosk)
+        return;
+    if (!m_pFullScreenNotice) {
+        m_pFullScreenNotice = new CFullScreenNotice(&m_wndView);
+        // It follows the picture as the window grows to the monitor.
+        m_wndView.installEventFilter(this);
+    }
+    m_pFullScreenNotice->Start(BoardInView());
 }
 
 void CMainFrame::LeaveFullScreen()
@@ -251,6 +282,8 @@ void CMainFrame::LeaveFullScreen()
     m_pFullScreenBar->deleteLater();
     m_pFullScreenBar = nullptr;
     m_bFullScreen = false;
+    if (m_pFullScreenNotice)
+        m_pFullScreenNotice->Dismiss();
 
     menuBar()->show();
     // Back through the normal state, so that the saved rectangle becomes
@@ -307,11 +340,41 @@ bool CMainFrame::event(QEvent* pEvent)
     const bool bResult = QMainWindow::event(pEvent);
     if (pEvent->type() == QEvent::WindowActivate)
         OnFocusArrival();
+    // A window without the keyboard never sees a held key's release: the
+    // press ends now, as a lost mouse release does.
+    if (pEvent->type() == QEvent::WindowDeactivate || pEvent->type() == QEvent::Hide)
+        m_dlgManualDriver.EndKeyPress();
     return bResult;
+}
+
+void CMainFrame::keyPressEvent(QKeyEvent* pEvent)
+{
+    if (m_dlgManualDriver.ColourKeyEvent(pEvent)) {
+        pEvent->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(pEvent);
+}
+
+void CMainFrame::keyReleaseEvent(QKeyEvent* pEvent)
+{
+    if (m_dlgManualDriver.ColourKeyEvent(pEvent)) {
+        pEvent->accept();
+        return;
+    }
+    QMainWindow::keyReleaseEvent(pEvent);
+}
+
+bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    if (pWatched == &m_wndView && pEvent->type() == QEvent::Resize && m_pFullScreenNotice)
+        m_pFullScreenNotice->PlaceOver(BoardInView());
+    return QMainWindow::eventFilter(pWatched, pEvent);
 }
 
 void CMainFrame::OnFocusArrival()
 {
+    PlaceAwaitingToolWindow();
     if (m_bFocusToDravikDriver) {
         m_bFocusToDravikDriver = false;
         if (QWidget* pDriver = DravikDriverWindow()) {
@@ -342,11 +405,65 @@ QWidget* CMainFrame::ManualDriverWindow()
     return &m_dlgManualDriver;
 }
 
+QRect CMainFrame::BoardInView() const
+{
+    const PaintRect rc = ComputePaintRect(m_wndView.width(), m_wndView.height(), m_wndView.m_bScaleDown);
+    return QRect(rc.nLeft, rc.nTop, rc.nWidth, rc.nHeight);
+}
+
+QRect CMainFrame::BoardOnScreen() const
+{
+    const QRect rc = BoardInView();
+    return QRect(m_wndView.mapToGlobal(rc.topLeft()), rc.size());
+}
+
+void CMainFrame::PlaceToolWindow(QWidget* pWindow)
+{
+    if (m_listPlacedToolWindows.contains(pWindow))
+        return;
+    m_listPlacedToolWindows.append(pWindow);
+    // Until this window is on the screen there is no board to stand beside:
+    // the tool window opens centred, and the first one shown so (the
+    // adapter window at start) moves beside the board when this window is
+    // first activated.
+    if (!isVisible() || !windowHandle() || !windowHandle()->isExposed()) {
+        if (!m_pAwaitingPlacement && !pWindow->isVisible()) {
+            m_pAwaitingPlacement = pWindow;
+            m_ptAwaitingPlacement = pWindow->pos();
+        }
+        return;
+    }
+    MoveBesideBoard(pWindow);
+}
+
+void CMainFrame::MoveBesideBoard(QWidget* pWindow)
+{
+    const QScreen* pScreen = screen();
+    if (!pScreen)
+        return;
+    // A tool window not yet shown has no frame of its own to measure; the
+    // window manager gives it the same borders as this one.
+    const QSize szBorders = frameGeometry().size() - geometry().size();
+    if (const std::optional<QPoint> pt =
+            PlaceBesideBoard(BoardOnScreen(), pScreen->availableGeometry(), pWindow->size() + szBorders))
+        pWindow->move(*pt);
+}
+
+void CMainFrame::PlaceAwaitingToolWindow()
+{
+    QWidget* pWindow = m_pAwaitingPlacement;
+    m_pAwaitingPlacement = nullptr;
+    // A window the user has moved (or hidden) meanwhile stays as it is.
+    if (pWindow && pWindow->isVisible() && pWindow->pos() == m_ptAwaitingPlacement)
+        MoveBesideBoard(pWindow);
+}
+
 void CMainFrame::ShowToolWindow(QWidget* pWindow, bool bShow)
 {
     if (!pWindow)
         return;
     if (bShow) {
+        PlaceToolWindow(pWindow);
         pWindow->showNormal();
         pWindow->raise();
         pWindow->activateWindow();

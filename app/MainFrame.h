@@ -3,6 +3,7 @@
 // Owned by CQuadoApp; the board view and the tool windows call back into it.
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <QRect>
 
@@ -13,6 +14,7 @@
 #include "drivers/QuadoDriverDialog.h"
 
 class CFullScreenBar;
+class CFullScreenNotice;
 class IQuadoBoard;
 class ISoundPlayer;
 class QAction;
@@ -94,6 +96,9 @@ public:
     QTimer* m_pPointerTimer = nullptr;
 
     ISoundPlayer* m_pSoundPlayer = nullptr;
+    // "Press Esc to leave full screen", over the board for a few seconds
+    // after full screen is entered; made at the first entry.
+    CFullScreenNotice* m_pFullScreenNotice = nullptr;
 
 signals:
     // The window has been closed (File > Exit or the close box); the
@@ -107,6 +112,11 @@ protected:
 
     bool event(QEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
+    // Colour keys reach the manual driver's buttons from here, whichever
+    // widget of this window has the focus.
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void keyReleaseEvent(QKeyEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
     void CreateMenus();
@@ -115,5 +125,18 @@ private:
     void OnFocusArrival();
     QWidget* DravikDriverWindow();
     QWidget* ManualDriverWindow();
-    static void ShowToolWindow(QWidget* pWindow, bool bShow);
+    void ShowToolWindow(QWidget* pWindow, bool bShow);
+    // The board's picture in screen coordinates.
+    QRect BoardOnScreen() const;
+    QRect BoardInView() const;
+    // The first show of a tool window puts it beside the board when there
+    // is room; one shown before this window has its place waits for it.
+    void PlaceToolWindow(QWidget* pWindow);
+    void PlaceAwaitingToolWindow();
+    void MoveBesideBoard(QWidget* pWindow);
+    void ShowFullScreenNotice();
+
+    QList<const QWidget*> m_listPlacedToolWindows;
+    QWidget* m_pAwaitingPlacement = nullptr;
+    QPoint m_ptAwaitingPlacement;
 };

@@ -9,6 +9,7 @@
 #include "app/MainFrame.h"
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
+#include "board/BoardDescription.h"
 #include "board/DrawKeyedBitmap.h"
 #include "board/PaintGeometry.h"
 
@@ -50,6 +51,8 @@ CChildView::CChildView()
     palette.setColor(QPalette::Window, Qt::black);
     setPalette(palette);
     setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(QString::fromLatin1(BoardAccessibleName));
+    setAccessibleDescription(DescribeBoard(m_nLitQuadrant, m_strPanelText));
 }
 
 CChildView::~CChildView() = default;
@@ -97,6 +100,7 @@ void CChildView::LightQuadrant(int nIndex)
     if (nIndex == m_nLitQuadrant || nIndex < 0 || nIndex >= BoardImageCount)
         return;
     m_nLitQuadrant = nIndex;
+    setAccessibleDescription(DescribeBoard(m_nLitQuadrant, m_strPanelText));
     // Each board image covers every non-white pixel of the others, so laying
     // the new one over the old gives the same picture as a clean start.
     if (!m_bmpCanvas.isNull())
@@ -107,6 +111,7 @@ void CChildView::LightQuadrant(int nIndex)
 void CChildView::ShowPanelText(const std::wstring& strText)
 {
     m_strPanelText = strText;
+    setAccessibleDescription(DescribeBoard(m_nLitQuadrant, m_strPanelText));
     if (m_bmpCanvas.isNull() || m_bmpPanelBack.isNull()) {
         RequestRepaint();
         return;

@@ -1,6 +1,7 @@
 #include "drivers/QuadoDravikDriver.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QScreen>
@@ -502,6 +503,22 @@ void CQuadoDravikDriver::reject()
     }
     m_pMainFrame->ToggleDravikDriver();
     m_pMainFrame->UpdateCommandUI();
+}
+
+void CQuadoDravikDriver::keyPressEvent(QKeyEvent* pEvent)
+{
+    const bool bEnter = pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter;
+    QWidget* pFocus = focusWidget();
+    if (bEnter && pFocus && (pFocus == &m_cbDevices || m_cbDevices.isAncestorOf(pFocus))) {
+        pEvent->accept();
+        m_btnConnect.click();
+        // Connecting greys the list out: the focus stays with the button, so
+        // the next Enter disconnects instead of reaching the Hide button.
+        if (!m_cbDevices.isEnabled())
+            m_btnConnect.setFocus();
+        return;
+    }
+    QDialog::keyPressEvent(pEvent);
 }
 
 void CQuadoDravikDriver::ProcessChunk(std::wstring_view chunk)

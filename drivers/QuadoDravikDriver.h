@@ -131,6 +131,9 @@ public:
     QString m_strStatus;
 
 protected:
+    // Enter in the adapter list presses Connect (Disconnect while connected)
+    // instead of the dialog's default button, which would hide the window.
+    void keyPressEvent(QKeyEvent* pEvent) override;
     // The receive buffer the connect allocates; null when it cannot be had.
     virtual uint8_t* AllocateReceiveBuffer(uint32_t nSize);
 

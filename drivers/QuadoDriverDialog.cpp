@@ -1,6 +1,7 @@
 #include "drivers/QuadoDriverDialog.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -25,6 +26,12 @@ constexpr int ExitLeft = 27;
 constexpr int ExitTop = 68;
 constexpr int ExitWidth = 50;
 constexpr int ExitHeight = 14;
+
+// What a screen reader calls each button.
+constexpr char BlueName[] = "Blue";
+constexpr char GreenName[] = "Green";
+constexpr char RedName[] = "Red";
+constexpr char YellowName[] = "Yellow";
 
 } // namespace
 
@@ -60,6 +67,18 @@ CQuadoDriverDialog::CQuadoDriverDialog()
     m_btnExit.setGeometry(units.Rect(ExitLeft, ExitTop, ExitWidth, ExitHeight));
     connect(&m_btnExit, &QPushButton::clicked, this, &CQuadoDriverDialog::reject);
 
+    m_btnBlue.setAccessibleName(QString::fromLatin1(BlueName));
+    m_btnGreen.setAccessibleName(QString::fromLatin1(GreenName));
+    m_btnRed.setAccessibleName(QString::fromLatin1(RedName));
+    m_btnYellow.setAccessibleName(QString::fromLatin1(YellowName));
+    // Tab goes round the board in reading order, then to Exit; the window
+    // opens with the first colour, so Space plays at once.
+    setTabOrder(&m_btnBlue, &m_btnGreen);
+    setTabOrder(&m_btnGreen, &m_btnRed);
+    setTabOrder(&m_btnRed, &m_btnYellow);
+    setTabOrder(&m_btnYellow, &m_btnExit);
+    m_btnBlue.setFocus();
+
     // Placed once, while still hidden; later shows keep the place (and any
     // place the user dragged it to).
     if (const QScreen* pScreen = QGuiApplication::primaryScreen()) {
@@ -89,8 +108,89 @@ void CQuadoDriverDialog::reject()
 
 void CQuadoDriverDialog::EndPresses()
 {
+    m_nHeldKey = 0;
+    m_pKeyButton = nullptr;
     for (CQuadoDriverDialogButton* pButton : Buttons())
         pButton->EndPress();
+}
+
+CQuadoDriverDialogButton* CQuadoDriverDialog::ButtonForKey(int nKey)
+{
+    switch (nKey) {
+    case Qt::Key_B:
+    case Qt::Key_1:
+        return &m_btnBlue;
+    case Qt::Key_G:
+    case Qt::Key_2:
+        return &m_btnGreen;
+    case Qt::Key_R:
+    case Qt::Key_3:
+        return &m_btnRed;
+    case Qt::Key_Y:
+    case Qt::Key_4:
+        return &m_btnYellow;
+    default:
+        return nullptr;
+    }
+}
+
+bool CQuadoDriverDialog::ColourKeyEvent(QKeyEvent* pEvent)
+{
+    return KeyEvent(pEvent, nullptr);
+}
+
+bool CQuadoDriverDialog::KeyEvent(QKeyEvent* pEvent, CQuadoDriverDialogButton* pSpaceButton)
+{
+    const int nKey = pEvent->key();
+    CQuadoDriverDialogButton* pButton = nKey == Qt::Key_Space ? pSpaceButton : ButtonForKey(nKey);
+    if (pEvent->type() == QEvent::KeyRelease) {
+        // Whatever modifiers came meanwhile, the held key's release ends it.
+        if (nKey == m_nHeldKey && !pEvent->isAutoRepeat())
+            EndKeyPress();
+        return pButton != nullptr || nKey == m_nHeldKey;
+    }
+    if (pEvent->type() != QEvent::KeyPress || !pButton)
+        return false;
+    if (pEvent->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    if (m_pbDravikConnected && *m_pbDravikConnected)
+        return false;
+    // A repeat neither restarts the tone nor flickers the board, and a key
+    // that lost its press to a focus change stays without one.
+    if (pEvent->isAutoRepeat() || (nKey == m_nHeldKey && m_pKeyButton && m_pKeyButton->IsPressed()))
+        return true;
+    EndPresses();
+    m_nHeldKey = nKey;
+    m_pKeyButton = pButton;
+    pButton->Press();
+    return true;
+}
+
+void CQuadoDriverDialog::EndKeyPress()
+{
+    CQuadoDriverDialogButton* pButton = m_pKeyButton;
+    m_nHeldKey = 0;
+    m_pKeyButton = nullptr;
+    if (pButton)
+        pButton->EndPress();
+}
+
+void CQuadoDriverDialog::keyPressEvent(QKeyEvent* pEvent)
+{
+    if (KeyEvent(pEvent, qobject_cast<CQuadoDriverDialogButton*>(focusWidget()))) {
+        pEvent->accept();
+        return;
+    }
+    QDialog::keyPressEvent(pEvent);
+}
+
+void CQuadoDriverDialog::keyReleaseEvent(QKeyEvent* pEvent)
+{
+    if (KeyEvent(pEvent, qobject_cast<CQuadoDriverDialogButton*>(focusWidget()))) {
+        pEvent->accept();
+        return;
+    }
+    QDialog::keyReleaseEvent(pEvent);
 }
 
 void CQuadoDriverDialog::hideEvent(QHideEvent* pEvent)

@@ -12,6 +12,7 @@
 
 class CMainFrame;
 class IQuadoBoard;
+class QKeyEvent;
 
 class CQuadoDriverDialog : public QDialog {
     Q_OBJECT
@@ -27,6 +28,19 @@ public:
     // The four colour buttons in declaration order.
     std::array<CQuadoDriverDialogButton*, 4> Buttons();
 
+    // Colour keys, for this window and the main window: while B, G, R or Y
+    // (1, 2, 3, 4 in the board's reading order) is held, its button is
+    // pressed as the mouse presses it. Auto-repeat changes nothing, a second
+    // key ends the first key's press first, and nothing happens while the
+    // adapter is connected. True when the event was a colour key's and is
+    // used up.
+    bool ColourKeyEvent(QKeyEvent* pEvent);
+    // Ends the press a held key made, as the key's release would; for the
+    // window that had the key losing the keyboard.
+    void EndKeyPress();
+    // The button a colour key presses, null for any other key.
+    CQuadoDriverDialogButton* ButtonForKey(int nKey);
+
     // Exit, the close box and Esc all end here: the frame hides the window
     // and clears its check mark.
     void reject() override;
@@ -35,6 +49,8 @@ public:
     // Kept for the frame's bookkeeping; the buttons read their own copies.
     IQuadoBoard** m_ppView = nullptr;
     const bool* m_pbMute = nullptr;
+    // The frame's m_bDravikConnected: the keys leave the board alone then.
+    const bool* m_pbDravikConnected = nullptr;
     CQuadoDriverDialogButton m_btnBlue;
     CQuadoDriverDialogButton m_btnGreen;
     CQuadoDriverDialogButton m_btnYellow;
@@ -44,7 +60,17 @@ public:
 protected:
     void hideEvent(QHideEvent* pEvent) override;
     void changeEvent(QEvent* pEvent) override;
+    // The colour keys, and Space on the focused colour button.
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void keyReleaseEvent(QKeyEvent* pEvent) override;
 
 private:
     void EndPresses();
+    // pSpaceButton: the button Space presses, null where Space is no key.
+    bool KeyEvent(QKeyEvent* pEvent, CQuadoDriverDialogButton* pSpaceButton);
+
+    // The key that holds a button down and that button; 0 and null when no
+    // key does.
+    int m_nHeldKey = 0;
+    CQuadoDriverDialogButton* m_pKeyButton = nullptr;
 };

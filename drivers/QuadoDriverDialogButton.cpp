@@ -1,6 +1,9 @@
 #include "drivers/QuadoDriverDialogButton.h"
 
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 #include <iterator>
 
@@ -20,6 +23,8 @@ CQuadoDriverDialogButton::CQuadoDriverDialogButton(int nIconNormal, int nIconPre
     // Like an icon control, the button is as large as its icon.
     setPixmap(m_hIconNormal);
     setFixedSize(m_hIconNormal.isNull() ? QSize(0, 0) : m_hIconNormal.size());
+    // Reached by Tab and by a click, so that Space can press it.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 CQuadoDriverDialogButton::~CQuadoDriverDialogButton() = default;
@@ -50,6 +55,18 @@ void CQuadoDriverDialogButton::mouseReleaseEvent(QMouseEvent* pEvent)
     // button must end the press as well, or the board would stay lit.
     pEvent->accept();
     EndPress();
+}
+
+void CQuadoDriverDialogButton::paintEvent(QPaintEvent* pEvent)
+{
+    QLabel::paintEvent(pEvent);
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = rect().adjusted(1, 1, -1, -1);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
 void CQuadoDriverDialogButton::Press()

@@ -20,6 +20,9 @@ public:
     ~CQuadoDriverDialogButton() override;
 
     bool IsPressed() const { return m_bPressed; }
+    // What a left button press does: pressed icon, name in the panel, the
+    // quadrant lit, the tone once unless muted. Colour keys come here too.
+    void Press();
     // Ends a press under way exactly as its release would; does nothing
     // while released. For the window losing the mouse in the middle of one.
     void EndPress();
@@ -38,9 +41,10 @@ public:
 protected:
     void mousePressEvent(QMouseEvent* pEvent) override;
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
+    // Draws the focus frame over the icon, so Tab shows where Space goes.
+    void paintEvent(QPaintEvent* pEvent) override;
 
 private:
-    void Press();
     IQuadoBoard* View() const;
 
     bool m_bPressed = false;

@@ -192,7 +192,7 @@ TEST_F(FullScreenTest, TheBarsButtonEscapeAndTheMenuEachLeave)
     ASSERT_TRUE(m_frame.m_bFullScreen);
     QCoreApplication::processEvents();
     EXPECT_EQ(m_frame.focusWidget(), &m_frame.m_wndView);
-    for (Qt::Key key : {Qt::Key_A, Qt::Key_Return, Qt::Key_Space, Qt::Key_Backspace, Qt::Key_F11})
+    for (Qt::Key key : {Qt::Key_A, Qt::Key_Return, Qt::Key_Space, Qt::Key_Backspace, Qt::Key_F12})
         QTest::keyClick(m_frame.windowHandle(), key);
     QTest::keyClick(m_frame.windowHandle(), 'q');
     EXPECT_TRUE(m_frame.m_bFullScreen);
