@@ -5,6 +5,8 @@
 #include "tests/adapter/AdapterTestSupport.h"
 
 #include "app/CommandIds.h"
+#include "app/FullScreenNotice.h"
+#include "app/ToolWindowPlacement.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -168,6 +170,74 @@ TEST_F(Keyboard, ColourButtonsAreNamedForScreenReaders)
     EXPECT_NE(View().accessibleDescription(), strDim);
     Release(m_pFrame.get(), Qt::Key_Y);
     EXPECT_EQ(View().accessibleDescription(), strDim);
+}
+
+TEST_F(Keyboard, TheManualDriverStartsOnBlueTabsThroughTheColoursAndSpaceHoldsOne)
+{
+    MakeFrame();
+    ASSERT_TRUE(m_pFrame->OnCommand(CommandId::ManualDriver));
+    CQuadoDriverDialog& dlg = Manual();
+    ASSERT_TRUE(WaitFor([&] { return dlg.isVisible(); }));
+    EXPECT_EQ(dlg.focusWidget(), &dlg.m_btnBlue);
+    std::vector<QWidget*> order = {dlg.focusWidget()};
+    for (int i = 0; i < 3; ++i) {
+        QWidget* pNext = order.back()->nextInFocusChain();
+        while (pNext->focusPolicy() == Qt::NoFocus)
+            pNext = pNext->nextInFocusChain();
+        order.push_back(pNext);
+    }
+    EXPECT_EQ(order, (std::vector<QWidget*>{&dlg.m_btnBlue, &dlg.m_btnGreen, &dlg.m_btnRed, &dlg.m_btnYellow}));
+
+    m_player.m_vecCalls.clear();
+    dlg.m_btnRed.setFocus();
+    Press(&dlg.m_btnRed, Qt::Key_Space);
+    EXPECT_TRUE(dlg.m_btnRed.IsPressed());
+    EXPECT_TRUE(dlg.isVisible()) << "Space must not close the window";
+    EXPECT_EQ(View().m_nLitQuadrant, int(QuadrantRed));
+    Release(&dlg.m_btnRed, Qt::Key_Space);
+    ExpectDim();
+    EXPECT_EQ(m_player.m_vecCalls, (Strings{"once 154", "stop"}));
+}
+
+TEST(ToolWindowPlacementTest, BesideTheBoardWhereThereIsRoomElseNowhere)
+{
+    const QRect rcWork(0, 0, 1920, 1080);
+    const QSize szTool(326, 400);
+    // Room on the right.
+    const auto right = PlaceBesideBoard(QRect(100, 100, 1280, 768), rcWork, szTool);
+    ASSERT_TRUE(right);
+    EXPECT_GE(right->x(), 1380);
+    EXPECT_TRUE(rcWork.contains(QRect(*right, szTool)));
+    // Only on the left.
+    const auto left = PlaceBesideBoard(QRect(560, 100, 1280, 768), rcWork, szTool);
+    ASSERT_TRUE(left);
+    EXPECT_LE(left->x() + szTool.width(), 560);
+    // No room anywhere beside it: centred as before.
+    EXPECT_FALSE(PlaceBesideBoard(QRect(320, 156, 1280, 768), QRect(0, 0, 1600, 1000), szTool));
+    EXPECT_FALSE(QRect(*right, szTool).intersects(QRect(100, 100, 1280, 768)));
+    EXPECT_FALSE(QRect(*left, szTool).intersects(QRect(560, 100, 1280, 768)));
+}
+
+TEST_F(Keyboard, EnteringFullScreenSaysHowToLeaveItButNotInKioskMode)
+{
+    MakeFrame();
+    m_pFrame->ToggleFullScreen();
+    ASSERT_TRUE(m_pFrame->m_bFullScreen);
+    ASSERT_NE(m_pFrame->m_pFullScreenNotice, nullptr);
+    EXPECT_FALSE(m_pFrame->m_pFullScreenNotice->isHidden());
+    EXPECT_EQ(m_pFrame->m_pFullScreenNotice->text(), QString("Press Esc to leave full screen"));
+    EXPECT_TRUE(m_pFrame->m_pFullScreenNotice->IsHolding());
+    // It fades and goes by itself.
+    ASSERT_TRUE(WaitFor([&] { return m_pFrame->m_pFullScreenNotice->isHidden(); },
+                        CFullScreenNotice::HoldMs + CFullScreenNotice::FadeMs + 3000));
+    m_pFrame->ToggleFullScreen();
+
+    m_pFrame.reset();
+    MakeFrame();
+    m_pFrame->m_bKiosk = true;
+    m_pFrame->ToggleFullScreen();
+    ASSERT_TRUE(m_pFrame->m_bFullScreen);
+    EXPECT_TRUE(m_pFrame->m_pFullScreenNotice == nullptr || m_pFrame->m_pFullScreenNotice->isHidden());
 }
 
 } // namespace
