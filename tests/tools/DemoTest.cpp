@@ -36,3 +36,37 @@ TEST(Demo, ConnectedTheBoardPlaysColoursAndLevelsAndDisconnectsCleanly)
             strPrevious = strLine;
     }
 }
+
+TEST(Demo, ConnectingAutomaticallyItComesBackAfterEveryReplugAndPlaysOn)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QUADO_DEMO_SPEED"), QStringLiteral("5"));
+    environment.insert(QStringLiteral("QUADO_DEMO_QUIT_AFTER_MS"), QStringLiteral("7500"));
+    const RunResult run = RunProgram(QStringLiteral(QUADO_DEMO), {QStringLiteral("--connect"),
+                                     QStringLiteral("--replug-every"), QStringLiteral("2")}, {}, environment);
+    ASSERT_FALSE(run.bCrashed) << run.stderrBytes.constData();
+    EXPECT_EQ(run.nExitCode, 0);
+    const QStringList lines = QString::fromUtf8(run.stdoutBytes).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty()) << run.stderrBytes.constData();
+    EXPECT_EQ(lines.first(), "quado-demo: connected") << "nobody pressed Connect";
+    // Three replugs in 7.5 s: each unplug is followed by a reconnection, and
+    // the board lights colours after it.
+    const qsizetype nConnects = lines.count(QStringLiteral("quado-demo: connected"));
+    EXPECT_GE(nConnects, 3) << run.stdoutBytes.constData();
+    bool bLitAfter = false;
+    for (qsizetype i = lines.indexOf(QStringLiteral("quado-demo: connected"), 1); i >= 0 && i < lines.size(); ++i)
+        bLitAfter = bLitAfter || lines[i].contains(QRegularExpression(QStringLiteral("^quado-demo: lit [1-4]$")));
+    EXPECT_TRUE(bLitAfter) << run.stdoutBytes.constData();
+}
+
+TEST(Demo, AnswersHelpAndRefusesABadReplugPeriod)
+{
+    const RunResult help = RunProgram(QStringLiteral(QUADO_DEMO), {QStringLiteral("--help")});
+    ASSERT_FALSE(help.bCrashed);
+    EXPECT_EQ(help.nExitCode, 0);
+    EXPECT_TRUE(help.stdoutBytes.contains("--replug-every")) << help.stdoutBytes.constData();
+    const RunResult bad = RunProgram(QStringLiteral(QUADO_DEMO), {QStringLiteral("--replug-every=0.5")});
+    ASSERT_FALSE(bad.bCrashed);
+    EXPECT_EQ(bad.nExitCode, 2);
+    EXPECT_EQ(bad.stderrBytes.count('\n'), 1) << bad.stderrBytes.constData();
+}

@@ -1,6 +1,8 @@
 // quado-demo: Quado as a user meets it, with one simulated adapter ("DEMO0001")
 // in the adapter list whose game board plays endless games once connected.
-// No board, no adapter, no root needed.
+// No board, no adapter, no root needed. It takes quado's start options, and
+// --replug-every SECONDS pulls the simulated adapter out for one second every
+// so often, to watch automatic connection bring the game back.
 //
 // For tests and screenshots only, a few environment variables:
 //   QUADO_DEMO_CONNECT=1          press Connect once the windows are up
@@ -16,10 +18,12 @@
 
 #include "app/MainFrame.h"
 #include "app/QuadoApp.h"
+#include "app/StartOptions.h"
 #include "device/SimulatedAdapter.h"
 #include "device/SimulatedHidBackend.h"
 #include "tools/quado-demo/DemoBoard.h"
 #include "tools/quado-demo/DemoObserver.h"
+#include "platform/DeviceNotifier.h"
 
 namespace {
 
@@ -28,6 +32,9 @@ constexpr char DemoAdapterSerial[] = "DEMO0001";
 constexpr uint32_t DefaultSeed = 20240607u;
 // Lets the windows come up and take their first focus before the click.
 constexpr int AutoConnectDelayMs = 300;
+// How long a replug leaves the adapter out.
+constexpr int ReplugAwayMs = 1000;
+constexpr char DemoHidId[] = "0003:000010C4:00008253";
 
 double EnvNumber(const char* pszName, double fDefault)
 {
@@ -43,6 +50,10 @@ double EnvNumber(const char* pszName, double fDefault)
 
 int main(int argc, char* argv[])
 {
+    StartOptions options;
+    if (const int nExit = HandleStartOptions(argc, argv, true, &options); nExit >= 0)
+        return nExit;
+
     // The backend outlives the application object and its windows, which
     // close the adapter on their way out.
     CSimulatedHidBackend backend;
@@ -55,7 +66,7 @@ int main(int argc, char* argv[])
         CDemoBoard board(pAdapter, static_cast<uint32_t>(EnvNumber("QUADO_DEMO_SEED", DefaultSeed)),
                          EnvNumber("QUADO_DEMO_SPEED", 1.0));
         CQuadoApp theApp;
-        if (!theApp.InitInstance()) {
+        if (!theApp.InitInstance(options)) {
             SetHidBackend(nullptr);
             return 1;
         }
@@ -72,6 +83,23 @@ int main(int argc, char* argv[])
         if (EnvNumber("QUADO_DEMO_CONNECT", 0) > 0) {
             QTimer::singleShot(AutoConnectDelayMs, &frame,
                                [&frame] { frame.m_dlgDravikDriver.m_btnConnect.click(); });
+        }
+        QTimer timerReplug;
+        if (options.fReplugEverySeconds > 0) {
+            // The same adapter model comes back, so the board's game goes on
+            // where the unplug held it.
+            QObject::connect(&timerReplug, &QTimer::timeout, &frame, [&backend, pAdapter, &frame] {
+                backend.RemoveDevice(DemoAdapterPath);
+                InjectHidrawUevent({HidrawUevent::Action::Remove, DemoAdapterPath, {}});
+                QTimer::singleShot(ReplugAwayMs, &frame, [&backend, pAdapter] {
+                    SimulatedDeviceSetup setup;
+                    setup.strPath = DemoAdapterPath;
+                    setup.strSerial = DemoAdapterSerial;
+                    backend.AddAdapter(setup, pAdapter);
+                    InjectHidrawUevent({HidrawUevent::Action::Add, DemoAdapterPath, DemoHidId});
+                });
+            });
+            timerReplug.start(static_cast<int>(options.fReplugEverySeconds * 1000));
         }
         nResult = application.exec();
     }
