@@ -13,6 +13,9 @@ foreach(tool IN ITEMS quado-demo quado-replay quado-sim)
     install(TARGETS ${tool})
   endif()
 endforeach()
+foreach(program IN LISTS QUADO_INSTALLED_PROGRAMS)
+  install(FILES ${QUADO_MAN_DIR}/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
 
 set(CPACK_PACKAGE_NAME quado)
 set(CPACK_PACKAGE_VENDOR "Norvane")
@@ -28,7 +31,9 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
+# Quado shows a game that runs elsewhere (on the touch board); it is no game
+# in /usr/games itself.
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/norvane/quado")
 # The libraries come from dpkg-shlibdeps; what is loaded or read at run time

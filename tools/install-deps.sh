@@ -12,7 +12,7 @@ PACKAGES=(
   clang libfuzzer-14-dev libclang-rt-14-dev
   xvfb xauth imagemagick
   qemu-system-x86 busybox-static xz-utils
-  desktop-file-utils appstream dpkg-dev
+  desktop-file-utils appstream dpkg-dev lintian
 )
 if [ "${QUADO_DEPS_EXTRA:-}" != "" ]; then
   read -r -a extra <<<"$QUADO_DEPS_EXTRA"

@@ -1,7 +1,9 @@
 # Packs the build tree with `cpack -G DEB` and reads the package back with
 # dpkg-deb: its name, version and run-time dependencies, the maintainer
 # scripts, and a file list that holds exactly the desktop's files under /usr.
-# -DBUILD_DIR -DWORK_DIR -DAPP_ID -DPROGRAMS=a,b -DVERSION
+# The Architecture field must name the machine the programs were built for
+# (read from quado's ELF header), and lintian must find nothing to report.
+# -DBUILD_DIR -DWORK_DIR -DAPP_ID -DPROGRAMS=a,b -DVERSION -DARCH -DELF_MACHINE=hex
 
 cmake_minimum_required(VERSION 3.25)
 set(failures 0)
@@ -39,6 +41,9 @@ if(NOT fields MATCHES "Package: quado\n")
 endif()
 if(NOT fields MATCHES "Version: ${VERSION}\n")
   fail("version is not ${VERSION}")
+endif()
+if(NOT fields MATCHES "Architecture: ${ARCH}\n")
+  fail("architecture is not ${ARCH}")
 endif()
 if(NOT fields MATCHES "Depends: ([^\n]*)")
   fail("no Depends field")
@@ -92,10 +97,13 @@ list(SORT files)
 set(expected)
 foreach(program IN LISTS PROGRAMS)
   list(APPEND expected /usr/bin/${program})
+  list(APPEND expected /usr/share/man/man1/${program}.1.gz)
 endforeach()
 list(APPEND expected
   /usr/share/applications/${APP_ID}.desktop
   /usr/share/metainfo/${APP_ID}.metainfo.xml
+  /usr/share/doc/quado/copyright
+  /usr/share/doc/quado/changelog.gz
   /usr/lib/udev/rules.d/70-quado-dravik.rules)
 foreach(size IN ITEMS 16 32 48 64 128 256)
   list(APPEND expected /usr/share/icons/hicolor/${size}x${size}/apps/${APP_ID}.png)
@@ -107,6 +115,27 @@ if(NOT files STREQUAL expected)
   set(extra ${files})
   list(REMOVE_ITEM extra ${expected})
   fail("package files: missing [${missing}] unexpected [${extra}]")
+endif()
+
+# The packed program is one for that machine (e_machine, little-endian).
+set(unpacked "${WORK_DIR}/unpacked")
+execute_process(COMMAND "${DPKG_DEB}" -x "${debs}" "${unpacked}" RESULT_VARIABLE rc)
+if(rc EQUAL 0 AND EXISTS "${unpacked}/usr/bin/quado")
+  file(READ "${unpacked}/usr/bin/quado" machine OFFSET 18 LIMIT 2 HEX)
+  if(NOT machine STREQUAL "${ELF_MACHINE}")
+    fail("/usr/bin/quado is built for ELF machine ${machine}, not ${ELF_MACHINE} (${ARCH})")
+  endif()
+else()
+  fail("cannot unpack /usr/bin/quado from ${debs}")
+endif()
+
+# Debian's own checker: no error, no warning.
+find_program(LINTIAN lintian REQUIRED)
+execute_process(COMMAND "${LINTIAN}" --fail-on error,warning "${debs}"
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+message(STATUS "lintian:\n${out}${err}")
+if(NOT rc EQUAL 0)
+  fail("lintian reports errors or warnings")
 endif()
 
 if(failures GREATER 0)

@@ -15,10 +15,13 @@ set(icon_sizes 16 32 48 64 128 256)
 set(expected)
 foreach(program IN LISTS PROGRAMS)
   list(APPEND expected bin/${program})
+  list(APPEND expected share/man/man1/${program}.1.gz)
 endforeach()
 list(APPEND expected
   share/applications/${APP_ID}.desktop
   share/metainfo/${APP_ID}.metainfo.xml
+  share/doc/quado/copyright
+  share/doc/quado/changelog.gz
   lib/udev/rules.d/70-quado-dravik.rules)
 foreach(size IN LISTS icon_sizes)
   list(APPEND expected share/icons/hicolor/${size}x${size}/apps/${APP_ID}.png)
