@@ -238,9 +238,6 @@ TEST_F(SoundPlayerTest, StopAndSoundlessIdsSilenceWhatPlays)
     for (size_t i = 0; i < vecSpans.size(); ++i) {
         const Span span = vecSpans[i];
         EXPECT_NEAR(Frequency(rec, span.nBegin, span.nEnd), dExpectedHz[i], 6.0) << "span " << i;
-        // How long each sounds depends on when the calls land, which a
-        // loaded machine delays: only that it sounded for a while counts.
-        EXPECT_GT(rec.Seconds(span.nEnd - span.nBegin), 0.1) << "span " << i;
     }
 }
 
