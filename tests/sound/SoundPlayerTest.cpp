@@ -69,8 +69,9 @@ private:
     double m_dTarget = 0;
 };
 
+// nFirstSound is asked for as the player is made, before its device is open.
 template <typename Actions>
-Recording RecordThroughDisk(Actions actions)
+Recording RecordThroughDisk(Actions actions, int nFirstSound = 0)
 {
     QTemporaryDir dir;
     const std::string strFile = dir.filePath("out.raw").toStdString();
@@ -80,9 +81,12 @@ Recording RecordThroughDisk(Actions actions)
     int nChannels = 0;
     {
         CSoundPlayer player;
-        EXPECT_TRUE(player.IsOpen());
+        if (nFirstSound != 0)
+            player.PlayOnce(nFirstSound);
+        EXPECT_TRUE(player.WaitForFirstAttempt());
         if (!player.IsOpen())
             return rec;
+        EXPECT_EQ(player.GetPreparedClips(), 6) << "every clip made ready as the device opened";
         EXPECT_EQ(player.DeviceFormat(), AUDIO_S16SYS);
         rec.nRate = player.DeviceRate();
         nChannels = player.DeviceChannels();
@@ -162,10 +166,9 @@ protected:
 
 TEST_F(SoundPlayerTest, PlayOnceSoundsTheWholeToneThenFallsSilent)
 {
-    const Recording rec = RecordThroughDisk([](CSoundPlayer& player, COutputClock& clock) {
-        player.PlayOnce(AssetId::WaveGreen);
-        clock.Advance(5.4);
-    });
+    // The tone asked for while the device is still being opened sounds whole.
+    const Recording rec = RecordThroughDisk([](CSoundPlayer&, COutputClock& clock) { clock.Advance(5.4); },
+                                            AssetId::WaveGreen);
     ASSERT_EQ(rec.nRate, CSoundPlayer::PreferredRate);
     const std::vector<Span> vecSpans = SoundSpans(rec);
     ASSERT_EQ(vecSpans.size(), 1u);
@@ -251,7 +254,7 @@ TEST_F(SoundPlayerTest, WithoutAnAudioDeviceEverythingIsSilentAndSaidOnce)
     dup2(fileno(pCapture), 2);
     {
         CSoundPlayer player;
-        EXPECT_FALSE(player.IsOpen());
+        EXPECT_FALSE(player.WaitForFirstAttempt());
         player.PlayOnce(AssetId::WaveGreen);
         player.PlayLooping(AssetId::WaveWin);
         player.Stop();
