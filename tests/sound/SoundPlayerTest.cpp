@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <QTemporaryDir>
 
@@ -14,7 +18,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <atomic>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -271,6 +277,272 @@ TEST_F(SoundPlayerTest, WithoutAnAudioDeviceEverythingIsSilentAndSaidOnce)
     std::fclose(pCapture);
     EXPECT_NE(strSaid.find("without sound"), std::string::npos) << strSaid;
     EXPECT_EQ(std::count(strSaid.begin(), strSaid.end(), '\n'), 1) << strSaid;
+}
+
+// --- A device that goes away and comes back ---
+
+template <typename Predicate>
+bool Eventually(Predicate predicate)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// An output in the test's hand: there or not, slow to open or not, and its
+// buffers filled only when the test pulls them.
+class CHandOutput : public IAudioOutput {
+public:
+    struct Control {
+        std::mutex mutex;
+        bool bPresent = true;
+        bool bHoldOpen = false;
+        bool bOpen = false;
+        bool bAlive = false;
+        int nOpenAttempts = 0;
+        ChangeHandler handler;
+        FillFunction fill = nullptr;
+        void* pUser = nullptr;
+
+        // Told as SDL tells: outside the device's lock.
+        void TakeAway()
+        {
+            {
+                std::lock_guard lock(mutex);
+                bPresent = false;
+                bAlive = false;
+            }
+            handler(Change::Lost);
+        }
+        void GiveBack(bool bTell)
+        {
+            {
+                std::lock_guard lock(mutex);
+                bPresent = true;
+            }
+            if (bTell)
+                handler(Change::Added);
+        }
+        // The left channel of what the player puts into the next nFrames.
+        Recording Pull(size_t nFrames)
+        {
+            std::lock_guard lock(mutex);
+            Recording rec;
+            rec.nRate = CSoundPlayer::PreferredRate;
+            if (!bOpen)
+                return rec;
+            std::vector<int16_t> vecFrames(nFrames * 2);
+            fill(pUser, reinterpret_cast<uint8_t*>(vecFrames.data()), int(vecFrames.size() * 2));
+            for (size_t i = 0; i < nFrames; ++i)
+                rec.vecLeft.push_back(vecFrames[i * 2]);
+            return rec;
+        }
+    };
+
+    explicit CHandOutput(std::shared_ptr<Control> pControl) : m_pControl(std::move(pControl)) {}
+
+    void SetChangeHandler(ChangeHandler handler) override { m_pControl->handler = std::move(handler); }
+    bool Open(const AudioFormat& want, FillFunction fill, void* pUser, AudioFormat* pHave,
+              std::string* pstrError) override
+    {
+        Eventually([&] {
+            std::lock_guard lock(m_pControl->mutex);
+            return !m_pControl->bHoldOpen;
+        });
+        std::lock_guard lock(m_pControl->mutex);
+        ++m_pControl->nOpenAttempts;
+        if (!m_pControl->bPresent) {
+            *pstrError = "pulled out";
+            return false;
+        }
+        m_pControl->bOpen = m_pControl->bAlive = true;
+        m_pControl->fill = fill;
+        m_pControl->pUser = pUser;
+        *pHave = want;
+        return true;
+    }
+    void Resume() override {}
+    bool IsAlive() override
+    {
+        std::lock_guard lock(m_pControl->mutex);
+        return m_pControl->bAlive;
+    }
+    void Close() override
+    {
+        std::lock_guard lock(m_pControl->mutex);
+        m_pControl->bOpen = m_pControl->bAlive = false;
+    }
+    void Lock() override { m_pControl->mutex.lock(); }
+    void Unlock() override { m_pControl->mutex.unlock(); }
+
+private:
+    std::shared_ptr<Control> m_pControl;
+};
+
+constexpr size_t TenthFrames = CSoundPlayer::PreferredRate / 10;
+
+bool IsSilent(const Recording& rec)
+{
+    return Peak(rec, 0, rec.vecLeft.size()) == 0;
+}
+
+TEST(SoundDeviceTest, ALostDeviceComesBackWithTheLoopThatSoundedAndWithoutSingleSoundsMissed)
+{
+    auto pControl = std::make_shared<CHandOutput::Control>();
+    // Pauses far longer than the test: only the new device's arrival may
+    // bring the sound back.
+    CSoundPlayer player(std::make_unique<CHandOutput>(pControl), {std::chrono::minutes(5), std::chrono::minutes(5)});
+    ASSERT_TRUE(player.WaitForFirstAttempt());
+    EXPECT_EQ(player.GetPreparedClips(), 6);
+    player.PlayLooping(AssetId::WaveGreen);
+    EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 225.0, 15.0);
+
+    pControl->TakeAway();
+    ASSERT_TRUE(Eventually([&] { return !player.IsOpen(); }));
+    pControl->GiveBack(true);
+    ASSERT_TRUE(Eventually([&] { return player.IsOpen(); }));
+    EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 225.0, 15.0) << "the loop goes on";
+
+    // While the device is away: a loop asked for sounds when it returns; a
+    // single sound would come out of its time and is dropped.
+    pControl->TakeAway();
+    ASSERT_TRUE(Eventually([&] { return !player.IsOpen(); }));
+    player.PlayLooping(AssetId::WaveRed);
+    pControl->GiveBack(true);
+    ASSERT_TRUE(Eventually([&] { return player.IsOpen(); }));
+    EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 300.0, 15.0);
+
+    pControl->TakeAway();
+    ASSERT_TRUE(Eventually([&] { return !player.IsOpen(); }));
+    player.PlayOnce(AssetId::WaveWin);
+    pControl->GiveBack(true);
+    ASSERT_TRUE(Eventually([&] { return player.IsOpen(); }));
+    EXPECT_TRUE(IsSilent(pControl->Pull(TenthFrames)));
+    EXPECT_EQ(player.GetOpenings(), 4);
+}
+
+TEST(SoundDeviceTest, MissingAtStartIsTriedWithGrowingPausesAndFoundWithoutBeingTold)
+{
+    auto pControl = std::make_shared<CHandOutput::Control>();
+    pControl->bPresent = false;
+    CSoundPlayer player(std::make_unique<CHandOutput>(pControl), {2ms, 16ms});
+    EXPECT_FALSE(player.WaitForFirstAttempt());
+    player.PlayOnce(AssetId::WaveGreen); // nothing to wait for
+    ASSERT_TRUE(Eventually([&] { return player.GetRetryPause() == 16ms; })) << "the pause grows to its longest";
+    EXPECT_GE(pControl->nOpenAttempts, 4);
+    pControl->GiveBack(false);
+    ASSERT_TRUE(Eventually([&] { return player.IsOpen(); }));
+    EXPECT_TRUE(IsSilent(pControl->Pull(TenthFrames))) << "the single sound was not kept";
+    player.PlayOnce(AssetId::WaveBlue);
+    EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 166.0, 15.0);
+}
+
+TEST(SoundDeviceTest, ASlowDeviceHoldsNoCallerAndTheFirstToneWaitsForIt)
+{
+    auto pControl = std::make_shared<CHandOutput::Control>();
+    pControl->bHoldOpen = true;
+    CSoundPlayer player(std::make_unique<CHandOutput>(pControl));
+    player.PlayLooping(AssetId::WaveYellow);
+    player.Stop();
+    player.PlayOnce(AssetId::WaveBlue);
+    EXPECT_FALSE(player.IsOpen());
+    {
+        std::lock_guard lock(pControl->mutex);
+        pControl->bHoldOpen = false;
+    }
+    ASSERT_TRUE(player.WaitForFirstAttempt());
+    EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 166.0, 15.0);
+}
+
+// The same through SDL's disk driver: its output file names the device.
+// One that cannot be made (its folder does not exist) is a device missing
+// at start; a pipe whose reader leaves is a device lost while it plays.
+Recording ReadLeft(const std::string& strFile, size_t nFromByte = 0)
+{
+    std::ifstream in(strFile, std::ios::binary);
+    const std::vector<char> vecBytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Recording rec;
+    rec.nRate = CSoundPlayer::PreferredRate;
+    for (size_t i = nFromByte; i + 4 <= vecBytes.size(); i += 4)
+        rec.vecLeft.push_back(int16_t(uint8_t(vecBytes[i]) | uint8_t(vecBytes[i + 1]) << 8));
+    return rec;
+}
+
+TEST_F(SoundPlayerTest, DiskDeviceMissingAtStartSoundsTheLoopOnceItIsThere)
+{
+    QTemporaryDir dir;
+    const std::string strFolder = dir.filePath("later").toStdString();
+    const std::string strFile = strFolder + "/out.raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", strFile.c_str(), 1);
+    {
+        CSoundPlayer player(nullptr, {20ms, 80ms});
+        EXPECT_FALSE(player.WaitForFirstAttempt());
+        player.PlayLooping(AssetId::WaveGreen);
+        ASSERT_EQ(mkdir(strFolder.c_str(), 0700), 0);
+        ASSERT_TRUE(Eventually([&] { return player.IsOpen(); }));
+        COutputClock(strFile, CSoundPlayer::PreferredRate * 4.0).Advance(0.5);
+    }
+    const Recording rec = ReadLeft(strFile);
+    const std::vector<Span> vecSpans = SoundSpans(rec);
+    ASSERT_EQ(vecSpans.size(), 1u);
+    EXPECT_NEAR(Frequency(rec, vecSpans[0].nBegin, vecSpans[0].nEnd), 225.0, 6.0);
+}
+
+TEST_F(SoundPlayerTest, DiskDeviceLostWhilePlayingGoesOnWhereTheNextOneIs)
+{
+    QTemporaryDir dir;
+    const std::string strLink = dir.filePath("device").toStdString();
+    const std::string strPipe = dir.filePath("pipe").toStdString();
+    const std::string strFile = dir.filePath("out.raw").toStdString();
+    ASSERT_EQ(mkfifo(strPipe.c_str(), 0600), 0);
+    ASSERT_EQ(symlink(strPipe.c_str(), strLink.c_str()), 0);
+    // With a reader there the driver's open does not block; once it has
+    // gone, the driver's write fails (and no signal may end the test).
+    const int hReader = open(strPipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(hReader, 0);
+    const auto prevSigPipe = std::signal(SIGPIPE, SIG_IGN);
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", strLink.c_str(), 1);
+
+    std::string strPiped;
+    {
+        CSoundPlayer player(nullptr, {20ms, 80ms});
+        ASSERT_TRUE(player.WaitForFirstAttempt());
+        player.PlayLooping(AssetId::WaveGreen);
+        const size_t nWanted = CSoundPlayer::PreferredRate * 4 * 3 / 10;
+        ASSERT_TRUE(Eventually([&] {
+            char buffer[4096];
+            const ssize_t nRead = read(hReader, buffer, sizeof buffer);
+            if (nRead > 0)
+                strPiped.append(buffer, size_t(nRead));
+            return strPiped.size() >= nWanted;
+        }));
+        // The next device is a file; the pipe's reader leaves.
+        const std::string strNewLink = strLink + ".new";
+        ASSERT_EQ(symlink(strFile.c_str(), strNewLink.c_str()), 0);
+        ASSERT_EQ(rename(strNewLink.c_str(), strLink.c_str()), 0);
+        close(hReader);
+        ASSERT_TRUE(Eventually([&] { return player.GetOpenings() == 2 && player.IsOpen(); }));
+        COutputClock(strFile, CSoundPlayer::PreferredRate * 4.0).Advance(0.5);
+    }
+    std::signal(SIGPIPE, prevSigPipe);
+
+    Recording piped;
+    piped.nRate = CSoundPlayer::PreferredRate;
+    for (size_t i = 0; i + 4 <= strPiped.size(); i += 4)
+        piped.vecLeft.push_back(int16_t(uint8_t(strPiped[i]) | uint8_t(strPiped[i + 1]) << 8));
+    const std::vector<Span> vecBefore = SoundSpans(piped);
+    ASSERT_FALSE(vecBefore.empty());
+    EXPECT_NEAR(Frequency(piped, vecBefore[0].nBegin, vecBefore[0].nEnd), 225.0, 6.0);
+    const Recording after = ReadLeft(strFile);
+    const std::vector<Span> vecAfter = SoundSpans(after);
+    ASSERT_EQ(vecAfter.size(), 1u) << "the loop sounds on the next device";
+    EXPECT_NEAR(Frequency(after, vecAfter[0].nBegin, vecAfter[0].nEnd), 225.0, 6.0);
 }
 
 } // namespace
