@@ -7,6 +7,7 @@
 #include <QRect>
 
 #include "board/ChildView.h"
+#include "board/IMainFrame.h"
 #include "drivers/QuadoDravikDriver.h"
 #include "drivers/QuadoDriverDialog.h"
 
@@ -22,7 +23,7 @@ struct WindowPlacement {
     QRect rcNormal;
 };
 
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, public IMainFrame {
     Q_OBJECT
 public:
     static constexpr int DefaultWidth = 1300;
@@ -42,13 +43,15 @@ public:
     // The menu action that carries a command id, null if none.
     QAction* FindCommand(int nCommandId) const;
     // Brings every check mark and enabled state up to date with the flags.
-    void UpdateCommandUI();
+    void UpdateCommandUI() override;
 
     void ToggleMute();
-    void ToggleFullScreen();
+    void ToggleFullScreen() override;
     void ToggleScaleDown();
-    void ToggleDravikDriver();
-    void ToggleManualDriver();
+    void ToggleDravikDriver() override;
+    void ToggleManualDriver() override;
+    bool IsFullScreen() const override { return m_bFullScreen; }
+    void OnDravikConnectionChanged(bool bConnected) override;
     void OnAppAbout();
 
     // Declaration order is destruction order reversed: the tool windows go

@@ -17,6 +17,25 @@ function(quado_add_optional_subdirs dir)
   endforeach()
 endfunction()
 
+# quado_export_room(TARGET ROOM)
+# Makes ROOM's headers ("device/Dravik.h") reachable for TARGET and whatever
+# links it, and no other part of the source tree: a room that includes a room
+# it does not link fails to build. Each room gets an include root of its own
+# in the build tree holding a link to the room's directory.
+function(quado_export_room target room)
+  set(root ${PROJECT_BINARY_DIR}/rooms/${room})
+  if(NOT IS_SYMLINK ${root}/${room})
+    file(MAKE_DIRECTORY ${root})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${room} ${root}/${room} SYMBOLIC)
+  endif()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    target_include_directories(${target} INTERFACE ${root})
+  else()
+    target_include_directories(${target} PUBLIC ${root})
+  endif()
+endfunction()
+
 # quado_add_gtest(NAME name LABELS l1 [l2] SOURCES a.cpp [b.cpp] LIBS x [y] [ENV K=V ...])
 # A GoogleTest executable registered with ctest under the given labels.
 function(quado_add_gtest)

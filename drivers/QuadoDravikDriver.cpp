@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "app/MainFrame.h"
+#include "board/IMainFrame.h"
 #include "drivers/ReceiveThread.h"
 #include "platform/DialogUnits.h"
 #include "platform/MessageBox.h"
@@ -185,7 +185,7 @@ void CQuadoDravikDriver::LayOut()
     setTabOrder(&m_reLog, &m_btnClear);
 }
 
-void CQuadoDravikDriver::SetLinks(CMainFrame* pMainFrame, IQuadoBoard** ppView, const bool* pbMute,
+void CQuadoDravikDriver::SetLinks(IMainFrame* pMainFrame, IQuadoBoard** ppView, const bool* pbMute,
                                   ISoundPlayer* pSoundPlayer)
 {
     m_pMainFrame = pMainFrame;
@@ -387,14 +387,8 @@ void CQuadoDravikDriver::Connect()
     m_bAccessHint = false;
     UpdateStatusLine();
 
-    if (m_pMainFrame) {
-        if (m_pMainFrame->m_bManualDriverShown) {
-            m_pMainFrame->m_bManualDriverShown = false;
-            m_pMainFrame->m_dlgManualDriver.hide();
-        }
-        m_pMainFrame->m_bDravikConnected = true;
-        m_pMainFrame->UpdateCommandUI();
-    }
+    if (m_pMainFrame)
+        m_pMainFrame->OnDravikConnectionChanged(true);
 }
 
 void CQuadoDravikDriver::Disconnect()
@@ -411,10 +405,8 @@ void CQuadoDravikDriver::Disconnect()
     if (m_bListMissesHeldAdapter)
         RefreshDeviceList();
     UpdateStatusLine();
-    if (m_pMainFrame) {
-        m_pMainFrame->m_bDravikConnected = false;
-        m_pMainFrame->UpdateCommandUI();
-    }
+    if (m_pMainFrame)
+        m_pMainFrame->OnDravikConnectionChanged(false);
 }
 
 void CQuadoDravikDriver::StopReceiveThread()

@@ -25,7 +25,7 @@
 #include "platform/DeviceNotifier.h"
 #include "protocol/GameMessageInterpreter.h"
 
-class CMainFrame;
+class IMainFrame;
 class CReceiveThread;
 class IQuadoBoard;
 class ISoundPlayer;
@@ -55,7 +55,7 @@ public:
 
     // The frame's links: itself, the address of its view pointer and of its
     // mute flag; the player the interpreter plays through. Any may be null.
-    void SetLinks(CMainFrame* pMainFrame, IQuadoBoard** ppView, const bool* pbMute, ISoundPlayer* pSoundPlayer);
+    void SetLinks(IMainFrame* pMainFrame, IQuadoBoard** ppView, const bool* pbMute, ISoundPlayer* pSoundPlayer);
 
     void ToggleConnection();
     void RefreshDeviceList();
@@ -91,7 +91,7 @@ public:
     // Members in the order the window's parts depend on one another: the
     // adapter first, so it outlives everything that talks to it.
     CDravik m_dravik;
-    CMainFrame* m_pMainFrame = nullptr;
+    IMainFrame* m_pMainFrame = nullptr;
     IQuadoBoard** m_ppView = nullptr;
     const bool* m_pbMute = nullptr;
     CGameMessageInterpreter m_interpreter;

@@ -28,6 +28,8 @@
 #include "platform/MessageBox.h"
 #include "protocol/ISoundPlayer.h"
 #include "tests/device/DeviceTestSupport.h"
+#include "tests/support/MessageBoxCapture.h"
+#include "tests/support/HidrawInjection.h"
 
 namespace adaptertest {
 

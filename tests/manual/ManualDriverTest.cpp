@@ -17,6 +17,7 @@
 #include "assets/AssetStore.h"
 #include "assets/SoundTable.h"
 #include "platform/MessageBox.h"
+#include "tests/support/MessageBoxCapture.h"
 #include "protocol/ISoundPlayer.h"
 
 namespace {

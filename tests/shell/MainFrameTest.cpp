@@ -24,6 +24,7 @@
 #include "app/MainFrame.h"
 #include "app/QuadoApp.h"
 #include "platform/MessageBox.h"
+#include "tests/support/MessageBoxCapture.h"
 #include "protocol/ISoundPlayer.h"
 
 namespace {
