@@ -268,7 +268,7 @@ TEST_F(AdapterWindow, RtsCtsIsSwitchedOffBeforeTheUartAndBackAtDisconnect)
                                      "S 40 02", "G 42 00",
                                  }));
     EXPECT_EQ(pAdapter->GetUartConfig(), (UartConfig{9600, 0, 1, 8, 0}));
-    EXPECT_EQ(dlg.m_uartSaved, (UartConfig{9600, 0, 1, 8, 0}));
+    EXPECT_EQ(dlg.m_session.SavedUartConfig(), (UartConfig{9600, 0, 1, 8, 0}));
 }
 
 namespace {
@@ -368,7 +368,7 @@ TEST_F(AdapterWindow, AFailedAttemptDoesNotWriteBackAnEarlierConnectionsSettings
     CQuadoDravikDriver& dlg = MakeFrame();
     ClickConnect();
     ClickConnect();
-    ASSERT_EQ(dlg.m_uartSaved.FlowControl, 1);
+    ASSERT_EQ(dlg.m_session.SavedUartConfig().FlowControl, 1);
 
     // The adapter was set to something else meanwhile; a failed attempt must
     // leave it so.
