@@ -36,10 +36,15 @@ function(quado_export_room target room)
   endif()
 endfunction()
 
-# quado_add_gtest(NAME name LABELS l1 [l2] SOURCES a.cpp [b.cpp] LIBS x [y] [ENV K=V ...])
+# quado_add_gtest(NAME name LABELS l1 [l2] SOURCES a.cpp [b.cpp] LIBS x [y] [ENV K=V ...] [QT_MAIN])
 # A GoogleTest executable registered with ctest under the given labels.
+# QT_MAIN: the shared main that makes the Qt application object first.
 function(quado_add_gtest)
-  cmake_parse_arguments(T "" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "QT_MAIN" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS;ENV" ${ARGN})
+  if(T_QT_MAIN)
+    list(APPEND T_SOURCES ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
+    list(APPEND T_LIBS Qt6::Widgets)
+  endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR})

@@ -81,7 +81,7 @@ protected:
     void GiveViewSize(int cx, int cy)
     {
         m_frame.resize(cx, cy + m_frame.menuBar()->sizeHint().height());
-        ASSERT_TRUE(WaitFor([&] { return m_frame.m_wndView.size() == QSize(cx, cy); }))
+        ASSERT_TRUE(WaitForEvents([&] { return m_frame.m_wndView.size() == QSize(cx, cy); }))
             << "the view is " << m_frame.m_wndView.width() << "x" << m_frame.m_wndView.height();
     }
 
@@ -91,7 +91,7 @@ protected:
         QCoreApplication::processEvents();
         m_counter.m_nPaints = 0;
         m_pScaleDown->trigger();
-        EXPECT_TRUE(WaitFor([&] { return m_counter.m_nPaints > 0; })) << "no repaint after Scale Down";
+        EXPECT_TRUE(WaitForEvents([&] { return m_counter.m_nPaints > 0; })) << "no repaint after Scale Down";
     }
 
     QImage Shot() { return Rgb32(m_frame.m_wndView.grab().toImage()); }
