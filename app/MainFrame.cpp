@@ -395,6 +395,17 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent)
         emit Closed();
 }
 
+void CMainFrame::OnDravikConnectionChanged(bool bConnected)
+{
+    // The board has one driver at a time: a connection closes the manual one.
+    if (bConnected && m_bManualDriverShown) {
+        m_bManualDriverShown = false;
+        m_dlgManualDriver.hide();
+    }
+    m_bDravikConnected = bConnected;
+    UpdateCommandUI();
+}
+
 QWidget* CMainFrame::DravikDriverWindow()
 {
     return &m_dlgDravikDriver;
