@@ -1,13 +1,14 @@
-# Entry points. `make run` sets up, builds and starts Quado; `make test` sets up,
-# builds and runs every test (the normal suite, the fuzzers briefly, the
-# ThreadSanitizer stress run).
+# Entry points. `make run` sets up, builds Quado alone and starts it; `make
+# check` runs the quick suite (no kernel boot, no package build); `make test`
+# runs everything (the whole suite, the fuzzers briefly, the ThreadSanitizer
+# stress run) and is what CI runs.
 BUILD      ?= build
 FUZZ_BUILD ?= build-fuzz
 TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: deps configure build run test check fuzz tsan bench demo clean arm64 arm64-deps
+.PHONY: deps configure build run test check suite fuzz tsan bench demo clean arm64 arm64-deps
 
 deps:
 	@bash tools/install-deps.sh
@@ -20,15 +21,22 @@ configure: deps $(BUILD)/build.ninja
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target quado
 	$(BUILD)/app/quado
 
 # Quado with a simulated adapter and a board that plays by itself: no hardware.
-demo: build
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target quado-demo
 	$(BUILD)/tools/quado-demo/quado-demo
 
-# The normal suite only.
+# The quick suite: everything but the kernel boot, the package build, the
+# fuzzers and the ThreadSanitizer run.
 check: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'fuzz|tsan|kernel|package'
+
+# The whole normal suite, kernel boot and package build included.
+suite: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'fuzz|tsan'
 
 $(FUZZ_BUILD)/build.ninja:
@@ -45,7 +53,7 @@ tsan: deps $(TSAN_BUILD)/build.ninja
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target quado_tsan_tests
 	cd $(TSAN_BUILD) && ctest --output-on-failure -L tsan
 
-test: check fuzz tsan
+test: suite fuzz tsan
 
 # arm64 (the board computers behind exhibit screens): cross-built on this PC,
 # its suite run under the qemu user emulator, and its .deb. Left out: the

@@ -9,6 +9,7 @@
 
 #include "app/StartOptions.h"
 #include "board/ChildView.h"
+#include "board/IMainFrame.h"
 #include "drivers/AutoConnect.h"
 #include "drivers/QuadoDravikDriver.h"
 #include "drivers/QuadoDriverDialog.h"
@@ -27,7 +28,7 @@ struct WindowPlacement {
     QRect rcNormal;
 };
 
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, public IMainFrame {
     Q_OBJECT
 public:
     static constexpr int DefaultWidth = 1300;
@@ -47,14 +48,16 @@ public:
     // The menu action that carries a command id, null if none.
     QAction* FindCommand(int nCommandId) const;
     // Brings every check mark and enabled state up to date with the flags.
-    void UpdateCommandUI();
+    void UpdateCommandUI() override;
 
     void ToggleMute();
-    void ToggleFullScreen();
+    void ToggleFullScreen() override;
     void ToggleScaleDown();
     void ToggleFitToScreen();
-    void ToggleDravikDriver();
-    void ToggleManualDriver();
+    void ToggleDravikDriver() override;
+    void ToggleManualDriver() override;
+    bool IsFullScreen() const override { return m_bFullScreen; }
+    void OnDravikConnectionChanged(bool bConnected) override;
     void OnAppAbout();
     void ToggleConnectAutomatically();
 

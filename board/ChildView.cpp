@@ -6,11 +6,11 @@
 #include <QRegion>
 #include <QResizeEvent>
 
-#include "app/MainFrame.h"
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
 #include "board/BoardDescription.h"
 #include "board/DrawKeyedBitmap.h"
+#include "board/IMainFrame.h"
 #include "board/PaintGeometry.h"
 
 namespace {
@@ -191,7 +191,7 @@ void CChildView::resizeEvent(QResizeEvent* pEvent)
 
 void CChildView::keyPressEvent(QKeyEvent* pEvent)
 {
-    if (pEvent->key() == Qt::Key_Escape && m_pMainFrame && m_pMainFrame->m_bFullScreen)
+    if (pEvent->key() == Qt::Key_Escape && m_pMainFrame && m_pMainFrame->IsFullScreen())
         m_pMainFrame->ToggleFullScreen();
     QWidget::keyPressEvent(pEvent);
 }

@@ -9,7 +9,7 @@
 #include "board/PaintGeometry.h"
 #include "protocol/IQuadoBoard.h"
 
-class CMainFrame;
+class IMainFrame;
 
 class CChildView : public QWidget, public IQuadoBoard {
     Q_OBJECT
@@ -46,7 +46,7 @@ public:
     const PaintRect& LastPaintRect() const { return m_rcLastPaint; }
 
     int m_nLitQuadrant = 0;
-    CMainFrame* m_pMainFrame = nullptr;
+    IMainFrame* m_pMainFrame = nullptr;
     bool m_bScaleDown = false;
     // Set by the frame's Fit to Screen command.
     bool m_bFitToScreen = false;

@@ -17,10 +17,34 @@ function(quado_add_optional_subdirs dir)
   endforeach()
 endfunction()
 
-# quado_add_gtest(NAME name LABELS l1 [l2] SOURCES a.cpp [b.cpp] LIBS x [y] [ENV K=V ...])
+# quado_export_room(TARGET ROOM)
+# Makes ROOM's headers ("device/Dravik.h") reachable for TARGET and whatever
+# links it, and no other part of the source tree: a room that includes a room
+# it does not link fails to build. Each room gets an include root of its own
+# in the build tree holding a link to the room's directory.
+function(quado_export_room target room)
+  set(root ${PROJECT_BINARY_DIR}/rooms/${room})
+  if(NOT IS_SYMLINK ${root}/${room})
+    file(MAKE_DIRECTORY ${root})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${room} ${root}/${room} SYMBOLIC)
+  endif()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    target_include_directories(${target} INTERFACE ${root})
+  else()
+    target_include_directories(${target} PUBLIC ${root})
+  endif()
+endfunction()
+
+# quado_add_gtest(NAME name LABELS l1 [l2] SOURCES a.cpp [b.cpp] LIBS x [y] [ENV K=V ...] [QT_MAIN])
 # A GoogleTest executable registered with ctest under the given labels.
+# QT_MAIN: the shared main that makes the Qt application object first.
 function(quado_add_gtest)
-  cmake_parse_arguments(T "" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "QT_MAIN" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS;ENV" ${ARGN})
+  if(T_QT_MAIN)
+    list(APPEND T_SOURCES ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
+    list(APPEND T_LIBS Qt6::Widgets)
+  endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR})

@@ -6,29 +6,14 @@
 #include <QMetaObject>
 #include <QScreen>
 
-#include <chrono>
 #include <new>
 #include <string>
-#include <thread>
 
-#include "app/MainFrame.h"
-#include "drivers/ReceiveThread.h"
-#include "platform/DialogUnits.h"
+#include "board/IMainFrame.h"
+#include "drivers/UartStatusText.h"
 #include "platform/MessageBox.h"
 
 namespace {
-
-// Template 158, in dialog units: the window, then each control's x, y, w, h.
-constexpr int DialogWidth = 186;
-constexpr int DialogHeight = 365;
-constexpr int HideRect[] = {119, 344, 50, 14};
-constexpr int SelectGroupRect[] = {7, 7, 172, 65};
-constexpr int DeviceListRect[] = {32, 24, 122, 30};
-constexpr int ConnectRect[] = {59, 46, 68, 14};
-constexpr int LogRect[] = {7, 88, 172, 230};
-constexpr int ReceivedLabelRect[] = {7, 76, 50, 8};
-constexpr int StatusRect[] = {7, 319, 172, 19};
-constexpr int ClearRect[] = {17, 344, 50, 14};
 
 constexpr char HideText[] = "Hide";
 constexpr char SelectGroupText[] = "Dravik Select";
@@ -57,32 +42,8 @@ constexpr char EnableUartErrorText[] = "Error enabling UART, closing device";
 constexpr char AllocateErrorText[] = "Error allocating buffers, closing device";
 
 constexpr char NotConnectedText[] = "NOT CONNECTED";
-constexpr char ConnectedText[] = "CONNECTED  -  ";
-constexpr char SettingsErrorText[] = "<UART Settings Err> - ";
-constexpr const char* ParityTexts[] = {"No Parity  -  ", "Even Parity  -  ", "Odd Parity  -  ",
-                                       "Mark Parity  -  ", "Space Parity  -  "};
-constexpr char ParityErrorText[] = "<Parity Err>  -  ";
-constexpr const char* FlowControlTexts[] = {"No Flow Control  -  ", "RTS / CTS Flow Control  -  "};
-constexpr char FlowControlErrorText[] = "<Flow Control Err>  -  ";
-constexpr char OneStopBitText[] = "1 Stop Bit";
-constexpr char OneAndHalfStopBitsText[] = "1.5 Stop Bits";
-constexpr char TwoStopBitsText[] = "2 Stop Bits";
-constexpr char StopBitErrorText[] = "<Stop Bit Err>";
-
-constexpr uint8_t FlowControlRtsCts = 1;
-constexpr uint8_t FlowControlNone = 0;
 
 static_assert(CQuadoDravikDriver::AdapterInterfacePrefix.size() == 25);
-
-QRect DialogRect(const CDialogUnits& units, const int (&rect)[4])
-{
-    return units.Rect(rect[0], rect[1], rect[2], rect[3]);
-}
-
-void Pause(int nMilliseconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(nMilliseconds));
-}
 
 // The wait cursor for the whole of a connect or disconnect.
 class CWaitCursor {
@@ -132,57 +93,10 @@ CQuadoDravikDriver::~CQuadoDravikDriver()
     // first, then the adapter's UART and settings, then the buffer.
     m_hDevNotify.reset();
     m_timerPoll.stop();
-    StopReceiveThread();
-    CloseAdapter();
-    ReleaseReceiveBuffer();
+    m_session.Disconnect();
 }
 
-void CQuadoDravikDriver::LayOut()
-{
-    const CDialogUnits units(font());
-    setFixedSize(units.Size(DialogWidth, DialogHeight));
-
-    // Template order is tab order.
-    QWidget* const controls[] = {&m_btnHide, &m_grpSelect, &m_cbDevices, &m_btnConnect,
-                                 &m_reLog,   &m_stReceived, &m_stStatus,  &m_btnClear};
-    for (QWidget* pControl : controls)
-        pControl->setParent(this);
-
-    m_btnHide.setGeometry(DialogRect(units, HideRect));
-    m_grpSelect.setGeometry(DialogRect(units, SelectGroupRect));
-
-    // The template's height includes the dropped-down list; the closed box
-    // is as high as its edit field.
-    m_cbDevices.setEditable(true);
-    m_cbDevices.setInsertPolicy(QComboBox::NoInsert);
-    const QRect rcList = DialogRect(units, DeviceListRect);
-    m_cbDevices.setGeometry(rcList.left(), rcList.top(), rcList.width(), m_cbDevices.sizeHint().height());
-
-    m_btnConnect.setGeometry(DialogRect(units, ConnectRect));
-
-    m_reLog.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_reLog.setGeometry(DialogRect(units, LogRect));
-
-    const QRect rcLabel = DialogRect(units, ReceivedLabelRect);
-    m_stReceived.setGeometry(rcLabel.left(), rcLabel.top(),
-                             std::max(rcLabel.width(), m_stReceived.sizeHint().width()), rcLabel.height());
-    m_stReceived.setTextFormat(Qt::PlainText);
-
-    m_stStatus.setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    m_stStatus.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_stStatus.setTextFormat(Qt::PlainText);
-    m_stStatus.setWordWrap(true);
-    m_stStatus.setGeometry(DialogRect(units, StatusRect));
-
-    m_btnClear.setGeometry(DialogRect(units, ClearRect));
-
-    setTabOrder(&m_btnHide, &m_cbDevices);
-    setTabOrder(&m_cbDevices, &m_btnConnect);
-    setTabOrder(&m_btnConnect, &m_reLog);
-    setTabOrder(&m_reLog, &m_btnClear);
-}
-
-void CQuadoDravikDriver::SetLinks(CMainFrame* pMainFrame, IQuadoBoard** ppView, const bool* pbMute,
+void CQuadoDravikDriver::SetLinks(IMainFrame* pMainFrame, IQuadoBoard** ppView, const bool* pbMute,
                                   ISoundPlayer* pSoundPlayer)
 {
     m_pMainFrame = pMainFrame;
@@ -282,24 +196,7 @@ bool CQuadoDravikDriver::ConnectQuietly(int nIndex)
 
 QString CQuadoDravikDriver::ConnectedStatusText(const UartConfig* pConfig)
 {
-    QString strStatus = QString::fromLatin1(ConnectedText);
-    if (!pConfig)
-        return strStatus + QString::fromLatin1(SettingsErrorText);
-
-    // As the original "%d" formats it: the 32-bit value read as signed.
-    strStatus += QString::number(static_cast<int32_t>(pConfig->BaudRate)) + QString::fromLatin1("  -  ");
-    strStatus += QString::fromLatin1(pConfig->Parity < std::size(ParityTexts) ? ParityTexts[pConfig->Parity]
-                                                                              : ParityErrorText);
-    strStatus += QString::fromLatin1(pConfig->FlowControl < std::size(FlowControlTexts)
-                                         ? FlowControlTexts[pConfig->FlowControl]
-                                         : FlowControlErrorText);
-    strStatus += QString::number(pConfig->DataBits) + QString::fromLatin1(" Data Bits  -  ");
-    const char* pszStopBits = StopBitErrorText;
-    if (pConfig->StopBits == 0)
-        pszStopBits = OneStopBitText;
-    else if (pConfig->StopBits == 1)
-        pszStopBits = pConfig->DataBits == 5 ? OneAndHalfStopBitsText : TwoStopBitsText;
-    return strStatus + QString::fromLatin1(pszStopBits);
+    return QString::fromLatin1(ConnectedUartText(pConfig));
 }
 
 void CQuadoDravikDriver::UpdateStatusLine()
@@ -343,66 +240,48 @@ uint8_t* CQuadoDravikDriver::AllocateReceiveBuffer(uint32_t nSize)
 
 void CQuadoDravikDriver::Connect()
 {
-    m_bUartSavedValid = false;
     const int nSelected = m_cbDevices.currentIndex();
     if (m_cbDevices.count() == 0 || nSelected < 0) {
         ShowError(NoDeviceSelectedText);
         Disconnect();
         return;
     }
-    if (m_dravik.Connect(static_cast<uint32_t>(nSelected)) != DeviceSuccess) {
-        ShowError(ConnectErrorText);
-        Disconnect();
-        return;
-    }
 
+    // The log is emptied while the adapter's stale input goes, then given
+    // back.
     const QString strSavedLog = m_reLog.Text();
-
-    UartConfig uartFound = {};
-    if (m_dravik.GetUartConfig(&uartFound) == DeviceSuccess) {
-        m_uartSaved = uartFound;
-        m_bUartSavedValid = true;
-    }
-    // The board's link has no flow control lines: run without, and keep what
-    // was found for the disconnect to restore.
-    if (m_bUartSavedValid && m_uartSaved.FlowControl == FlowControlRtsCts) {
-        m_uartSaved.FlowControl = FlowControlNone;
-        m_dravik.SetUartConfig(&m_uartSaved);
-        m_uartSaved.FlowControl = FlowControlRtsCts;
-    }
-    if (m_dravik.EnableUart() != DeviceSuccess) {
-        ShowError(EnableUartErrorText);
-        Disconnect();
-        return;
-    }
-
-    Pause(AdapterSettleMs);
-    m_dravik.SendFeature4B(Feature4BFirst);
-    Pause(AdapterSettleMs);
-    m_dravik.GetDevice().FlushInputQueue();
-    m_reLog.Clear();
-    m_dravik.SendFeature4B(Feature4BSecond);
-    m_reLog.SetText(strSavedLog);
-
-    const uint32_t nCapacity = m_dravik.ReceiveCapacity();
-    ReceiveBuffer = AllocateReceiveBuffer(nCapacity);
-    if (!ReceiveBuffer) {
-        ReceiveBufferSize = 0;
-        ShowError(AllocateErrorText);
-        Disconnect();
-        return;
-    }
-    ReceiveBufferSize = nCapacity;
-
-    m_hReceiveThread = CReceiveThread::Create(
-        m_dravik,
+    bool bLogCleared = false;
+    const CAdapterSession::ConnectResult result = m_session.Connect(
+        static_cast<uint32_t>(nSelected),
         [this](std::function<void()> task) { QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection); },
-        [this](std::wstring_view chunk) { ProcessChunk(chunk); });
-    m_hReceiveThread->Start();
-    m_timerPoll.start();
+        [this](std::wstring_view chunk) { ProcessChunk(chunk); },
+        [this, &bLogCleared] {
+            m_reLog.Clear();
+            bLogCleared = true;
+        });
+    if (bLogCleared)
+        m_reLog.SetText(strSavedLog);
 
-    m_dravik.SendFeature49(m_feature49.data());
-    m_dravik.SetUartConfig(&m_uartDefault);
+    const char* pszError = nullptr;
+    switch (result) {
+    case CAdapterSession::ConnectResult::OpenFailed:
+        pszError = ConnectErrorText;
+        break;
+    case CAdapterSession::ConnectResult::EnableUartFailed:
+        pszError = EnableUartErrorText;
+        break;
+    case CAdapterSession::ConnectResult::AllocateFailed:
+        pszError = AllocateErrorText;
+        break;
+    case CAdapterSession::ConnectResult::Connected:
+        break;
+    }
+    if (pszError) {
+        ShowError(pszError);
+        Disconnect();
+        return;
+    }
+    m_timerPoll.start();
 
     m_cbDevices.setEnabled(false);
     m_btnConnect.setText(QString::fromLatin1(DisconnectText));
@@ -412,22 +291,14 @@ void CQuadoDravikDriver::Connect()
     m_strLastFailure.clear();
     UpdateStatusLine();
 
-    if (m_pMainFrame) {
-        if (m_pMainFrame->m_bManualDriverShown) {
-            m_pMainFrame->m_bManualDriverShown = false;
-            m_pMainFrame->m_dlgManualDriver.hide();
-        }
-        m_pMainFrame->m_bDravikConnected = true;
-        m_pMainFrame->UpdateCommandUI();
-    }
+    if (m_pMainFrame)
+        m_pMainFrame->OnDravikConnectionChanged(true);
 }
 
 void CQuadoDravikDriver::Disconnect()
 {
-    StopReceiveThread();
     m_timerPoll.stop();
-    ReleaseReceiveBuffer();
-    CloseAdapter();
+    m_session.Disconnect();
     // Nothing would ever stop a colour tone the board started and can no
     // longer end; the board picture stays as it was.
     m_interpreter.StopTone();
@@ -439,42 +310,10 @@ void CQuadoDravikDriver::Disconnect()
     if (m_bListMissesHeldAdapter)
         RefreshDeviceList();
     UpdateStatusLine();
-    if (m_pMainFrame) {
-        m_pMainFrame->m_bDravikConnected = false;
-        m_pMainFrame->UpdateCommandUI();
-    }
+    if (m_pMainFrame)
+        m_pMainFrame->OnDravikConnectionChanged(false);
     if (m_onListOrConnectionChanged)
         m_onListOrConnectionChanged();
-}
-
-void CQuadoDravikDriver::StopReceiveThread()
-{
-    if (!m_hReceiveThread)
-        return;
-    m_hReceiveThread->Stop();
-    m_hReceiveThread.reset();
-}
-
-void CQuadoDravikDriver::ReleaseReceiveBuffer()
-{
-    if (!ReceiveBuffer)
-        return;
-    delete[] ReceiveBuffer;
-    ReceiveBuffer = nullptr;
-    ReceiveBufferSize = 0;
-}
-
-void CQuadoDravikDriver::CloseAdapter()
-{
-    if (!IsConnected())
-        return;
-    m_dravik.DisableUart();
-    // Only settings this attempt found go back; an attempt that failed before
-    // fetching them would otherwise write an older adapter's, or none at all.
-    if (m_bUartSavedValid)
-        m_dravik.SetUartConfig(&m_uartSaved);
-    m_dravik.Disconnect();
-    m_bUartSavedValid = false;
 }
 
 void CQuadoDravikDriver::OnTimer(int nIdEvent)

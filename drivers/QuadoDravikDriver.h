@@ -1,8 +1,9 @@
 // The adapter driver window: lists the Dravik adapters by serial number,
 // connects and disconnects the chosen one, shows the board's text in a log and
-// the adapter's UART settings in a status line, and owns the adapter, the
-// receive thread and the game message interpreter. The main frame owns it,
-// shows and hides it, and gives it its links.
+// the adapter's UART settings in a status line, and owns the adapter, its
+// session (connect sequence and receive thread, see AdapterSession.h) and the
+// game message interpreter. The main frame owns it, shows and hides it, and
+// gives it its links.
 #pragma once
 
 #include <QComboBox>
@@ -13,7 +14,6 @@
 #include <QString>
 #include <QTimer>
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,13 +22,13 @@
 
 #include "device/Dravik.h"
 #include "device/UartConfig.h"
+#include "drivers/AdapterSession.h"
 #include "drivers/ChunkBoard.h"
 #include "drivers/LogView.h"
 #include "platform/DeviceNotifier.h"
 #include "protocol/GameMessageInterpreter.h"
 
-class CMainFrame;
-class CReceiveThread;
+class IMainFrame;
 class IQuadoBoard;
 class ISoundPlayer;
 
@@ -38,10 +38,6 @@ public:
     static constexpr const char* Caption = "QUADO Dravik Driver";
     static constexpr int PollTimerId = 85;
     static constexpr int PollPeriodMs = 500;
-    // The pauses the adapter needs around its 0x4B requests at connect.
-    static constexpr int AdapterSettleMs = 50;
-    static constexpr uint8_t Feature4BFirst = 0xFB;
-    static constexpr uint8_t Feature4BSecond = 0x04;
     // The log keeps at least this many of the most recent characters; older
     // ones are dropped in batches of LogTrimSlack so appending stays cheap.
     static constexpr int MaxLogChars = 1 << 20;
@@ -57,7 +53,7 @@ public:
 
     // The frame's links: itself, the address of its view pointer and of its
     // mute flag; the player the interpreter plays through. Any may be null.
-    void SetLinks(CMainFrame* pMainFrame, IQuadoBoard** ppView, const bool* pbMute, ISoundPlayer* pSoundPlayer);
+    void SetLinks(IMainFrame* pMainFrame, IQuadoBoard** ppView, const bool* pbMute, ISoundPlayer* pSoundPlayer);
 
     void ToggleConnection();
     void RefreshDeviceList();
@@ -82,7 +78,7 @@ public:
 
     bool IsConnected() { return m_dravik.GetDevice().IsOpen(); }
     CGameMessageInterpreter& Interpreter() { return m_interpreter; }
-    const std::shared_ptr<CReceiveThread>& ReceiveThread() const { return m_hReceiveThread; }
+    const std::shared_ptr<CReceiveThread>& ReceiveThread() const { return m_session.ReceiveThread(); }
     bool IsPollTimerActive() const { return m_timerPoll.isActive(); }
     // Whether the hint about an adapter found without access stands (the
     // status line shows it whenever disconnected), and how often it was
@@ -106,7 +102,8 @@ public:
     // Members in the order the window's parts depend on one another: the
     // adapter first, so it outlives everything that talks to it.
     CDravik m_dravik;
-    CMainFrame* m_pMainFrame = nullptr;
+    CAdapterSession m_session{m_dravik, [this](uint32_t nSize) { return AllocateReceiveBuffer(nSize); }};
+    IMainFrame* m_pMainFrame = nullptr;
     IQuadoBoard** m_ppView = nullptr;
     const bool* m_pbMute = nullptr;
     CGameMessageInterpreter m_interpreter;
@@ -114,11 +111,6 @@ public:
     CChunkBoard m_chunkBoard;
     IQuadoBoard* m_pChunkBoard = &m_chunkBoard;
     std::unique_ptr<CDeviceNotification> m_hDevNotify;
-    // The running receive thread; null when there is none.
-    std::shared_ptr<CReceiveThread> m_hReceiveThread;
-    UartConfig m_uartSaved = {};
-    const UartConfig m_uartDefault = {115200, 0, 0, 8, 0};
-    const std::array<uint8_t, 4> m_feature49 = {0, 0, 0, 0};
 
     QPushButton m_btnHide;
     QGroupBox m_grpSelect;
@@ -141,16 +133,10 @@ private:
     void LayOut();
     void Connect();
     void Disconnect();
-    void StopReceiveThread();
-    void ReleaseReceiveBuffer();
-    void CloseAdapter();
     void ShowError(const char* pszText);
     void AppendToLog(const QString& strText);
 
     QTimer m_timerPoll;
-    // Set only when this connect attempt fetched the adapter's settings: an
-    // attempt that failed before then has nothing of its own to restore.
-    bool m_bUartSavedValid = false;
     // Adapters refused for lack of permission at the last list refresh; a
     // rise means one arrived, and the status line says so until the refused
     // adapters are gone or a connection succeeds.

@@ -5,7 +5,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "app/MainFrame.h"
+#include "board/IMainFrame.h"
 #include "assets/AssetIds.h"
 #include "assets/SoundTable.h"
 #include "platform/DialogUnits.h"

@@ -10,7 +10,7 @@
 
 #include "drivers/QuadoDriverDialogButton.h"
 
-class CMainFrame;
+class IMainFrame;
 class IQuadoBoard;
 class QKeyEvent;
 
@@ -45,7 +45,7 @@ public:
     // and clears its check mark.
     void reject() override;
 
-    CMainFrame* m_pMainFrame = nullptr;
+    IMainFrame* m_pMainFrame = nullptr;
     // Kept for the frame's bookkeeping; the buttons read their own copies.
     IQuadoBoard** m_ppView = nullptr;
     const bool* m_pbMute = nullptr;

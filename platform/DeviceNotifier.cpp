@@ -1,6 +1,5 @@
 #include "platform/DeviceNotifier.h"
 
-#include <QMetaObject>
 #include <QSocketNotifier>
 
 #include <libudev.h>
@@ -8,8 +7,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <mutex>
-#include <set>
 
 #include "device/LinuxHidBackend.h"
 
@@ -20,24 +17,10 @@ constexpr char HidrawSubsystem[] = "hidraw";
 // already has its permissions. Without it only the kernel's events exist.
 constexpr char UdevControlSocket[] = "/run/udev/control";
 
-std::mutex& RegistryMutex()
+DeviceNotificationObserver& Observer()
 {
-    static std::mutex s_mutex;
-    return s_mutex;
-}
-
-std::set<CDeviceNotification*>& Registry()
-{
-    static std::set<CDeviceNotification*> s_registrations;
-    return s_registrations;
-}
-
-// The injected nodes still present, with their ids: what enumeration is to
-// the system's nodes, so a registration made later knows them too.
-std::map<std::string, std::string>& InjectedNodes()
-{
-    static std::map<std::string, std::string> s_nodes;
-    return s_nodes;
+    static DeviceNotificationObserver s_observer = nullptr;
+    return s_observer;
 }
 
 std::string NodeName(const std::string& strNode)
@@ -116,20 +99,16 @@ CDeviceNotification::CDeviceNotification(DeviceChangeHandler handler)
     : m_handler(std::move(handler))
 {
     OpenMonitor();
-    std::lock_guard lock(RegistryMutex());
-    for (const auto& [strNode, strHidId] : InjectedNodes())
-        m_translator.Remember(strNode, strHidId);
-    Registry().insert(this);
+    if (Observer())
+        Observer()(*this, true);
 }
 
 CDeviceNotification::~CDeviceNotification()
 {
-    {
-        // After this no injection can queue a call to us; calls already queued
-        // die with this object.
-        std::lock_guard lock(RegistryMutex());
-        Registry().erase(this);
-    }
+    // First, so that nothing raised elsewhere reaches a half-destroyed object;
+    // calls already queued die with it.
+    if (Observer())
+        Observer()(*this, false);
     m_pSocketNotifier.reset();
     if (m_pMonitor)
         udev_monitor_unref(m_pMonitor);
@@ -204,15 +183,12 @@ std::unique_ptr<CDeviceNotification> RegisterDeviceNotification(DeviceChangeHand
     return std::make_unique<CDeviceNotification>(std::move(handler));
 }
 
-void InjectHidrawUevent(const HidrawUevent& event)
+void CDeviceNotification::Remember(const std::string& strNode, const std::string& strHidId)
 {
-    std::lock_guard lock(RegistryMutex());
-    if (event.nAction == HidrawUevent::Action::Add)
-        InjectedNodes()[event.strNode] = event.strHidId;
-    else if (event.nAction == HidrawUevent::Action::Remove)
-        InjectedNodes().erase(event.strNode);
-    for (CDeviceNotification* pRegistration : Registry()) {
-        QMetaObject::invokeMethod(
-            pRegistration, [pRegistration, event] { pRegistration->Deliver(event); }, Qt::QueuedConnection);
-    }
+    m_translator.Remember(strNode, strHidId);
+}
+
+void SetDeviceNotificationObserver(DeviceNotificationObserver observer)
+{
+    Observer() = observer;
 }

@@ -1,8 +1,7 @@
 // Arrival and removal notifications of HID devices for the adapter window: a
 // libudev monitor on hidraw, watched on the UI thread, whose events reach the
 // window's device-change handler as an event kind, a device type and an
-// interface name ("\\?\HID#Vid_10c4&Pid_8253#hidraw3" for an adapter). Tests
-// and simulated adapters raise the same notifications with InjectHidrawUevent.
+// interface name ("\\?\HID#Vid_10c4&Pid_8253#hidraw3" for an adapter).
 #pragma once
 
 #include <QObject>
@@ -73,6 +72,9 @@ public:
 
     // Handles one event now, on the calling (UI) thread.
     void Deliver(const HidrawUevent& event);
+    // A node present before this registration that enumeration did not see
+    // (a simulated one), so that its removal is named as its arrival was.
+    void Remember(const std::string& strNode, const std::string& strHidId);
 
 private:
     void OpenMonitor();
@@ -89,8 +91,8 @@ private:
 // returned registration.
 std::unique_ptr<CDeviceNotification> RegisterDeviceNotification(DeviceChangeHandler handler);
 
-// Raises a hidraw event as if the system had reported it: every registration
-// receives it on its own thread, after the events injected before it, and a
-// node added so is known to registrations made later, as a present node is.
-// Safe from any thread.
-void InjectHidrawUevent(const HidrawUevent& event);
+// Told of every registration on its thread, once it listens (bCreated) and as
+// its destruction begins, so that simulated adapters can raise events of their
+// own through Deliver (tests/support does). Null, the default, observes nothing.
+using DeviceNotificationObserver = void (*)(CDeviceNotification& registration, bool bCreated);
+void SetDeviceNotificationObserver(DeviceNotificationObserver observer);

@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <functional>
-#include <vector>
 
 class QWidget;
 
@@ -27,24 +26,3 @@ using MessageBoxHook =
 
 // Installs a hook (an empty one restores the real box); returns the previous.
 MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
-
-// Records every box asked for while it lives and answers OK at once.
-class CMessageBoxCapture {
-public:
-    struct Box {
-        QWidget* pOwner;
-        QString strText;
-        QString strCaption;
-        MessageIcon icon;
-    };
-
-    CMessageBoxCapture();
-    ~CMessageBoxCapture();
-    CMessageBoxCapture(const CMessageBoxCapture&) = delete;
-    CMessageBoxCapture& operator=(const CMessageBoxCapture&) = delete;
-
-    std::vector<Box> m_vecBoxes;
-
-private:
-    MessageBoxHook m_hookPrev;
-};

@@ -26,32 +26,22 @@
 #include "drivers/ReceiveThread.h"
 #include "platform/DeviceNotifier.h"
 #include "platform/MessageBox.h"
-#include "protocol/ISoundPlayer.h"
 #include "tests/device/DeviceTestSupport.h"
+#include "tests/support/EventWait.h"
+#include "tests/support/MessageBoxCapture.h"
+#include "tests/support/RecordingSoundPlayer.h"
+#include "tools/common/HidrawInjection.h"
 
 namespace adaptertest {
 
 using Strings = std::vector<std::string>;
-
-class CRecordingPlayer : public ISoundPlayer {
-public:
-    void PlayOnce(int nSoundId) override { m_vecCalls.push_back("once " + std::to_string(nSoundId)); }
-    void PlayLooping(int nSoundId) override { m_vecCalls.push_back("loop " + std::to_string(nSoundId)); }
-    void Stop() override { m_vecCalls.push_back("stop"); }
-
-    Strings m_vecCalls;
-};
 
 // The wire trace in the device tests' readable form.
 using ::FormatTransfer;
 using ::Wire;
 using ::WireOf;
 
-template <class Predicate>
-bool WaitFor(Predicate predicate, int nTimeoutMs = 3000)
-{
-    return QTest::qWaitFor(predicate, nTimeoutMs);
-}
+using testsupport::WaitForEvents;
 
 // The log as the user reads it: block ends as line feeds, every other
 // character (no-break spaces included) as it is.
@@ -114,7 +104,7 @@ protected:
             return false;
         const uint64_t nBefore = pThread->GetProcessedChunks();
         adapter.FeedUart(bytes);
-        return WaitFor([&] { return pThread->GetProcessedChunks() > nBefore; });
+        return WaitForEvents([&] { return pThread->GetProcessedChunks() > nBefore; });
     }
 
     // Raises the hidraw event the system would send for a plug or pull.

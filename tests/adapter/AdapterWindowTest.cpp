@@ -4,7 +4,6 @@
 // poll that notices a pulled adapter, hotplug, the log and what a stream of
 // bytes does to log and board, and the end of the program while connected.
 #include <QAction>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
@@ -193,12 +192,11 @@ TEST_F(AdapterWindow, ConnectPollAndDisconnectGoOnTheWireInOrder)
     ASSERT_NE(ReceiveBuffer, nullptr);
     EXPECT_EQ(ReceiveBufferSize, dlg.m_dravik.ReceiveCapacity());
 
-    // Twice a second the adapter is asked whether it is there.
+    // While connected the poll asks the adapter whether it is there, and
+    // nothing else goes on the wire meanwhile.
     pAdapter->ClearTrace();
-    QElapsedTimer timer;
-    timer.start();
-    ASSERT_TRUE(WaitFor([&] { return WireOf(*pAdapter).size() >= 2; }));
-    EXPECT_GE(timer.elapsed(), 2 * CQuadoDravikDriver::PollPeriodMs - 100);
+    EXPECT_TRUE(dlg.IsPollTimerActive());
+    ASSERT_TRUE(WaitForEvents([&] { return WireOf(*pAdapter).size() >= 2; }));
     EXPECT_EQ(WireOf(*pAdapter), Wire({"G 4A 5A", "G 4A 5A"}));
 
     pAdapter->ClearTrace();
@@ -247,28 +245,6 @@ TEST_F(AdapterWindow, StatusLineShowsTheAdaptersSettingsOrTheirError)
     };
     for (const auto& c : cases)
         EXPECT_EQ(CQuadoDravikDriver::ConnectedStatusText(&c.config), QString(c.pszText));
-}
-
-TEST_F(AdapterWindow, RtsCtsIsSwitchedOffBeforeTheUartAndBackAtDisconnect)
-{
-    auto pAdapter = AddAdapter(AdapterPath, AdapterSerial, {9600, 0, 1, 8, 0});
-    CQuadoDravikDriver& dlg = MakeFrame();
-    ClickConnect();
-    ClickConnect();
-    EXPECT_EQ(WireOf(*pAdapter), Wire({
-                                     "S 40 02", "G 42 00", "S 41 00", "G 42 01",
-                                     "G 46 80 25 00 00 00 01 08 00",
-                                     "S 46 80 25 00 00 00 00 08 00", // flow control off
-                                     "S 45 01",
-                                     "S 4B FB 04", "S 4B 04 04",
-                                     "S 49 00 00 00 00", "S 46 00 C2 01 00 00 00 08 00",
-                                     "G 46 00 C2 01 00 00 00 08 00",
-                                     "S 45 00",
-                                     "S 46 80 25 00 00 00 01 08 00", // as found
-                                     "S 40 02", "G 42 00",
-                                 }));
-    EXPECT_EQ(pAdapter->GetUartConfig(), (UartConfig{9600, 0, 1, 8, 0}));
-    EXPECT_EQ(dlg.m_uartSaved, (UartConfig{9600, 0, 1, 8, 0}));
 }
 
 namespace {
@@ -368,7 +344,7 @@ TEST_F(AdapterWindow, AFailedAttemptDoesNotWriteBackAnEarlierConnectionsSettings
     CQuadoDravikDriver& dlg = MakeFrame();
     ClickConnect();
     ClickConnect();
-    ASSERT_EQ(dlg.m_uartSaved.FlowControl, 1);
+    ASSERT_EQ(dlg.m_session.SavedUartConfig().FlowControl, 1);
 
     // The adapter was set to something else meanwhile; a failed attempt must
     // leave it so.
@@ -428,18 +404,13 @@ TEST_F(AdapterWindow, APulledAdapterIsDisconnectedSilentlyByThePoll)
     ASSERT_TRUE(FeedRead(*pAdapter, "G\r\n"));
     ASSERT_EQ(m_pFrame->m_wndView.m_nLitQuadrant, int(QuadrantGreen));
 
-    QElapsedTimer timer;
-    timer.start();
     m_backend.Unplug(AdapterPath);
     Hotplug(HidrawUevent::Action::Remove, AdapterPath);
-    ASSERT_TRUE(WaitFor([&] { return !dlg.IsConnected(); }, 3000));
-    const qint64 nElapsed = timer.elapsed();
-    std::printf("pulled adapter disconnected after %lld ms\n", static_cast<long long>(nElapsed));
-    EXPECT_LE(nElapsed, 900);
+    ASSERT_TRUE(WaitForEvents([&] { return !dlg.IsConnected(); }));
 
     EXPECT_TRUE(m_boxes.m_vecBoxes.empty());
     ExpectDisconnectedLook();
-    EXPECT_TRUE(WaitFor([&] { return dlg.m_cbDevices.count() == 0; })) << "the removal refreshes the list";
+    EXPECT_TRUE(WaitForEvents([&] { return dlg.m_cbDevices.count() == 0; })) << "the removal refreshes the list";
     // What was received stays.
     EXPECT_EQ(LogText(dlg), L"G\n");
     EXPECT_EQ(m_pFrame->m_wndView.m_nLitQuadrant, int(QuadrantGreen));
@@ -452,7 +423,7 @@ TEST_F(AdapterWindow, ArrivalsAndRemovalsOfAdaptersRefreshTheListAlsoWhileConnec
 
     auto pAdapter = AddAdapter();
     Hotplug(HidrawUevent::Action::Add, AdapterPath);
-    ASSERT_TRUE(WaitFor([&] { return dlg.m_cbDevices.count() == 1; }));
+    ASSERT_TRUE(WaitForEvents([&] { return dlg.m_cbDevices.count() == 1; }));
     EXPECT_EQ(dlg.m_cbDevices.currentIndex(), 0);
 
     // Another device's arrival is none of the list's business.
@@ -467,11 +438,11 @@ TEST_F(AdapterWindow, ArrivalsAndRemovalsOfAdaptersRefreshTheListAlsoWhileConnec
     AddAdapter("/dev/hidraw1", "LATECOMER");
     Hotplug(HidrawUevent::Action::Add, "/dev/hidraw1");
     // The connected adapter is held, so only the newcomer is listed.
-    ASSERT_TRUE(WaitFor([&] { return Items(dlg.m_cbDevices) == Strings{"LATECOMER"}; }));
+    ASSERT_TRUE(WaitForEvents([&] { return Items(dlg.m_cbDevices) == Strings{"LATECOMER"}; }));
     EXPECT_FALSE(dlg.m_cbDevices.isEnabled());
     m_backend.RemoveDevice("/dev/hidraw1");
     Hotplug(HidrawUevent::Action::Remove, "/dev/hidraw1");
-    ASSERT_TRUE(WaitFor([&] { return dlg.m_cbDevices.count() == 0; }));
+    ASSERT_TRUE(WaitForEvents([&] { return dlg.m_cbDevices.count() == 0; }));
     EXPECT_TRUE(dlg.IsConnected());
     EXPECT_FALSE(dlg.m_cbDevices.isEnabled());
 
@@ -685,7 +656,7 @@ TEST_F(AdapterWindow, TheStreamReachesLogAndBoardReadByRead)
     dlg.m_reLog.verticalScrollBar()->setValue(0);
     const uint64_t nBefore = dlg.ReceiveThread()->GetProcessedChunks();
     pAdapter->PushInputReport(std::vector<uint8_t>(65, 0));
-    ASSERT_TRUE(WaitFor([&] { return dlg.ReceiveThread()->GetProcessedChunks() > nBefore; }));
+    ASSERT_TRUE(WaitForEvents([&] { return dlg.ReceiveThread()->GetProcessedChunks() > nBefore; }));
     EXPECT_EQ(LogText(dlg), strBefore);
     dlg.m_reLog.Settle();
     EXPECT_TRUE(dlg.m_reLog.IsShowingEnd());
@@ -746,10 +717,9 @@ TEST_F(AdapterWindow, DisconnectWhileAChunkWaitsForTheWindowDropsIt)
     // The thread reads this and waits for the window, which is busy here.
     pAdapter->FeedUart("G\n");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    QElapsedTimer timer;
-    timer.start();
+    // The receive thread waits for the hand-off; the disconnect must not wait
+    // for it in turn (a deadlock would end the test by its timeout).
     ClickConnect();
-    EXPECT_LT(timer.elapsed(), 1000);
     EXPECT_FALSE(dlg.IsConnected());
     QTest::qWait(100);
     EXPECT_EQ(LogText(dlg), L"");

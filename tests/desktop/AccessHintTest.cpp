@@ -18,6 +18,8 @@
 #include "drivers/QuadoDravikDriver.h"
 #include "platform/DeviceNotifier.h"
 #include "platform/MessageBox.h"
+#include "tests/support/MessageBoxCapture.h"
+#include "tools/common/HidrawInjection.h"
 
 namespace {
 

@@ -377,7 +377,7 @@ TEST_F(DravikReadTest, BoardBytesArriveThroughTheEnabledUart)
     EXPECT_EQ(m_pAdapter->GetLostUartBytes(), 15u);
 }
 
-TEST_F(DravikReadTest, ReceiveThreadStopsPromptlyThroughCancel)
+TEST_F(DravikReadTest, ReceiveThreadStopsThroughCancel)
 {
     ASSERT_EQ(m_dravik.EnableUart(), DeviceSuccess);
     m_dravik.GetDevice().SetReadTimeout(0xFFFFFFFF);
@@ -401,11 +401,10 @@ TEST_F(DravikReadTest, ReceiveThreadStopsPromptlyThroughCancel)
         std::this_thread::sleep_for(1ms);
     }
     std::this_thread::sleep_for(20ms);
-    const auto start = std::chrono::steady_clock::now();
+    // The read has no timeout: without the cancel the thread would never end.
     bStopping = true;
     m_dravik.CancelRead();
     receiver.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
     EXPECT_EQ(strSeen, "Level 3 -\n");
 }
 

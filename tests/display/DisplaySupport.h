@@ -4,21 +4,14 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QToolBar>
 #include <QToolButton>
 
 #include "app/FullScreenBar.h"
 #include "app/MainFrame.h"
-#include "protocol/ISoundPlayer.h"
-
-class CSilentPlayer : public ISoundPlayer {
-public:
-    void PlayOnce(int) override {}
-    void PlayLooping(int) override {}
-    void Stop() override {}
-};
+#include "tests/support/EventWait.h"
+#include "tests/support/RecordingSoundPlayer.h"
 
 // A frame whose next nFailures attempts to make the full-screen bar fail,
 // as when the bar's image cannot be loaded.
@@ -41,19 +34,7 @@ protected:
     }
 };
 
-// Runs the event loop until bDone() holds or nMs pass; true if it held.
-template <typename Predicate>
-bool WaitFor(Predicate bDone, int nMs = 3000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!bDone()) {
-        if (timer.elapsed() > nMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using testsupport::WaitForEvents;
 
 inline QRect GlobalRect(const QWidget& widget)
 {

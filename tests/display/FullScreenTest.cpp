@@ -44,7 +44,7 @@ protected:
         m_frame.setGeometry(rc);
         m_frame.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_frame));
-        ASSERT_TRUE(WaitFor([&] { return m_frame.geometry() == rc; })) << "the frame never got its place";
+        ASSERT_TRUE(WaitForEvents([&] { return m_frame.geometry() == rc; })) << "the frame never got its place";
     }
 
     // Checks everything that makes full screen on pScreen, bar included.
@@ -54,7 +54,7 @@ protected:
         EXPECT_TRUE(m_frame.m_bFullScreen);
         EXPECT_TRUE(m_pFullScreen->isChecked());
         EXPECT_EQ(m_frame.m_rcFullScreen, rcMonitor);
-        EXPECT_TRUE(WaitFor([&] { return GlobalRect(m_frame.m_wndView) == rcMonitor; }))
+        EXPECT_TRUE(WaitForEvents([&] { return GlobalRect(m_frame.m_wndView) == rcMonitor; }))
             << "the view covers " << GlobalRect(m_frame.m_wndView).x() << "," << GlobalRect(m_frame.m_wndView).y()
             << " " << m_frame.m_wndView.width() << "x" << m_frame.m_wndView.height();
         EXPECT_FALSE(m_frame.menuBar()->isVisible());
@@ -82,7 +82,7 @@ protected:
         EXPECT_FALSE(m_frame.m_bFullScreen);
         EXPECT_FALSE(m_pFullScreen->isChecked());
         EXPECT_FALSE(m_frame.m_pFullScreenBar);
-        EXPECT_TRUE(WaitFor([&] { return m_frame.geometry() == rc; }))
+        EXPECT_TRUE(WaitForEvents([&] { return m_frame.geometry() == rc; }))
             << "the frame is at " << m_frame.geometry().x() << "," << m_frame.geometry().y() << " "
             << m_frame.width() << "x" << m_frame.height();
         EXPECT_TRUE(m_frame.menuBar()->isVisible());
@@ -140,7 +140,7 @@ TEST_F(FullScreenTest, AMaximisedWindowIsMaximisedAgain)
     const QRect rcNormal(300, 200, 700, 500);
     ShowAt(rcNormal);
     m_frame.showMaximized();
-    ASSERT_TRUE(WaitFor([&] { return m_frame.isMaximized() && m_frame.geometry() != rcNormal; }));
+    ASSERT_TRUE(WaitForEvents([&] { return m_frame.isMaximized() && m_frame.geometry() != rcNormal; }));
     const QRect rcMaximised = m_frame.geometry();
 
     m_pFullScreen->trigger();
@@ -151,12 +151,12 @@ TEST_F(FullScreenTest, AMaximisedWindowIsMaximisedAgain)
     EXPECT_FALSE(m_frame.m_bFullScreen);
     EXPECT_TRUE(m_frame.isMaximized());
     EXPECT_FALSE(m_frame.isFullScreen());
-    EXPECT_TRUE(WaitFor([&] { return m_frame.geometry() == rcMaximised; }));
+    EXPECT_TRUE(WaitForEvents([&] { return m_frame.geometry() == rcMaximised; }));
     EXPECT_TRUE(m_frame.menuBar()->isVisible());
 
     // Un-maximising afterwards still finds the old normal place.
     m_frame.showNormal();
-    EXPECT_TRUE(WaitFor([&] { return m_frame.geometry() == rcNormal; }));
+    EXPECT_TRUE(WaitForEvents([&] { return m_frame.geometry() == rcNormal; }));
 }
 
 TEST_F(FullScreenTest, TheBarsButtonEscapeAndTheMenuEachLeave)
@@ -165,7 +165,7 @@ TEST_F(FullScreenTest, TheBarsButtonEscapeAndTheMenuEachLeave)
     ShowAt(rcNormal);
     m_frame.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&m_frame));
-    ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == &m_frame.m_wndView; }));
+    ASSERT_TRUE(WaitForEvents([&] { return QApplication::focusWidget() == &m_frame.m_wndView; }));
 
     // Windowed, Escape changes nothing.
     QTest::keyClick(m_frame.windowHandle(), Qt::Key_Escape);

@@ -82,7 +82,7 @@ protected:
     void GiveViewSize(int cx, int cy)
     {
         m_frame.resize(cx, cy + m_frame.menuBar()->sizeHint().height());
-        ASSERT_TRUE(WaitFor([&] { return m_frame.m_wndView.size() == QSize(cx, cy); }))
+        ASSERT_TRUE(WaitForEvents([&] { return m_frame.m_wndView.size() == QSize(cx, cy); }))
             << "the view is " << m_frame.m_wndView.width() << "x" << m_frame.m_wndView.height();
     }
 
@@ -92,7 +92,7 @@ protected:
         QCoreApplication::processEvents();
         m_counter.m_nPaints = 0;
         m_pScaleDown->trigger();
-        EXPECT_TRUE(WaitFor([&] { return m_counter.m_nPaints > 0; })) << "no repaint after Scale Down";
+        EXPECT_TRUE(WaitForEvents([&] { return m_counter.m_nPaints > 0; })) << "no repaint after Scale Down";
     }
 
     QImage Shot() { return Rgb32(m_frame.m_wndView.grab().toImage()); }
@@ -203,7 +203,7 @@ TEST_F(ScaleDownTest, FitToScreenIsAnOptionsItemThatFillsALargeClientAndKeepsThe
         QCoreApplication::processEvents();
         m_counter.m_nPaints = 0;
         pFit->trigger();
-        ASSERT_TRUE(WaitFor([&] { return m_counter.m_nPaints > 0; }));
+        ASSERT_TRUE(WaitForEvents([&] { return m_counter.m_nPaints > 0; }));
         EXPECT_TRUE(m_frame.m_bFitToScreen);
         EXPECT_TRUE(pFit->isChecked());
         const PaintRect rc = ComputePaintRect(cx, cy, false, true);

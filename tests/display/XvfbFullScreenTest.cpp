@@ -57,7 +57,7 @@ TEST(XvfbFullScreen, TheBoardCoversTheScreenAndTheWindowComesBack)
     frame.setGeometry(rcNormal);
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
-    ASSERT_TRUE(WaitFor([&] { return frame.geometry() == rcNormal; }));
+    ASSERT_TRUE(WaitForEvents([&] { return frame.geometry() == rcNormal; }));
     frame.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
     const QRect rcViewBefore = GlobalRect(frame.m_wndView);
@@ -65,13 +65,13 @@ TEST(XvfbFullScreen, TheBoardCoversTheScreenAndTheWindowComesBack)
 
     frame.FindCommand(CommandId::FullScreen)->trigger();
     ASSERT_TRUE(frame.m_bFullScreen);
-    EXPECT_TRUE(WaitFor([&] { return GlobalRect(frame.m_wndView) == pScreen->geometry(); }))
+    EXPECT_TRUE(WaitForEvents([&] { return GlobalRect(frame.m_wndView) == pScreen->geometry(); }))
         << "the view covers " << GlobalRect(frame.m_wndView).x() << "," << GlobalRect(frame.m_wndView).y() << " "
         << frame.m_wndView.width() << "x" << frame.m_wndView.height();
     EXPECT_FALSE(frame.menuBar()->isVisible());
     ASSERT_TRUE(frame.m_pFullScreenBar);
     CFullScreenBar& bar = *frame.m_pFullScreenBar;
-    EXPECT_TRUE(WaitFor([&] { return bar.isVisible() && bar.frameGeometry().topLeft() == QPoint(100, 100); }));
+    EXPECT_TRUE(WaitForEvents([&] { return bar.isVisible() && bar.frameGeometry().topLeft() == QPoint(100, 100); }));
 
     // The hint how to leave lies over the board for a while; the keyboard
     // tests look at it, here it would only hide part of the board.
@@ -82,10 +82,10 @@ TEST(XvfbFullScreen, TheBoardCoversTheScreenAndTheWindowComesBack)
     // and the bar on top of it at its place.
     const PaintRect rc = ComputePaintRect(1600, 1000, false);
     const QRect rcCanvas(rc.nLeft, rc.nTop, 1280, 768);
-    EXPECT_TRUE(WaitFor([&] { return ScreenShowsCanvas(canvas, rcCanvas, bar.frameGeometry()); }))
+    EXPECT_TRUE(WaitForEvents([&] { return ScreenShowsCanvas(canvas, rcCanvas, bar.frameGeometry()); }))
         << "the screen does not show the board";
     const QImage barShot = bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_TRUE(WaitFor([&] { return ScreenShot().copy(bar.geometry()) == barShot; }))
+    EXPECT_TRUE(WaitForEvents([&] { return ScreenShot().copy(bar.geometry()) == barShot; }))
         << "the bar is not on top of the board";
 
     // The bar came up without taking the keys: Escape from the X server
@@ -95,8 +95,8 @@ TEST(XvfbFullScreen, TheBoardCoversTheScreenAndTheWindowComesBack)
 
     frame.FindCommand(CommandId::FullScreen)->trigger();
     EXPECT_FALSE(frame.m_bFullScreen);
-    EXPECT_TRUE(WaitFor([&] { return frame.geometry() == rcNormal; }));
-    EXPECT_TRUE(WaitFor([&] { return GlobalRect(frame.m_wndView) == rcViewBefore; }));
+    EXPECT_TRUE(WaitForEvents([&] { return frame.geometry() == rcNormal; }));
+    EXPECT_TRUE(WaitForEvents([&] { return GlobalRect(frame.m_wndView) == rcViewBefore; }));
     EXPECT_TRUE(frame.menuBar()->isVisible());
     FlushDeletes();
     EXPECT_EQ(LiveFullScreenBars(), 0);

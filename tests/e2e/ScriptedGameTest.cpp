@@ -140,7 +140,7 @@ TEST_F(ScriptedGame, AStreamCutAnywhereAndBurstsOfReportsPlayTheSameGame)
         "\f\r\nPress\r\nMAX_LEVEL = 2\r\nNew\r\nLevel 1 -\r\nB\r\nOff\r\nLevel 2 -\r\nB\r\nOff\r\nY\r\nOff\r\n"
         "Congrat\r\n";
     pAdapter->FeedUart(strGame);
-    ASSERT_TRUE(WaitFor([&] { return m_player.m_vecCalls.size() == 7; }));
+    ASSERT_TRUE(WaitForEvents([&] { return m_player.m_vecCalls.size() == 7; }));
     // A read holding several lines hands the board only what it leaves lit.
     ASSERT_FALSE(recorder.m_vecLights.empty());
     EXPECT_LE(recorder.m_vecLights.size(), 6u);

@@ -19,6 +19,7 @@
 #include "drivers/QuadoDravikDriver.h"
 #include "drivers/ReceiveThread.h"
 #include "platform/MessageBox.h"
+#include "tests/support/MessageBoxCapture.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "protocol/GameMessageInterpreter.h"
 #include "protocol/IQuadoBoard.h"
 #include "protocol/ISoundPlayer.h"
+#include "tests/support/WaitFor.h"
 #include "tools/quado-sim/UartScript.h"
 
 #include <gtest/gtest.h>
@@ -58,16 +59,8 @@ constexpr milliseconds DeviceWait {10000};
 constexpr milliseconds PromptCancel {100};
 constexpr milliseconds PromptUnplug {2000};
 
-bool WaitFor(const std::function<bool()>& condition, milliseconds timeout = DeviceWait)
-{
-    const auto deadline = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(milliseconds(10));
-    }
-    return true;
-}
+using testsupport::WaitFor;
+static_assert(testsupport::DefaultWait == DeviceWait);
 
 long long MillisecondsSince(Clock::time_point start)
 {

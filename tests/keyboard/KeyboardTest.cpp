@@ -144,7 +144,7 @@ TEST_F(Keyboard, EnterInTheAdapterListConnectsAndDisconnectsAndKeepsTheWindow)
 {
     AddAdapter();
     CQuadoDravikDriver& dlg = MakeFrame();
-    ASSERT_TRUE(WaitFor([&] { return dlg.isVisible(); }));
+    ASSERT_TRUE(WaitForEvents([&] { return dlg.isVisible(); }));
     dlg.m_cbDevices.setFocus();
     ASSERT_EQ(dlg.focusWidget(), &dlg.m_cbDevices);
     QTest::keyClick(&dlg.m_cbDevices, Qt::Key_Return);
@@ -177,7 +177,7 @@ TEST_F(Keyboard, TheManualDriverStartsOnBlueTabsThroughTheColoursAndSpaceHoldsOn
     MakeFrame();
     ASSERT_TRUE(m_pFrame->OnCommand(CommandId::ManualDriver));
     CQuadoDriverDialog& dlg = Manual();
-    ASSERT_TRUE(WaitFor([&] { return dlg.isVisible(); }));
+    ASSERT_TRUE(WaitForEvents([&] { return dlg.isVisible(); }));
     EXPECT_EQ(dlg.focusWidget(), &dlg.m_btnBlue);
     std::vector<QWidget*> order = {dlg.focusWidget()};
     for (int i = 0; i < 3; ++i) {
@@ -228,7 +228,7 @@ TEST_F(Keyboard, EnteringFullScreenSaysHowToLeaveItButNotInKioskMode)
     EXPECT_EQ(m_pFrame->m_pFullScreenNotice->text(), QString("Press Esc to leave full screen"));
     EXPECT_TRUE(m_pFrame->m_pFullScreenNotice->IsHolding());
     // It fades and goes by itself.
-    ASSERT_TRUE(WaitFor([&] { return m_pFrame->m_pFullScreenNotice->isHidden(); },
+    ASSERT_TRUE(WaitForEvents([&] { return m_pFrame->m_pFullScreenNotice->isHidden(); },
                         CFullScreenNotice::HoldMs + CFullScreenNotice::FadeMs + 3000));
     m_pFrame->ToggleFullScreen();
 

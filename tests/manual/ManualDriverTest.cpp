@@ -17,20 +17,12 @@
 #include "assets/AssetStore.h"
 #include "assets/SoundTable.h"
 #include "platform/MessageBox.h"
-#include "protocol/ISoundPlayer.h"
+#include "tests/support/MessageBoxCapture.h"
+#include "tests/support/RecordingSoundPlayer.h"
 
 namespace {
 
 using Calls = std::vector<std::string>;
-
-class CRecordingPlayer : public ISoundPlayer {
-public:
-    void PlayOnce(int nSoundId) override { m_vecCalls.push_back("once " + std::to_string(nSoundId)); }
-    void PlayLooping(int nSoundId) override { m_vecCalls.push_back("loop " + std::to_string(nSoundId)); }
-    void Stop() override { m_vecCalls.push_back("stop"); }
-
-    Calls m_vecCalls;
-};
 
 // A frame with its manual driver shown through the menu, as a user opens it.
 struct ShownDriver {

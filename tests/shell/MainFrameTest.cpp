@@ -24,18 +24,10 @@
 #include "app/MainFrame.h"
 #include "app/QuadoApp.h"
 #include "platform/MessageBox.h"
-#include "protocol/ISoundPlayer.h"
+#include "tests/support/MessageBoxCapture.h"
+#include "tests/support/RecordingSoundPlayer.h"
 
 namespace {
-
-class CRecordingPlayer : public ISoundPlayer {
-public:
-    void PlayOnce(int nSoundId) override { m_vecCalls.push_back("once " + std::to_string(nSoundId)); }
-    void PlayLooping(int nSoundId) override { m_vecCalls.push_back("loop " + std::to_string(nSoundId)); }
-    void Stop() override { m_vecCalls.push_back("stop"); }
-
-    std::vector<std::string> m_vecCalls;
-};
 
 // Everything the program could write to: HOME, the XDG runtime dir and the
 // working directory, all inside one scratch root.

@@ -88,17 +88,17 @@ TEST_F(Unattended, ConnectsAtStartAndAgainWhenThePulledAdapterReturns)
     StartOptions options;
     options.bConnect = true;
     CQuadoDravikDriver& dlg = StartFrame(options);
-    ASSERT_TRUE(WaitFor([&] { return dlg.IsConnected(); }));
+    ASSERT_TRUE(WaitForEvents([&] { return dlg.IsConnected(); }));
     EXPECT_TRUE(AutomaticIsChecked());
     ASSERT_TRUE(FeedRead(*pAdapter, "New\r\nR\r\n"));
 
     m_backend.RemoveDevice(AdapterPath);
     Hotplug(HidrawUevent::Action::Remove, AdapterPath);
-    ASSERT_TRUE(WaitFor([&] { return !dlg.IsConnected(); }));
+    ASSERT_TRUE(WaitForEvents([&] { return !dlg.IsConnected(); }));
 
     pAdapter = AddAdapter();
     Hotplug(HidrawUevent::Action::Add, AdapterPath);
-    ASSERT_TRUE(WaitFor([&] { return dlg.IsConnected(); }));
+    ASSERT_TRUE(WaitForEvents([&] { return dlg.IsConnected(); }));
     ASSERT_TRUE(FeedRead(*pAdapter, "G\r\n"));
     EXPECT_TRUE(m_boxes.m_vecBoxes.empty());
     EXPECT_EQ(LogText(dlg), L"New\nR\nG\n") << "the log carries on across the reconnection";
@@ -121,7 +121,7 @@ TEST_F(Unattended, TheMenuItemConnectsTheAdapterWithTheGivenSerialWhenItArrives)
 
     AddAdapter("/dev/hidraw1", "WANTED");
     Hotplug(HidrawUevent::Action::Add, "/dev/hidraw1");
-    ASSERT_TRUE(WaitFor([&] { return dlg.IsConnected(); }));
+    ASSERT_TRUE(WaitForEvents([&] { return dlg.IsConnected(); }));
     EXPECT_TRUE(m_backend.IsHeld("/dev/hidraw1"));
     EXPECT_FALSE(m_backend.IsHeld("/dev/hidraw0"));
 }
@@ -140,7 +140,7 @@ TEST_F(Unattended, AFailedAttemptShowsNoBoxSaysWhyBacksOffAndSucceedsLater)
         StartOptions options;
         options.bConnect = true;
         CQuadoDravikDriver& dlg = StartFrame(options);
-        ASSERT_TRUE(WaitFor([&] { return Auto().GetAttempts() >= 1; }));
+        ASSERT_TRUE(WaitForEvents([&] { return Auto().GetAttempts() >= 1; }));
         EXPECT_FALSE(dlg.IsConnected());
         EXPECT_TRUE(m_boxes.m_vecBoxes.empty());
         EXPECT_TRUE(dlg.m_stStatus.text().startsWith("NOT CONNECTED  -  ")) << dlg.m_stStatus.text().toStdString();
@@ -148,7 +148,7 @@ TEST_F(Unattended, AFailedAttemptShowsNoBoxSaysWhyBacksOffAndSucceedsLater)
         EXPECT_EQ(Auto().GetBackOffMs(), 2 * CAutoConnect::FirstBackOffMs) << "the next pause is longer";
 
         // The fault has passed; the retry finds the adapter.
-        ASSERT_TRUE(WaitFor([&] { return dlg.IsConnected(); }, 5000));
+        ASSERT_TRUE(WaitForEvents([&] { return dlg.IsConnected(); }, 5000));
         EXPECT_TRUE(m_boxes.m_vecBoxes.empty());
         EXPECT_EQ(Auto().GetBackOffMs(), CAutoConnect::FirstBackOffMs);
         EXPECT_FALSE(dlg.m_stStatus.text().startsWith("NOT CONNECTED"));
@@ -165,7 +165,7 @@ TEST_F(Unattended, APersonsDisconnectTurnsAutomaticConnectionOff)
     StartOptions options;
     options.bConnect = true;
     CQuadoDravikDriver& dlg = StartFrame(options);
-    ASSERT_TRUE(WaitFor([&] { return dlg.IsConnected(); }));
+    ASSERT_TRUE(WaitForEvents([&] { return dlg.IsConnected(); }));
 
     ClickConnect();
     EXPECT_FALSE(dlg.IsConnected());

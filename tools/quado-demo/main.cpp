@@ -24,6 +24,7 @@
 #include "tools/quado-demo/DemoBoard.h"
 #include "tools/quado-demo/DemoObserver.h"
 #include "platform/DeviceNotifier.h"
+#include "tools/common/HidrawInjection.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// The adapter window is a widget, so the tests need an application object;
-// one serves every test.
+// The main of the GoogleTest executables that need Qt: one application object
+// (widgets, so views and tool windows can be made) serves every test.
 #include <gtest/gtest.h>
 
 #include <QApplication>
