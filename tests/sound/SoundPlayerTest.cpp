@@ -27,6 +27,7 @@
 
 #include "assets/AssetIds.h"
 #include "platform/SoundPlayer.h"
+#include "tests/support/WaitFor.h"
 
 namespace {
 
@@ -281,17 +282,7 @@ TEST_F(SoundPlayerTest, WithoutAnAudioDeviceEverythingIsSilentAndSaidOnce)
 
 // --- A device that goes away and comes back ---
 
-template <typename Predicate>
-bool Eventually(Predicate predicate)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
+using testsupport::WaitFor;
 
 // An output in the test's hand: there or not, slow to open or not, and its
 // buffers filled only when the test pulls them.
@@ -349,7 +340,7 @@ public:
     bool Open(const AudioFormat& want, FillFunction fill, void* pUser, AudioFormat* pHave,
               std::string* pstrError) override
     {
-        Eventually([&] {
+        WaitFor([&] {
             std::lock_guard lock(m_pControl->mutex);
             return !m_pControl->bHoldOpen;
         });
@@ -402,25 +393,25 @@ TEST(SoundDeviceTest, ALostDeviceComesBackWithTheLoopThatSoundedAndWithoutSingle
     EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 225.0, 15.0);
 
     pControl->TakeAway();
-    ASSERT_TRUE(Eventually([&] { return !player.IsOpen(); }));
+    ASSERT_TRUE(WaitFor([&] { return !player.IsOpen(); }));
     pControl->GiveBack(true);
-    ASSERT_TRUE(Eventually([&] { return player.IsOpen(); }));
+    ASSERT_TRUE(WaitFor([&] { return player.IsOpen(); }));
     EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 225.0, 15.0) << "the loop goes on";
 
     // While the device is away: a loop asked for sounds when it returns; a
     // single sound would come out of its time and is dropped.
     pControl->TakeAway();
-    ASSERT_TRUE(Eventually([&] { return !player.IsOpen(); }));
+    ASSERT_TRUE(WaitFor([&] { return !player.IsOpen(); }));
     player.PlayLooping(AssetId::WaveRed);
     pControl->GiveBack(true);
-    ASSERT_TRUE(Eventually([&] { return player.IsOpen(); }));
+    ASSERT_TRUE(WaitFor([&] { return player.IsOpen(); }));
     EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 300.0, 15.0);
 
     pControl->TakeAway();
-    ASSERT_TRUE(Eventually([&] { return !player.IsOpen(); }));
+    ASSERT_TRUE(WaitFor([&] { return !player.IsOpen(); }));
     player.PlayOnce(AssetId::WaveWin);
     pControl->GiveBack(true);
-    ASSERT_TRUE(Eventually([&] { return player.IsOpen(); }));
+    ASSERT_TRUE(WaitFor([&] { return player.IsOpen(); }));
     EXPECT_TRUE(IsSilent(pControl->Pull(TenthFrames)));
     EXPECT_EQ(player.GetOpenings(), 4);
 }
@@ -432,10 +423,10 @@ TEST(SoundDeviceTest, MissingAtStartIsTriedWithGrowingPausesAndFoundWithoutBeing
     CSoundPlayer player(std::make_unique<CHandOutput>(pControl), {2ms, 16ms});
     EXPECT_FALSE(player.WaitForFirstAttempt());
     player.PlayOnce(AssetId::WaveGreen); // nothing to wait for
-    ASSERT_TRUE(Eventually([&] { return player.GetRetryPause() == 16ms; })) << "the pause grows to its longest";
+    ASSERT_TRUE(WaitFor([&] { return player.GetRetryPause() == 16ms; })) << "the pause grows to its longest";
     EXPECT_GE(pControl->nOpenAttempts, 4);
     pControl->GiveBack(false);
-    ASSERT_TRUE(Eventually([&] { return player.IsOpen(); }));
+    ASSERT_TRUE(WaitFor([&] { return player.IsOpen(); }));
     EXPECT_TRUE(IsSilent(pControl->Pull(TenthFrames))) << "the single sound was not kept";
     player.PlayOnce(AssetId::WaveBlue);
     EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 166.0, 15.0);
@@ -484,7 +475,7 @@ TEST_F(SoundPlayerTest, DiskDeviceMissingAtStartSoundsTheLoopOnceItIsThere)
         EXPECT_FALSE(player.WaitForFirstAttempt());
         player.PlayLooping(AssetId::WaveGreen);
         ASSERT_EQ(mkdir(strFolder.c_str(), 0700), 0);
-        ASSERT_TRUE(Eventually([&] { return player.IsOpen(); }));
+        ASSERT_TRUE(WaitFor([&] { return player.IsOpen(); }));
         COutputClock(strFile, CSoundPlayer::PreferredRate * 4.0).Advance(0.5);
     }
     const Recording rec = ReadLeft(strFile);
@@ -515,7 +506,7 @@ TEST_F(SoundPlayerTest, DiskDeviceLostWhilePlayingGoesOnWhereTheNextOneIs)
         ASSERT_TRUE(player.WaitForFirstAttempt());
         player.PlayLooping(AssetId::WaveGreen);
         const size_t nWanted = CSoundPlayer::PreferredRate * 4 * 3 / 10;
-        ASSERT_TRUE(Eventually([&] {
+        ASSERT_TRUE(WaitFor([&] {
             char buffer[4096];
             const ssize_t nRead = read(hReader, buffer, sizeof buffer);
             if (nRead > 0)
@@ -527,7 +518,7 @@ TEST_F(SoundPlayerTest, DiskDeviceLostWhilePlayingGoesOnWhereTheNextOneIs)
         ASSERT_EQ(symlink(strFile.c_str(), strNewLink.c_str()), 0);
         ASSERT_EQ(rename(strNewLink.c_str(), strLink.c_str()), 0);
         close(hReader);
-        ASSERT_TRUE(Eventually([&] { return player.GetOpenings() == 2 && player.IsOpen(); }));
+        ASSERT_TRUE(WaitFor([&] { return player.GetOpenings() == 2 && player.IsOpen(); }));
         COutputClock(strFile, CSoundPlayer::PreferredRate * 4.0).Advance(0.5);
     }
     std::signal(SIGPIPE, prevSigPipe);
