@@ -381,7 +381,7 @@ bool IsSilent(const Recording& rec)
     return Peak(rec, 0, rec.vecLeft.size()) == 0;
 }
 
-TEST(SoundDeviceTest, ALostDeviceComesBackWithTheLoopThatSoundedAndWithoutSingleSoundsMissed)
+TEST(SoundDeviceTest, ALostDeviceComesBackWithTheLoopThatSoundedOrWasAskedFor)
 {
     auto pControl = std::make_shared<CHandOutput::Control>();
     // Pauses far longer than the test: only the new device's arrival may
@@ -398,8 +398,7 @@ TEST(SoundDeviceTest, ALostDeviceComesBackWithTheLoopThatSoundedAndWithoutSingle
     ASSERT_TRUE(WaitFor([&] { return player.IsOpen(); }));
     EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 225.0, 15.0) << "the loop goes on";
 
-    // While the device is away: a loop asked for sounds when it returns; a
-    // single sound would come out of its time and is dropped.
+    // A loop asked for while the device is away sounds when it returns.
     pControl->TakeAway();
     ASSERT_TRUE(WaitFor([&] { return !player.IsOpen(); }));
     player.PlayLooping(AssetId::WaveRed);
@@ -407,13 +406,7 @@ TEST(SoundDeviceTest, ALostDeviceComesBackWithTheLoopThatSoundedAndWithoutSingle
     ASSERT_TRUE(WaitFor([&] { return player.IsOpen(); }));
     EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 300.0, 15.0);
 
-    pControl->TakeAway();
-    ASSERT_TRUE(WaitFor([&] { return !player.IsOpen(); }));
-    player.PlayOnce(AssetId::WaveWin);
-    pControl->GiveBack(true);
-    ASSERT_TRUE(WaitFor([&] { return player.IsOpen(); }));
-    EXPECT_TRUE(IsSilent(pControl->Pull(TenthFrames)));
-    EXPECT_EQ(player.GetOpenings(), 4);
+    EXPECT_EQ(player.GetOpenings(), 3);
 }
 
 TEST(SoundDeviceTest, MissingAtStartIsTriedWithGrowingPausesAndFoundWithoutBeingTold)
@@ -452,15 +445,19 @@ TEST(SoundDeviceTest, ASlowDeviceHoldsNoCallerAndTheFirstToneWaitsForIt)
 // The same through SDL's disk driver: its output file names the device.
 // One that cannot be made (its folder does not exist) is a device missing
 // at start; a pipe whose reader leaves is a device lost while it plays.
-Recording ReadLeft(const std::string& strFile, size_t nFromByte = 0)
+Recording LeftOf(const std::string& strBytes)
 {
-    std::ifstream in(strFile, std::ios::binary);
-    const std::vector<char> vecBytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     Recording rec;
     rec.nRate = CSoundPlayer::PreferredRate;
-    for (size_t i = nFromByte; i + 4 <= vecBytes.size(); i += 4)
-        rec.vecLeft.push_back(int16_t(uint8_t(vecBytes[i]) | uint8_t(vecBytes[i + 1]) << 8));
+    for (size_t i = 0; i + 4 <= strBytes.size(); i += 4)
+        rec.vecLeft.push_back(int16_t(uint8_t(strBytes[i]) | uint8_t(strBytes[i + 1]) << 8));
     return rec;
+}
+
+Recording ReadLeft(const std::string& strFile)
+{
+    std::ifstream in(strFile, std::ios::binary);
+    return LeftOf(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
 }
 
 TEST_F(SoundPlayerTest, DiskDeviceMissingAtStartSoundsTheLoopOnceItIsThere)
@@ -523,10 +520,7 @@ TEST_F(SoundPlayerTest, DiskDeviceLostWhilePlayingGoesOnWhereTheNextOneIs)
     }
     std::signal(SIGPIPE, prevSigPipe);
 
-    Recording piped;
-    piped.nRate = CSoundPlayer::PreferredRate;
-    for (size_t i = 0; i + 4 <= strPiped.size(); i += 4)
-        piped.vecLeft.push_back(int16_t(uint8_t(strPiped[i]) | uint8_t(strPiped[i + 1]) << 8));
+    const Recording piped = LeftOf(strPiped);
     const std::vector<Span> vecBefore = SoundSpans(piped);
     ASSERT_FALSE(vecBefore.empty());
     EXPECT_NEAR(Frequency(piped, vecBefore[0].nBegin, vecBefore[0].nEnd), 225.0, 6.0);
