@@ -173,6 +173,23 @@ TEST_F(Unattended, AFailedAttemptShowsNoBoxSaysWhyBacksOffAndSucceedsLater)
     }
 }
 
+TEST_F(Unattended, AnAdapterHeldByAnotherProgramIsConnectedOnceItIsLetGo)
+{
+    AddAdapter();
+    m_backend.SetOpenRefusal(AdapterPath, HidOpenError::InUse);
+    StartOptions options;
+    options.bConnect = true;
+    CQuadoDravikDriver& dlg = StartFrame(options);
+    ASSERT_TRUE(WaitForEvents([&] { return m_backend.GetOpenAttempts(AdapterPath) >= 1; }));
+    QTest::qWait(100);
+    EXPECT_FALSE(dlg.IsConnected());
+    EXPECT_TRUE(Auto().IsRetryPending()) << "the list is read again later";
+    // No arrival tells of its release: the periodic list refresh finds it.
+    m_backend.SetOpenRefusal(AdapterPath, HidOpenError::None);
+    ASSERT_TRUE(WaitForEvents([&] { return dlg.IsConnected(); }, 5000));
+    EXPECT_TRUE(m_boxes.m_vecBoxes.empty());
+}
+
 TEST_F(Unattended, KioskSaysAtTheFootWhatItWaitsForAndHidesTheRestingPointer)
 {
     StartOptions options;
