@@ -57,6 +57,8 @@ CSoundPlayer::~CSoundPlayer()
     }
     m_cvChange.notify_all();
     m_thread.join();
+    // Before the members its change handler reaches go.
+    m_pOutput.reset();
 }
 
 // The device's keeper. Output calls other than Lock and Unlock are made
