@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMetaObject>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 #include "app/AboutDlg.h"
@@ -59,8 +60,11 @@ constexpr MenuEntry MenuTable[] = {
 
 } // namespace
 
-CMainFrame::CMainFrame(ISoundPlayer* pSoundPlayer)
-    : m_pSoundPlayer(pSoundPlayer)
+CMainFrame::CMainFrame(ISoundPlayer* pSoundPlayer, StartupWork nStartupWork)
+    : m_dlgDravikDriver(nStartupWork == StartupWork::AfterFirstPaint ? CQuadoDravikDriver::DeviceWatch::Deferred
+                                                                      : CQuadoDravikDriver::DeviceWatch::AtOnce)
+    , m_pSoundPlayer(pSoundPlayer)
+    , m_bStartupWorkPending(nStartupWork == StartupWork::AfterFirstPaint)
 {
     // The tool windows are constructed between the view and the flags (see
     // the member list), hidden; once all members exist they receive their
@@ -91,7 +95,11 @@ bool CMainFrame::Create()
     setCentralWidget(&m_wndView);
     m_wndView.m_pMainFrame = this;
 
-    if (m_bDravikDriverShown) {
+    if (m_bStartupWorkPending) {
+        // The first paint of the board starts the rest (see eventFilter).
+        m_wndView.installEventFilter(this);
+        QTimer::singleShot(StartupWorkLatestMs, this, &CMainFrame::DoStartupWork);
+    } else if (m_bDravikDriverShown) {
         ShowToolWindow(DravikDriverWindow(), true);
         m_bFocusToDravikDriver = true;
     }
@@ -367,6 +375,9 @@ void CMainFrame::keyReleaseEvent(QKeyEvent* pEvent)
 
 bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
+    // Once this paint has reached the screen.
+    if (pWatched == &m_wndView && pEvent->type() == QEvent::Paint && m_bStartupWorkPending)
+        QMetaObject::invokeMethod(this, &CMainFrame::DoStartupWork, Qt::QueuedConnection);
     if (pWatched == &m_wndView && pEvent->type() == QEvent::Resize && m_pFullScreenNotice)
         m_pFullScreenNotice->PlaceOver(BoardInView());
     return QMainWindow::eventFilter(pWatched, pEvent);
@@ -467,6 +478,19 @@ void CMainFrame::PlaceAwaitingToolWindow()
     // A window the user has moved (or hidden) meanwhile stays as it is.
     if (pWindow && pWindow->isVisible() && pWindow->pos() == m_ptAwaitingPlacement)
         MoveBesideBoard(pWindow);
+}
+
+void CMainFrame::DoStartupWork()
+{
+    if (!m_bStartupWorkPending)
+        return;
+    m_bStartupWorkPending = false;
+    m_dlgDravikDriver.StartDeviceWatch();
+    // Unless the user hid it meanwhile; shown now, it goes straight beside
+    // the board and takes the keyboard as it would have at start.
+    if (m_bDravikDriverShown && !m_dlgDravikDriver.isVisible())
+        ShowToolWindow(DravikDriverWindow(), true);
+    UpdateKioskStatus();
 }
 
 void CMainFrame::ShowToolWindow(QWidget* pWindow, bool bShow)
