@@ -18,6 +18,8 @@ CLogView::CLogView(QWidget* pParent) : QAbstractScrollArea(pParent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    m_timerFrame.setSingleShot(true);
+    connect(&m_timerFrame, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
 }
 
 int CLogView::Columns() const
@@ -59,7 +61,13 @@ void CLogView::RebuildIndex()
 void CLogView::RequestSettle()
 {
     m_bDirty = true;
-    viewport()->update();
+    if (m_timerFrame.isActive())
+        return;
+    const qint64 nSincePaint = m_sinceLastPaint.isValid() ? m_sinceLastPaint.elapsed() : MinPaintIntervalMs;
+    if (nSincePaint >= MinPaintIntervalMs)
+        viewport()->update();
+    else
+        m_timerFrame.start(static_cast<int>(MinPaintIntervalMs - nSincePaint));
 }
 
 void CLogView::Append(const QString& strText)
@@ -137,6 +145,7 @@ void CLogView::Settle()
 
 void CLogView::paintEvent(QPaintEvent*)
 {
+    m_sinceLastPaint.start();
     Settle();
     QPainter painter(viewport());
     painter.setPen(palette().color(QPalette::Text));

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 
 #include <vector>
 
@@ -16,6 +18,10 @@ public:
     // line of any length is painted a row at a time. The text itself keeps
     // the line whole.
     static constexpr int MaxRowChars = 4096;
+    // New text is painted at most this often: a screen shows no more frames
+    // than that, and a board sending a thousand chunks a second would
+    // otherwise repaint the log and its scroll bar a thousand times.
+    static constexpr int MinPaintIntervalMs = 16;
 
     explicit CLogView(QWidget* pParent = nullptr);
 
@@ -58,4 +64,7 @@ private:
     bool m_bDirty = false;
     bool m_bFollowEnd = true;
     bool m_bSettling = false;
+    // Since the last paint; a repaint due sooner waits on m_timerFrame.
+    QElapsedTimer m_sinceLastPaint;
+    QTimer m_timerFrame;
 };
