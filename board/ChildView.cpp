@@ -1,5 +1,6 @@
 #include "board/ChildView.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QKeyEvent>
@@ -70,6 +71,38 @@ bool SectorLit(int nQuadrant, int nSector)
     constexpr int SectorQuadrant[BoardArt::SectorCount] = {QuadrantBlue, QuadrantGreen, QuadrantRed,
                                                            QuadrantYellow};
     return nQuadrant == QuadrantAll || nQuadrant == SectorQuadrant[nSector];
+}
+
+// Lays a sector's quadrant of the dim board over target lit: every dim
+// pixel is the sector's dim colour times a coverage and shade, carried
+// whole by its strongest channel, so the lit pixel is the lit colour times
+// the same. Flat pixels come out exactly lit, black stays black, and the
+// key keeps the target pixel as DrawKeyedBitmap does. Holding one board
+// instead of two keeps a 4K picture's memory down.
+void DrawLitSector(const QImage& dim, const QRect& rc, int nSector, QImage& target, const QPoint& ptAt)
+{
+    const QRgb rgbDim = BoardArt::BoardDim[nSector];
+    const QRgb rgbLit = BoardArt::BoardLit[nSector];
+    const int nShift = qBlue(rgbDim) ? 0 : (qGreen(rgbDim) ? 8 : 16);
+    const int nFull = (rgbDim >> nShift) & 0xFF;
+    QRgb table[256];
+    for (int v = 0; v < 256; ++v) {
+        const double k = double(v) / nFull;
+        auto channel = [k](int c) { return std::min(255, static_cast<int>(std::lround(c * k))); };
+        table[v] = qRgb(channel(qRed(rgbLit)), channel(qGreen(rgbLit)), channel(qBlue(rgbLit)));
+    }
+    constexpr QRgb Key = 0x00FFFFFFu;
+    const QRect rcTarget = QRect(ptAt, rc.size()).intersected(target.rect());
+    for (int y = rcTarget.top(); y <= rcTarget.bottom(); ++y) {
+        const auto* pSource = reinterpret_cast<const QRgb*>(dim.constScanLine(rc.top() + y - ptAt.y())) + rc.left() +
+                              (rcTarget.left() - ptAt.x());
+        auto* pTarget = reinterpret_cast<QRgb*>(target.scanLine(y)) + rcTarget.left();
+        for (int x = 0; x < rcTarget.width(); ++x) {
+            const QRgb rgb = pSource[x] & Key;
+            if (rgb != Key)
+                pTarget[x] = table[(rgb >> nShift) & 0xFF];
+        }
+    }
 }
 
 } // namespace
@@ -166,6 +199,15 @@ const QImage& CChildView::Canvas() const
 
 void CChildView::ComposeCanvas()
 {
+    if (m_b1xReleased) {
+        // Decoded again as at creation; the board and the panel follow below.
+        m_b1xReleased = false;
+        m_bmpCanvas = LoadCanvasImage(AssetId::Background);
+        if (!m_bmpCanvas.isNull())
+            m_bmpPanelBack = m_bmpCanvas.copy(PanelRect);
+        m_nCanvasQuadrant = -1;
+        m_bCanvasPanelStale = true;
+    }
     if (m_bmpCanvas.isNull())
         return;
     // Each board image covers every non-white pixel of the others, so laying
@@ -190,19 +232,28 @@ const QImage& CChildView::ComposeScaledCanvas(double dScale)
         // The old scale's pictures go before the new ones are drawn, so a
         // change of size never holds two sets.
         sc = ScaledCanvas();
+        // Nor is the 1x canvas kept while the view shows another scale; it
+        // comes back when painting or Canvas() needs it.
+        if (!m_bmpCanvas.isNull()) {
+            m_bmpCanvas = QImage();
+            m_bmpPanelBack = QImage();
+            for (QImage& bmpBoard : m_bmpBoard)
+                bmpBoard = QImage();
+            m_nBoardsLoaded = 0;
+            m_b1xReleased = true;
+        }
         sc.dScale = dScale;
         sc.bmpCanvas = BoardArt::RenderBackground(dScale);
         BoardArt::ScaledBoards boards = BoardArt::RenderBoards(dScale);
         sc.ptBoard = boards.ptOrigin;
         sc.ptBoardCentre = boards.ptCentre;
         sc.bmpBoardDim = std::move(boards.bmpDim);
-        sc.bmpBoardLit = std::move(boards.bmpLit);
         sc.rcPanel = ScaleRect(PanelRect, dScale);
         sc.bmpPanelBack = sc.bmpCanvas.copy(sc.rcPanel);
     }
     if (sc.nShownQuadrant != m_nLitQuadrant) {
         // A pixel of the board belongs to one sector or to the black cross,
-        // so each quadrant comes whole from the dim or from the lit board.
+        // so each quadrant is drawn whole, dim or lit.
         const int cx = sc.bmpBoardDim.width();
         const int cy = sc.bmpBoardDim.height();
         const int nMidX = sc.ptBoardCentre.x();
@@ -214,9 +265,11 @@ const QImage& CChildView::ComposeScaledCanvas(double dScale)
             const QRect& rc = rcSectors[nSector];
             if (rc.isEmpty())
                 continue;
-            const QImage& source = SectorLit(m_nLitQuadrant, nSector) ? sc.bmpBoardLit : sc.bmpBoardDim;
-            DrawKeyedBitmap(ImagePart(source, rc), sc.bmpCanvas, sc.ptBoard.x() + rc.left(),
-                            sc.ptBoard.y() + rc.top(), BoardKey);
+            const QPoint ptAt = sc.ptBoard + rc.topLeft();
+            if (SectorLit(m_nLitQuadrant, nSector))
+                DrawLitSector(sc.bmpBoardDim, rc, nSector, sc.bmpCanvas, ptAt);
+            else
+                DrawKeyedBitmap(ImagePart(sc.bmpBoardDim, rc), sc.bmpCanvas, ptAt.x(), ptAt.y(), BoardKey);
         }
         sc.nShownQuadrant = m_nLitQuadrant;
     }
@@ -314,7 +367,7 @@ void CChildView::PaintPicture(QPainter& painter, const QSize& sizeDevice, double
     const PaintRect rc = ComputePaintRect(m_cxClient, m_cyClient, m_bScaleDown, m_bFitToScreen);
     m_rcLastPaint = rc;
     const QRect rcAll(QPoint(0, 0), sizeDevice);
-    if (m_bmpCanvas.isNull()) {
+    if (m_bmpCanvas.isNull() && !m_b1xReleased) {
         painter.fillRect(rcAll, Qt::black);
         return;
     }

@@ -86,7 +86,6 @@ private:
         QImage bmpCanvas;
         QImage bmpPanelBack;
         QImage bmpBoardDim;
-        QImage bmpBoardLit;
         QPoint ptBoard;
         QPoint ptBoardCentre;
         QRect rcPanel;
@@ -107,6 +106,8 @@ private:
     int m_nCanvasQuadrant = -1;
     bool m_bCanvasPanelStale = false;
     unsigned m_nBoardsLoaded = 0;
+    // The 1x images were let go for a scaled picture (they did load).
+    bool m_b1xReleased = false;
     ScaledCanvas m_scaled;
     int m_nRepaintRequests = 0;
     std::wstring m_strPanelText;
