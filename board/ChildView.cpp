@@ -298,7 +298,13 @@ QImage CChildView::RenderPanelText(double dScale, const QSize& size, const QPoin
         painter.translate(ptOffset);
         painter.scale(dScale, dScale);
     }
-    painter.setFont(m_fontPanel);
+    QFont font = m_fontPanel;
+    // Qt drops hinting on its own once the screens are scaled; the 1x text
+    // keeps the light hinting it has on a plain screen, so the 1x canvas is
+    // the same on every screen.
+    if (dScale == 1.0)
+        font.setHintingPreference(QFont::PreferVerticalHinting);
+    painter.setFont(font);
     painter.setPen(Qt::white);
     const QFontMetrics metrics = painter.fontMetrics();
     const QString strAll = QString::fromStdWString(m_strPanelText);
