@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -17,11 +16,9 @@
 #include "app/CommandIds.h"
 #include "app/FullScreenBar.h"
 #include "app/FullScreenNotice.h"
-#include "app/ToolWindowPlacement.h"
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
 #include "board/PaintGeometry.h"
-#include "platform/MessageBox.h"
 #include "protocol/ISoundPlayer.h"
 
 namespace {
@@ -30,10 +27,6 @@ constexpr char FrameTitle[] = "Quado";
 
 // Where the full-screen bar stands, from the monitor's top-left corner.
 constexpr int FullScreenBarOffset = 100;
-
-constexpr char ManualDriverRefusalText[] =
-    "Please disconnect the Dravik Driver device before using the manual driver";
-constexpr char ManualDriverRefusalCaption[] = "Manual Driver Disabled";
 
 struct MenuEntry {
     const char* pszPopup;
@@ -312,23 +305,6 @@ void CMainFrame::ToggleFitToScreen()
     m_wndView.update();
 }
 
-void CMainFrame::ToggleDravikDriver()
-{
-    m_bDravikDriverShown = !m_bDravikDriverShown;
-    ShowToolWindow(DravikDriverWindow(), m_bDravikDriverShown);
-}
-
-void CMainFrame::ToggleManualDriver()
-{
-    if (m_bDravikConnected) {
-        QuadoMessageBox(this, QString::fromLatin1(ManualDriverRefusalText),
-                        QString::fromLatin1(ManualDriverRefusalCaption), MessageIcon::Exclamation);
-        return;
-    }
-    m_bManualDriverShown = !m_bManualDriverShown;
-    ShowToolWindow(ManualDriverWindow(), m_bManualDriverShown);
-}
-
 void CMainFrame::OnAppAbout()
 {
     CAboutDlg dlg(this);
@@ -404,182 +380,4 @@ void CMainFrame::OnDravikConnectionChanged(bool bConnected)
     }
     m_bDravikConnected = bConnected;
     UpdateCommandUI();
-}
-
-QWidget* CMainFrame::DravikDriverWindow()
-{
-    return &m_dlgDravikDriver;
-}
-
-QWidget* CMainFrame::ManualDriverWindow()
-{
-    return &m_dlgManualDriver;
-}
-
-QRect CMainFrame::BoardInView() const
-{
-    const PaintRect rc = ComputePaintRect(m_wndView.width(), m_wndView.height(), m_wndView.m_bScaleDown);
-    return QRect(rc.nLeft, rc.nTop, rc.nWidth, rc.nHeight);
-}
-
-QRect CMainFrame::BoardOnScreen() const
-{
-    const QRect rc = BoardInView();
-    return QRect(m_wndView.mapToGlobal(rc.topLeft()), rc.size());
-}
-
-void CMainFrame::PlaceToolWindow(QWidget* pWindow)
-{
-    if (m_listPlacedToolWindows.contains(pWindow))
-        return;
-    m_listPlacedToolWindows.append(pWindow);
-    // Until this window is on the screen there is no board to stand beside:
-    // the tool window opens centred, and the first one shown so (the
-    // adapter window at start) moves beside the board when this window is
-    // first activated.
-    if (!isVisible() || !windowHandle() || !windowHandle()->isExposed()) {
-        if (!m_pAwaitingPlacement && !pWindow->isVisible()) {
-            m_pAwaitingPlacement = pWindow;
-            m_ptAwaitingPlacement = pWindow->pos();
-        }
-        return;
-    }
-    MoveBesideBoard(pWindow);
-}
-
-void CMainFrame::MoveBesideBoard(QWidget* pWindow)
-{
-    const QScreen* pScreen = screen();
-    if (!pScreen)
-        return;
-    // A tool window not yet shown has no frame of its own to measure; the
-    // window manager gives it the same borders as this one.
-    const QSize szBorders = frameGeometry().size() - geometry().size();
-    if (const std::optional<QPoint> pt =
-            PlaceBesideBoard(BoardOnScreen(), pScreen->availableGeometry(), pWindow->size() + szBorders))
-        pWindow->move(*pt);
-}
-
-void CMainFrame::PlaceAwaitingToolWindow()
-{
-    QWidget* pWindow = m_pAwaitingPlacement;
-    m_pAwaitingPlacement = nullptr;
-    // A window the user has moved (or hidden) meanwhile stays as it is.
-    if (pWindow && pWindow->isVisible() && pWindow->pos() == m_ptAwaitingPlacement)
-        MoveBesideBoard(pWindow);
-}
-
-void CMainFrame::ShowToolWindow(QWidget* pWindow, bool bShow)
-{
-    if (!pWindow)
-        return;
-    if (bShow) {
-        PlaceToolWindow(pWindow);
-        pWindow->showNormal();
-        pWindow->raise();
-        pWindow->activateWindow();
-    } else {
-        pWindow->hide();
-    }
-}
-
-// --- Start options, automatic connection and kiosk mode ---
-
-namespace {
-
-constexpr int KioskStatusPeriodMs = 250;
-
-// Hides the pointer once it has rested over the board for a while, and
-// brings it back at the first movement.
-class CPointerHider : public QObject {
-public:
-    CPointerHider(QWidget* pWidget, QTimer* pTimer)
-        : QObject(pWidget)
-        , m_pWidget(pWidget)
-        , m_pTimer(pTimer)
-    {
-        m_pTimer->setSingleShot(true);
-        connect(m_pTimer, &QTimer::timeout, this, [this] { m_pWidget->setCursor(Qt::BlankCursor); });
-        m_pWidget->setMouseTracking(true);
-        m_pWidget->installEventFilter(this);
-        m_pTimer->start();
-    }
-
-protected:
-    bool eventFilter(QObject* pObject, QEvent* pEvent) override
-    {
-        if (pEvent->type() == QEvent::MouseMove || pEvent->type() == QEvent::Enter) {
-            m_pWidget->unsetCursor();
-            m_pTimer->start();
-        }
-        return QObject::eventFilter(pObject, pEvent);
-    }
-
-private:
-    QWidget* m_pWidget;
-    QTimer* m_pTimer;
-};
-
-} // namespace
-
-void CMainFrame::ToggleConnectAutomatically()
-{
-    m_autoConnect.Control().SetEnabled(!m_autoConnect.Control().IsEnabled());
-}
-
-void CMainFrame::ApplyStartOptionsBeforeCreate(const StartOptions& options)
-{
-    m_bKiosk = options.bKiosk;
-    m_bMute = options.bMute;
-    if (m_bKiosk)
-        m_bDravikDriverShown = false;
-    m_autoConnect.Control().SetSerial(QString::fromStdString(options.strSerial));
-    m_autoConnect.Control().m_onAttempted = [this] {
-        UpdateCommandUI();
-        UpdateKioskStatus();
-    };
-}
-
-void CMainFrame::ApplyStartOptionsAfterShow(const StartOptions& options)
-{
-    if (options.bFullScreen && !m_bFullScreen)
-        ToggleFullScreen();
-    if (options.bFit) {
-        if (!m_bFitToScreen)
-            ToggleFitToScreen();
-    }
-    if (m_bKiosk) {
-        m_pKioskStatus = new QLabel(&m_wndView);
-        m_pKioskStatus->setTextFormat(Qt::PlainText);
-        m_pKioskStatus->setAlignment(Qt::AlignCenter);
-        m_pKioskStatus->setStyleSheet(QStringLiteral("color: #a0a0a0; background: transparent;"));
-        m_pKioskStatus->setAttribute(Qt::WA_TransparentForMouseEvents);
-        auto* pTimer = new QTimer(this);
-        connect(pTimer, &QTimer::timeout, this, &CMainFrame::UpdateKioskStatus);
-        pTimer->start(KioskStatusPeriodMs);
-        m_pPointerTimer = new QTimer(this);
-        m_pPointerTimer->setInterval(KioskPointerHideMs);
-        new CPointerHider(&m_wndView, m_pPointerTimer);
-    }
-    if (options.bConnect)
-        m_autoConnect.Control().SetEnabled(true);
-    UpdateKioskStatus();
-    UpdateCommandUI();
-}
-
-void CMainFrame::UpdateKioskStatus()
-{
-    if (!m_pKioskStatus)
-        return;
-    if (m_dlgDravikDriver.IsConnected()) {
-        m_pKioskStatus->hide();
-        return;
-    }
-    m_pKioskStatus->setText(m_dlgDravikDriver.m_strStatus);
-    // At the foot of the view: in the black margin below a letterboxed
-    // board, else over the foot of the picture.
-    const int nHeight = m_pKioskStatus->fontMetrics().height() + 8;
-    m_pKioskStatus->setGeometry(0, m_wndView.height() - nHeight, m_wndView.width(), nHeight);
-    m_pKioskStatus->show();
-    m_pKioskStatus->raise();
 }

@@ -247,28 +247,6 @@ TEST_F(AdapterWindow, StatusLineShowsTheAdaptersSettingsOrTheirError)
         EXPECT_EQ(CQuadoDravikDriver::ConnectedStatusText(&c.config), QString(c.pszText));
 }
 
-TEST_F(AdapterWindow, RtsCtsIsSwitchedOffBeforeTheUartAndBackAtDisconnect)
-{
-    auto pAdapter = AddAdapter(AdapterPath, AdapterSerial, {9600, 0, 1, 8, 0});
-    CQuadoDravikDriver& dlg = MakeFrame();
-    ClickConnect();
-    ClickConnect();
-    EXPECT_EQ(WireOf(*pAdapter), Wire({
-                                     "S 40 02", "G 42 00", "S 41 00", "G 42 01",
-                                     "G 46 80 25 00 00 00 01 08 00",
-                                     "S 46 80 25 00 00 00 00 08 00", // flow control off
-                                     "S 45 01",
-                                     "S 4B FB 04", "S 4B 04 04",
-                                     "S 49 00 00 00 00", "S 46 00 C2 01 00 00 00 08 00",
-                                     "G 46 00 C2 01 00 00 00 08 00",
-                                     "S 45 00",
-                                     "S 46 80 25 00 00 00 01 08 00", // as found
-                                     "S 40 02", "G 42 00",
-                                 }));
-    EXPECT_EQ(pAdapter->GetUartConfig(), (UartConfig{9600, 0, 1, 8, 0}));
-    EXPECT_EQ(dlg.m_session.SavedUartConfig(), (UartConfig{9600, 0, 1, 8, 0}));
-}
-
 namespace {
 
 using Dir = CSimulatedAdapter::Direction;

@@ -1,0 +1,106 @@
+// The main frame left alone: start options, automatic connection and kiosk
+// mode (the status line at the foot, the pointer that hides at rest).
+#include "app/MainFrame.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QTimer>
+
+namespace {
+
+constexpr int KioskStatusPeriodMs = 250;
+
+// Hides the pointer once it has rested over the board for a while, and
+// brings it back at the first movement.
+class CPointerHider : public QObject {
+public:
+    CPointerHider(QWidget* pWidget, QTimer* pTimer)
+        : QObject(pWidget)
+        , m_pWidget(pWidget)
+        , m_pTimer(pTimer)
+    {
+        m_pTimer->setSingleShot(true);
+        connect(m_pTimer, &QTimer::timeout, this, [this] { m_pWidget->setCursor(Qt::BlankCursor); });
+        m_pWidget->setMouseTracking(true);
+        m_pWidget->installEventFilter(this);
+        m_pTimer->start();
+    }
+
+protected:
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override
+    {
+        if (pEvent->type() == QEvent::MouseMove || pEvent->type() == QEvent::Enter) {
+            m_pWidget->unsetCursor();
+            m_pTimer->start();
+        }
+        return QObject::eventFilter(pObject, pEvent);
+    }
+
+private:
+    QWidget* m_pWidget;
+    QTimer* m_pTimer;
+};
+
+} // namespace
+
+void CMainFrame::ToggleConnectAutomatically()
+{
+    m_autoConnect.Control().SetEnabled(!m_autoConnect.Control().IsEnabled());
+}
+
+void CMainFrame::ApplyStartOptionsBeforeCreate(const StartOptions& options)
+{
+    m_bKiosk = options.bKiosk;
+    m_bMute = options.bMute;
+    if (m_bKiosk)
+        m_bDravikDriverShown = false;
+    m_autoConnect.Control().SetSerial(QString::fromStdString(options.strSerial));
+    m_autoConnect.Control().m_onAttempted = [this] {
+        UpdateCommandUI();
+        UpdateKioskStatus();
+    };
+}
+
+void CMainFrame::ApplyStartOptionsAfterShow(const StartOptions& options)
+{
+    if (options.bFullScreen && !m_bFullScreen)
+        ToggleFullScreen();
+    if (options.bFit) {
+        if (!m_bFitToScreen)
+            ToggleFitToScreen();
+    }
+    if (m_bKiosk) {
+        m_pKioskStatus = new QLabel(&m_wndView);
+        m_pKioskStatus->setTextFormat(Qt::PlainText);
+        m_pKioskStatus->setAlignment(Qt::AlignCenter);
+        m_pKioskStatus->setStyleSheet(QStringLiteral("color: #a0a0a0; background: transparent;"));
+        m_pKioskStatus->setAttribute(Qt::WA_TransparentForMouseEvents);
+        auto* pTimer = new QTimer(this);
+        connect(pTimer, &QTimer::timeout, this, &CMainFrame::UpdateKioskStatus);
+        pTimer->start(KioskStatusPeriodMs);
+        m_pPointerTimer = new QTimer(this);
+        m_pPointerTimer->setInterval(KioskPointerHideMs);
+        new CPointerHider(&m_wndView, m_pPointerTimer);
+    }
+    if (options.bConnect)
+        m_autoConnect.Control().SetEnabled(true);
+    UpdateKioskStatus();
+    UpdateCommandUI();
+}
+
+void CMainFrame::UpdateKioskStatus()
+{
+    if (!m_pKioskStatus)
+        return;
+    if (m_dlgDravikDriver.IsConnected()) {
+        m_pKioskStatus->hide();
+        return;
+    }
+    m_pKioskStatus->setText(m_dlgDravikDriver.m_strStatus);
+    // At the foot of the view: in the black margin below a letterboxed
+    // board, else over the foot of the picture.
+    const int nHeight = m_pKioskStatus->fontMetrics().height() + 8;
+    m_pKioskStatus->setGeometry(0, m_wndView.height() - nHeight, m_wndView.width(), nHeight);
+    m_pKioskStatus->show();
+    m_pKioskStatus->raise();
+}
