@@ -309,8 +309,9 @@ TEST(Replay, TheWindowIsPaintedAtTheClientSizeOneToOneCentredOrScaledDown)
             // 1:1: the window shows the canvas's top-left part at the offset,
             // black around it.
             EXPECT_EQ(replay.window.pixel(p["x"].toInt() + 500, p["y"].toInt() + 300), replay.canvas.pixel(500, 300));
-            if (p["x"].toInt() > 0)
+            if (p["x"].toInt() > 0) {
                 EXPECT_EQ(replay.window.pixel(5, 5), qRgb(0, 0, 0));
+            }
         } else {
             // Scaled: black bars above and below, the picture between them.
             EXPECT_EQ(replay.window.pixel(320, 10), qRgb(0, 0, 0));
