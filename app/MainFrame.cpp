@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QMetaObject>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 #include "app/AboutDlg.h"
@@ -52,8 +53,11 @@ constexpr MenuEntry MenuTable[] = {
 
 } // namespace
 
-CMainFrame::CMainFrame(ISoundPlayer* pSoundPlayer)
-    : m_pSoundPlayer(pSoundPlayer)
+CMainFrame::CMainFrame(ISoundPlayer* pSoundPlayer, StartupWork nStartupWork)
+    : m_dlgDravikDriver(nStartupWork == StartupWork::AfterFirstPaint ? CQuadoDravikDriver::DeviceWatch::Deferred
+                                                                      : CQuadoDravikDriver::DeviceWatch::AtOnce)
+    , m_pSoundPlayer(pSoundPlayer)
+    , m_bStartupWorkPending(nStartupWork == StartupWork::AfterFirstPaint)
 {
     // The tool windows are constructed between the view and the flags (see
     // the member list), hidden; once all members exist they receive their
@@ -84,7 +88,11 @@ bool CMainFrame::Create()
     setCentralWidget(&m_wndView);
     m_wndView.m_pMainFrame = this;
 
-    if (m_bDravikDriverShown) {
+    if (m_bStartupWorkPending) {
+        // The first paint of the board starts the rest (see eventFilter).
+        m_wndView.installEventFilter(this);
+        QTimer::singleShot(StartupWorkLatestMs, this, &CMainFrame::DoStartupWork);
+    } else if (m_bDravikDriverShown) {
         ShowToolWindow(DravikDriverWindow(), true);
         m_bFocusToDravikDriver = true;
     }
@@ -343,6 +351,9 @@ void CMainFrame::keyReleaseEvent(QKeyEvent* pEvent)
 
 bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
+    // Once this paint has reached the screen.
+    if (pWatched == &m_wndView && pEvent->type() == QEvent::Paint && m_bStartupWorkPending)
+        QMetaObject::invokeMethod(this, &CMainFrame::DoStartupWork, Qt::QueuedConnection);
     if (pWatched == &m_wndView && pEvent->type() == QEvent::Resize && m_pFullScreenNotice)
         m_pFullScreenNotice->PlaceOver(BoardInView());
     return QMainWindow::eventFilter(pWatched, pEvent);

@@ -34,8 +34,15 @@ public:
     static constexpr int DefaultWidth = 1300;
     static constexpr int DefaultHeight = 820;
 
+    // What the first picture does not need: listing and watching the
+    // adapters, and showing the adapter window. At once, or once the board
+    // has first been painted (the program's own start).
+    enum class StartupWork { AtOnce, AfterFirstPaint };
+    // Done after this long even when no paint comes (a window kept hidden).
+    static constexpr int StartupWorkLatestMs = 1000;
+
     // pSoundPlayer is not owned and must outlive the frame.
-    explicit CMainFrame(ISoundPlayer* pSoundPlayer);
+    explicit CMainFrame(ISoundPlayer* pSoundPlayer, StartupWork nStartupWork = StartupWork::AtOnce);
     ~CMainFrame() override;
 
     // Builds the menu and the view's window, hands the view its frame link,
@@ -142,4 +149,8 @@ private:
     QList<const QWidget*> m_listPlacedToolWindows;
     QWidget* m_pAwaitingPlacement = nullptr;
     QPoint m_ptAwaitingPlacement;
+
+    // --- Start-up work after the first paint ---
+    void DoStartupWork();
+    bool m_bStartupWorkPending = false;
 };

@@ -98,6 +98,19 @@ void CMainFrame::PlaceAwaitingToolWindow()
         MoveBesideBoard(pWindow);
 }
 
+void CMainFrame::DoStartupWork()
+{
+    if (!m_bStartupWorkPending)
+        return;
+    m_bStartupWorkPending = false;
+    m_dlgDravikDriver.StartDeviceWatch();
+    // Unless the user hid it meanwhile; shown now, it goes straight beside
+    // the board and takes the keyboard as it would have at start.
+    if (m_bDravikDriverShown && !m_dlgDravikDriver.isVisible())
+        ShowToolWindow(DravikDriverWindow(), true);
+    UpdateKioskStatus();
+}
+
 void CMainFrame::ShowToolWindow(QWidget* pWindow, bool bShow)
 {
     if (!pWindow)

@@ -24,7 +24,7 @@ bool CQuadoApp::InitInstance(const StartOptions& options)
     QApplication::setQuitOnLastWindowClosed(false);
 
     m_pSoundPlayer = std::make_unique<CSoundPlayer>();
-    m_pMainWnd = std::make_unique<CMainFrame>(m_pSoundPlayer.get());
+    m_pMainWnd = std::make_unique<CMainFrame>(m_pSoundPlayer.get(), CMainFrame::StartupWork::AfterFirstPaint);
     QObject::connect(m_pMainWnd.get(), &CMainFrame::Closed, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     m_pMainWnd->ApplyStartOptionsBeforeCreate(options);

@@ -1,5 +1,8 @@
 #include "board/ChildView.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -8,6 +11,7 @@
 
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
+#include "assets/gen/BoardArt.h"
 #include "board/BoardDescription.h"
 #include "board/DrawKeyedBitmap.h"
 #include "board/IMainFrame.h"
@@ -24,6 +28,9 @@ constexpr int BoardImageIds[CChildView::BoardImageCount] = {
 constexpr QRgb BoardKey = qRgb(255, 255, 255);
 constexpr QRgb TextKey = qRgb(0, 0, 0);
 constexpr int PanelFontStartPixels = 48;
+constexpr QRect BoardRect(CChildView::BoardLeft, CChildView::BoardTop, 512, 512);
+constexpr QRect PanelRect(CChildView::PanelLeft, CChildView::PanelTop, CChildView::PanelWidth,
+                          CChildView::PanelHeight);
 
 QImage LoadCanvasImage(int nId)
 {
@@ -37,6 +44,65 @@ void CopyImage(const QImage& source, QImage& target, int x, int y)
     QPainter painter(&target);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(x, y, source);
+}
+
+// A canvas rectangle at dScale device pixels per canvas pixel, each edge
+// rounded on its own so that neighbouring rectangles meet exactly.
+QRect ScaleRect(const QRect& rc, double dScale)
+{
+    const int nLeft = static_cast<int>(std::lround(rc.left() * dScale));
+    const int nTop = static_cast<int>(std::lround(rc.top() * dScale));
+    const int nRight = static_cast<int>(std::lround((rc.left() + rc.width()) * dScale));
+    const int nBottom = static_cast<int>(std::lround((rc.top() + rc.height()) * dScale));
+    return QRect(nLeft, nTop, nRight - nLeft, nBottom - nTop);
+}
+
+// A read-only view of part of an RGB32 image, without copying its pixels.
+QImage ImagePart(const QImage& image, const QRect& rc)
+{
+    return QImage(image.constScanLine(rc.top()) + rc.left() * 4, rc.width(), rc.height(), image.bytesPerLine(),
+                  image.format());
+}
+
+// Which sectors a QuadrantIndex lights, in BoardArt's sector order (blue,
+// green, red, yellow).
+bool SectorLit(int nQuadrant, int nSector)
+{
+    constexpr int SectorQuadrant[BoardArt::SectorCount] = {QuadrantBlue, QuadrantGreen, QuadrantRed,
+                                                           QuadrantYellow};
+    return nQuadrant == QuadrantAll || nQuadrant == SectorQuadrant[nSector];
+}
+
+// Lays a sector's quadrant of the dim board over target lit: every dim
+// pixel is the sector's dim colour times a coverage and shade, carried
+// whole by its strongest channel, so the lit pixel is the lit colour times
+// the same. Flat pixels come out exactly lit, black stays black, and the
+// key keeps the target pixel as DrawKeyedBitmap does. Holding one board
+// instead of two keeps a 4K picture's memory down.
+void DrawLitSector(const QImage& dim, const QRect& rc, int nSector, QImage& target, const QPoint& ptAt)
+{
+    const QRgb rgbDim = BoardArt::BoardDim[nSector];
+    const QRgb rgbLit = BoardArt::BoardLit[nSector];
+    const int nShift = qBlue(rgbDim) ? 0 : (qGreen(rgbDim) ? 8 : 16);
+    const int nFull = (rgbDim >> nShift) & 0xFF;
+    QRgb table[256];
+    for (int v = 0; v < 256; ++v) {
+        const double k = double(v) / nFull;
+        auto channel = [k](int c) { return std::min(255, static_cast<int>(std::lround(c * k))); };
+        table[v] = qRgb(channel(qRed(rgbLit)), channel(qGreen(rgbLit)), channel(qBlue(rgbLit)));
+    }
+    constexpr QRgb Key = 0x00FFFFFFu;
+    const QRect rcTarget = QRect(ptAt, rc.size()).intersected(target.rect());
+    for (int y = rcTarget.top(); y <= rcTarget.bottom(); ++y) {
+        const auto* pSource = reinterpret_cast<const QRgb*>(dim.constScanLine(rc.top() + y - ptAt.y())) + rc.left() +
+                              (rcTarget.left() - ptAt.x());
+        auto* pTarget = reinterpret_cast<QRgb*>(target.scanLine(y)) + rcTarget.left();
+        for (int x = 0; x < rcTarget.width(); ++x) {
+            const QRgb rgb = pSource[x] & Key;
+            if (rgb != Key)
+                pTarget[x] = table[(rgb >> nShift) & 0xFF];
+        }
+    }
 }
 
 } // namespace
@@ -64,11 +130,10 @@ bool CChildView::Create(QWidget* pParent)
 
     CreatePanelFont();
     m_bmpCanvas = LoadCanvasImage(AssetId::Background);
-    for (int i = 0; i < BoardImageCount; ++i)
-        m_bmpBoard[i] = LoadCanvasImage(BoardImageIds[i]);
     if (!m_bmpCanvas.isNull()) {
-        DrawKeyedBitmap(m_bmpBoard[QuadrantNone], m_bmpCanvas, BoardLeft, BoardTop, BoardKey);
-        m_bmpPanelBack = m_bmpCanvas.copy(PanelLeft, PanelTop, PanelWidth, PanelHeight);
+        DrawKeyedBitmap(BoardImage(QuadrantNone), m_bmpCanvas, BoardLeft, BoardTop, BoardKey);
+        m_nCanvasQuadrant = QuadrantNone;
+        m_bmpPanelBack = m_bmpCanvas.copy(PanelRect);
     }
     m_cxClient = width();
     m_cyClient = height();
@@ -93,6 +158,18 @@ void CChildView::CreatePanelFont()
     m_fontPanel = font;
 }
 
+const QImage& CChildView::BoardImage(int nIndex)
+{
+    // Most games light only some of the images at this scale, and a Fit to
+    // Screen view none of them: each is decoded on first use.
+    const unsigned nBit = 1u << nIndex;
+    if (!(m_nBoardsLoaded & nBit)) {
+        m_bmpBoard[nIndex] = LoadCanvasImage(BoardImageIds[nIndex]);
+        m_nBoardsLoaded |= nBit;
+    }
+    return m_bmpBoard[nIndex];
+}
+
 void CChildView::LightQuadrant(int nIndex)
 {
     // An index with no board image would name nothing to draw; it is
@@ -101,84 +178,234 @@ void CChildView::LightQuadrant(int nIndex)
         return;
     m_nLitQuadrant = nIndex;
     setAccessibleDescription(DescribeBoard(m_nLitQuadrant, m_strPanelText));
-    // Each board image covers every non-white pixel of the others, so laying
-    // the new one over the old gives the same picture as a clean start.
-    if (!m_bmpCanvas.isNull())
-        DrawKeyedBitmap(m_bmpBoard[nIndex], m_bmpCanvas, BoardLeft, BoardTop, BoardKey);
-    RequestRepaint();
+    RequestRepaint(BoardRect);
 }
 
 void CChildView::ShowPanelText(const std::wstring& strText)
 {
     m_strPanelText = strText;
     setAccessibleDescription(DescribeBoard(m_nLitQuadrant, m_strPanelText));
-    if (m_bmpCanvas.isNull() || m_bmpPanelBack.isNull()) {
-        RequestRepaint();
-        return;
-    }
-
-    // The text is drawn white on black and keyed on black over the clean
-    // panel background: the artwork shows between the letters and nothing
-    // of an earlier text survives.
-    QImage bmpText(PanelWidth, PanelHeight, QImage::Format_RGB32);
-    bmpText.fill(Qt::black);
-    {
-        QPainter painter(&bmpText);
-        painter.setFont(m_fontPanel);
-        painter.setPen(Qt::white);
-        const QFontMetrics metrics = painter.fontMetrics();
-        const QString strAll = QString::fromStdWString(strText);
-        qsizetype nStart = 0;
-        // Lines break only at '\n'; a line that starts below the panel can
-        // show nothing, so the rest of a long text is never laid out.
-        for (int nTop = 0; nTop < PanelHeight && nStart <= strAll.size(); nTop += PanelLineHeight) {
-            qsizetype nEnd = strAll.indexOf(QLatin1Char('\n'), nStart);
-            if (nEnd < 0)
-                nEnd = strAll.size();
-            const QString strLine = strAll.mid(nStart, nEnd - nStart);
-            nStart = nEnd + 1;
-            if (strLine.isEmpty())
-                continue;
-            // Centred even when wider than the panel, so a long line is cut
-            // at both sides.
-            const int nWidth = metrics.horizontalAdvance(strLine);
-            painter.drawText(QPoint((PanelWidth - nWidth) / 2, nTop + metrics.ascent()), strLine);
-        }
-    }
-    CopyImage(m_bmpPanelBack, m_bmpCanvas, PanelLeft, PanelTop);
-    DrawKeyedBitmap(bmpText, m_bmpCanvas, PanelLeft, PanelTop, TextKey);
-    RequestRepaint();
+    m_bCanvasPanelStale = true;
+    m_scaled.bPanelStale = true;
+    RequestRepaint(PanelRect);
 }
 
-void CChildView::RequestRepaint()
+const QImage& CChildView::Canvas() const
+{
+    // No view is ever made const: it is a widget owned by its frame.
+    const_cast<CChildView*>(this)->ComposeCanvas();
+    return m_bmpCanvas;
+}
+
+void CChildView::ComposeCanvas()
+{
+    if (m_b1xReleased) {
+        // Decoded again as at creation; the board and the panel follow below.
+        m_b1xReleased = false;
+        m_bmpCanvas = LoadCanvasImage(AssetId::Background);
+        if (!m_bmpCanvas.isNull())
+            m_bmpPanelBack = m_bmpCanvas.copy(PanelRect);
+        m_nCanvasQuadrant = -1;
+        m_bCanvasPanelStale = true;
+    }
+    if (m_bmpCanvas.isNull())
+        return;
+    // Each board image covers every non-white pixel of the others, so laying
+    // the last one over whatever is there gives the same picture as laying
+    // every one in turn. The board and the panel do not overlap.
+    if (m_nCanvasQuadrant != m_nLitQuadrant) {
+        DrawKeyedBitmap(BoardImage(m_nLitQuadrant), m_bmpCanvas, BoardLeft, BoardTop, BoardKey);
+        m_nCanvasQuadrant = m_nLitQuadrant;
+    }
+    if (m_bCanvasPanelStale && !m_bmpPanelBack.isNull()) {
+        CopyImage(m_bmpPanelBack, m_bmpCanvas, PanelLeft, PanelTop);
+        DrawKeyedBitmap(RenderPanelText(1.0, m_bmpPanelBack.size(), QPointF()), m_bmpCanvas, PanelLeft, PanelTop,
+                        TextKey);
+    }
+    m_bCanvasPanelStale = false;
+}
+
+const QImage& CChildView::ComposeScaledCanvas(double dScale)
+{
+    ScaledCanvas& sc = m_scaled;
+    if (sc.dScale != dScale || sc.bmpCanvas.isNull()) {
+        // The old scale's pictures go before the new ones are drawn, so a
+        // change of size never holds two sets.
+        sc = ScaledCanvas();
+        // Nor is the 1x canvas kept while the view shows another scale; it
+        // comes back when painting or Canvas() needs it.
+        if (!m_bmpCanvas.isNull()) {
+            m_bmpCanvas = QImage();
+            m_bmpPanelBack = QImage();
+            for (QImage& bmpBoard : m_bmpBoard)
+                bmpBoard = QImage();
+            m_nBoardsLoaded = 0;
+            m_b1xReleased = true;
+        }
+        sc.dScale = dScale;
+        sc.bmpCanvas = BoardArt::RenderBackground(dScale);
+        BoardArt::ScaledBoards boards = BoardArt::RenderBoards(dScale);
+        sc.ptBoard = boards.ptOrigin;
+        sc.ptBoardCentre = boards.ptCentre;
+        sc.bmpBoardDim = std::move(boards.bmpDim);
+        sc.rcPanel = ScaleRect(PanelRect, dScale);
+        sc.bmpPanelBack = sc.bmpCanvas.copy(sc.rcPanel);
+    }
+    if (sc.nShownQuadrant != m_nLitQuadrant) {
+        // A pixel of the board belongs to one sector or to the black cross,
+        // so each quadrant is drawn whole, dim or lit.
+        const int cx = sc.bmpBoardDim.width();
+        const int cy = sc.bmpBoardDim.height();
+        const int nMidX = sc.ptBoardCentre.x();
+        const int nMidY = sc.ptBoardCentre.y();
+        const QRect rcSectors[BoardArt::SectorCount] = {
+            QRect(0, 0, nMidX, nMidY), QRect(nMidX, 0, cx - nMidX, nMidY),
+            QRect(0, nMidY, nMidX, cy - nMidY), QRect(nMidX, nMidY, cx - nMidX, cy - nMidY)};
+        for (int nSector = 0; nSector < BoardArt::SectorCount; ++nSector) {
+            const QRect& rc = rcSectors[nSector];
+            if (rc.isEmpty())
+                continue;
+            const QPoint ptAt = sc.ptBoard + rc.topLeft();
+            if (SectorLit(m_nLitQuadrant, nSector))
+                DrawLitSector(sc.bmpBoardDim, rc, nSector, sc.bmpCanvas, ptAt);
+            else
+                DrawKeyedBitmap(ImagePart(sc.bmpBoardDim, rc), sc.bmpCanvas, ptAt.x(), ptAt.y(), BoardKey);
+        }
+        sc.nShownQuadrant = m_nLitQuadrant;
+    }
+    if (sc.bPanelStale) {
+        CopyImage(sc.bmpPanelBack, sc.bmpCanvas, sc.rcPanel.left(), sc.rcPanel.top());
+        const QPointF ptOffset(PanelLeft * dScale - sc.rcPanel.left(), PanelTop * dScale - sc.rcPanel.top());
+        DrawKeyedBitmap(RenderPanelText(dScale, sc.rcPanel.size(), ptOffset), sc.bmpCanvas, sc.rcPanel.left(),
+                        sc.rcPanel.top(), TextKey);
+        sc.bPanelStale = false;
+    }
+    return sc.bmpCanvas;
+}
+
+QImage CChildView::RenderPanelText(double dScale, const QSize& size, const QPointF& ptOffset) const
+{
+    // The text is drawn white on black and keyed on black over the clean
+    // panel background: the artwork shows between the letters and nothing
+    // of an earlier text survives. At another scale the same lines are laid
+    // out in canvas pixels and drawn at the device size.
+    QImage bmpText(size, QImage::Format_RGB32);
+    bmpText.fill(Qt::black);
+    if (m_strPanelText.empty())
+        return bmpText;
+    QPainter painter(&bmpText);
+    if (dScale != 1.0) {
+        painter.translate(ptOffset);
+        painter.scale(dScale, dScale);
+    }
+    QFont font = m_fontPanel;
+    // Qt drops hinting on its own once the screens are scaled; the 1x text
+    // keeps the light hinting it has on a plain screen, so the 1x canvas is
+    // the same on every screen.
+    if (dScale == 1.0)
+        font.setHintingPreference(QFont::PreferVerticalHinting);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    const QFontMetrics metrics = painter.fontMetrics();
+    const QString strAll = QString::fromStdWString(m_strPanelText);
+    qsizetype nStart = 0;
+    // Lines break only at '\n'; a line that starts below the panel can
+    // show nothing, so the rest of a long text is never laid out.
+    for (int nTop = 0; nTop < PanelHeight && nStart <= strAll.size(); nTop += PanelLineHeight) {
+        qsizetype nEnd = strAll.indexOf(QLatin1Char('\n'), nStart);
+        if (nEnd < 0)
+            nEnd = strAll.size();
+        const QString strLine = strAll.mid(nStart, nEnd - nStart);
+        nStart = nEnd + 1;
+        if (strLine.isEmpty())
+            continue;
+        // Centred even when wider than the panel, so a long line is cut
+        // at both sides.
+        const int nWidth = metrics.horizontalAdvance(strLine);
+        painter.drawText(QPoint((PanelWidth - nWidth) / 2, nTop + metrics.ascent()), strLine);
+    }
+    return bmpText;
+}
+
+void CChildView::RequestRepaint(const QRect& rcCanvas)
 {
     ++m_nRepaintRequests;
-    update();
+    // Only the part showing the change is repainted; a margin of two pixels
+    // covers the rounding of shrunk, enlarged and fractional-ratio pictures.
+    const PaintRect rc = ComputePaintRect(m_cxClient, m_cyClient, m_bScaleDown, m_bFitToScreen);
+    QRectF rcArea(rcCanvas);
+    if (rc.bStretched) {
+        const double sx = double(rc.nWidth) / CanvasWidth;
+        const double sy = double(rc.nHeight) / CanvasHeight;
+        rcArea = QRectF(rc.nLeft + rcCanvas.left() * sx, rc.nTop + rcCanvas.top() * sy, rcCanvas.width() * sx,
+                        rcCanvas.height() * sy);
+    } else {
+        rcArea.translate(rc.nLeft, rc.nTop);
+    }
+    update(rcArea.toAlignedRect().adjusted(-2, -2, 2, 2));
 }
 
 void CChildView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    const double dRatio = devicePixelRatioF();
+    // Everything below is placed in device pixels.
+    if (dRatio != 1.0)
+        painter.setWorldTransform(QTransform::fromScale(1.0 / dRatio, 1.0 / dRatio));
+    const QSize sizeDevice(static_cast<int>(std::lround(width() * dRatio)),
+                           static_cast<int>(std::lround(height() * dRatio)));
+    PaintPicture(painter, sizeDevice, dRatio);
+}
+
+QImage CChildView::PictureAt(double dDevicePixelRatio)
+{
+    QImage image(static_cast<int>(std::lround(m_cxClient * dDevicePixelRatio)),
+                 static_cast<int>(std::lround(m_cyClient * dDevicePixelRatio)), QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    QPainter painter(&image);
+    PaintPicture(painter, image.size(), dDevicePixelRatio);
+    return image;
+}
+
+void CChildView::PaintPicture(QPainter& painter, const QSize& sizeDevice, double dRatio)
+{
     const PaintRect rc = ComputePaintRect(m_cxClient, m_cyClient, m_bScaleDown, m_bFitToScreen);
     m_rcLastPaint = rc;
-    const QRect rcPicture(rc.nLeft, rc.nTop, rc.nWidth, rc.nHeight);
-    if (m_bmpCanvas.isNull()) {
-        painter.fillRect(rect(), Qt::black);
+    const QRect rcAll(QPoint(0, 0), sizeDevice);
+    if (m_bmpCanvas.isNull() && !m_b1xReleased) {
+        painter.fillRect(rcAll, Qt::black);
         return;
+    }
+    const QRect rcPicture = ScaleRect(QRect(rc.nLeft, rc.nTop, rc.nWidth, rc.nHeight), dRatio);
+    const bool bEnlarged = rc.bStretched && rc.nWidth > CanvasWidth;
+    QRect rcDrawn = rcPicture;
+    const QImage* pCanvas = &m_bmpCanvas;
+    if (dRatio == 1.0 && !bEnlarged) {
+        // The 1x canvas serves; a finer one is no longer needed.
+        if (!m_scaled.bmpCanvas.isNull())
+            m_scaled = ScaledCanvas();
+        ComposeCanvas();
+    } else {
+        // Enlarged or on a fine screen: the canvas drawn at the device size
+        // (for Fit to Screen, the picture's own width), never a 1x picture
+        // enlarged.
+        const double dScale = bEnlarged ? double(rcPicture.width()) / CanvasWidth : dRatio;
+        pCanvas = &ComposeScaledCanvas(dScale);
+        if (!rc.bStretched || bEnlarged)
+            rcDrawn = QRect(rcPicture.topLeft(), pCanvas->size()).intersected(rcPicture);
     }
     // Only the margins are filled; the picture area is written once, by the
     // copy, so a changed canvas replaces the old picture without a flash.
-    for (const QRect& rcMargin : QRegion(rect()).subtracted(QRegion(rcPicture)))
+    for (const QRect& rcMargin : QRegion(rcAll).subtracted(QRegion(rcDrawn)))
         painter.fillRect(rcMargin, Qt::black);
-    if (rcPicture.isEmpty())
+    if (rcDrawn.isEmpty())
         return;
-    if (rc.bStretched) {
-        // Enlarged pictures are filtered so edges do not turn to staircases;
-        // shrunk ones keep dropping pixels as before.
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, rc.nWidth > CanvasWidth);
-        painter.drawImage(rcPicture, m_bmpCanvas, m_bmpCanvas.rect());
+    if (rc.bStretched && !bEnlarged) {
+        // Shrunk as before: pixels dropped, no smoothing.
+        painter.drawImage(rcPicture, *pCanvas, pCanvas->rect());
     } else {
-        painter.drawImage(QPoint(rc.nLeft, rc.nTop), m_bmpCanvas);
+        painter.drawImage(rcDrawn.topLeft(), *pCanvas, QRect(QPoint(0, 0), rcDrawn.size()));
     }
 }
 

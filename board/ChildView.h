@@ -1,15 +1,20 @@
 // The game board on screen: a fixed 1280 x 768 canvas into which the lit
-// board image and the panel text are composited; painting only copies it.
+// board image and the panel text are composited. On a screen whose pixels
+// are finer than the canvas's, or with Fit to Screen, the same canvas is
+// drawn again at the device size, so nothing shown is an enlarged picture.
 #pragma once
 
 #include <QFont>
 #include <QImage>
 #include <QWidget>
 
+#include <string>
+
 #include "board/PaintGeometry.h"
 #include "protocol/IQuadoBoard.h"
 
 class IMainFrame;
+class QPainter;
 
 class CChildView : public QWidget, public IQuadoBoard {
     Q_OBJECT
@@ -36,7 +41,15 @@ public:
     void LightQuadrant(int nIndex) override;
     void ShowPanelText(const std::wstring& strText) override;
 
-    const QImage& Canvas() const { return m_bmpCanvas; }
+    // The 1x canvas with every change so far composited into it. Changes
+    // are composited when a paint or this call needs them, so a burst of
+    // them between two paints costs one composition.
+    // Composing is a cache fill, not a change of what the view shows, so
+    // this is const.
+    const QImage& Canvas() const;
+    // The client area as painting draws it on a screen of the given device
+    // pixel ratio: device pixels, client size times the ratio.
+    QImage PictureAt(double dDevicePixelRatio);
     // How many repaints the view has asked for since construction; lets
     // tests see that a change requested one and a non-change did not.
     int RepaintRequestCount() const { return m_nRepaintRequests; }
@@ -51,8 +64,8 @@ public:
     // Set by the frame's Fit to Screen command.
     bool m_bFitToScreen = false;
 
-    // Indexed by QuadrantIndex; an image that failed to load stays null and
-    // is never drawn.
+    // Indexed by QuadrantIndex; each is decoded when first composited. An
+    // image that failed to load stays null and is never drawn.
     QImage m_bmpBoard[BoardImageCount];
     QImage m_bmpCanvas;
     QImage m_bmpPanelBack;
@@ -66,9 +79,36 @@ protected:
     void keyPressEvent(QKeyEvent* pEvent) override;
 
 private:
-    void CreatePanelFont();
-    void RequestRepaint();
+    // The canvas drawn at a device scale other than 1 (a fine screen, or
+    // Fit to Screen), and what is composited into it so far.
+    struct ScaledCanvas {
+        double dScale = 0.0;
+        QImage bmpCanvas;
+        QImage bmpPanelBack;
+        QImage bmpBoardDim;
+        QPoint ptBoard;
+        QPoint ptBoardCentre;
+        QRect rcPanel;
+        int nShownQuadrant = -1;
+        bool bPanelStale = true;
+    };
 
+    void CreatePanelFont();
+    // Asks for a repaint of the part of the view that shows rcCanvas.
+    void RequestRepaint(const QRect& rcCanvas);
+    const QImage& BoardImage(int nIndex);
+    void ComposeCanvas();
+    const QImage& ComposeScaledCanvas(double dScale);
+    QImage RenderPanelText(double dScale, const QSize& size, const QPointF& ptOffset) const;
+    // Draws the whole client area in device pixels; the painter maps them 1:1.
+    void PaintPicture(QPainter& painter, const QSize& sizeDevice, double dDevicePixelRatio);
+
+    int m_nCanvasQuadrant = -1;
+    bool m_bCanvasPanelStale = false;
+    unsigned m_nBoardsLoaded = 0;
+    // The 1x images were let go for a scaled picture (they did load).
+    bool m_b1xReleased = false;
+    ScaledCanvas m_scaled;
     int m_nRepaintRequests = 0;
     std::wstring m_strPanelText;
     PaintRect m_rcLastPaint;

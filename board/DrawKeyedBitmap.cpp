@@ -15,21 +15,31 @@ bool IsRgb32(QImage::Format nFormat)
 constexpr uint32_t RgbMask = 0x00FFFFFFu;
 
 // Generic vectors (GCC and Clang) keep the loop a compare-and-blend over
-// four pixels at a time on any target, independent of optimisation flags.
-using Pixels4 = uint32_t __attribute__((vector_size(16)));
-using Mask4 = int32_t __attribute__((vector_size(16)));
+// eight pixels at a time on any target, independent of optimisation flags.
+// On x86-64 the compiler also makes an AVX2 version, chosen at load time
+// where the processor has it: there the whole blend is one 32-byte step,
+// close to what a plain copy costs.
+using Pixels8 = uint32_t __attribute__((vector_size(32)));
+using Mask8 = int32_t __attribute__((vector_size(32)));
 
+#if defined(__x86_64__) && defined(__ELF__)
+#define QUADO_BLEND_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define QUADO_BLEND_CLONES
+#endif
+
+QUADO_BLEND_CLONES
 void BlendRow(const uint32_t* pSource, uint32_t* pTarget, int nCount, uint32_t nKey)
 {
-    const Pixels4 vRgbMask = {RgbMask, RgbMask, RgbMask, RgbMask};
-    const Pixels4 vKey = {nKey, nKey, nKey, nKey};
+    const Pixels8 vRgbMask = {RgbMask, RgbMask, RgbMask, RgbMask, RgbMask, RgbMask, RgbMask, RgbMask};
+    const Pixels8 vKey = {nKey, nKey, nKey, nKey, nKey, nKey, nKey, nKey};
     int i = 0;
-    for (; i + 4 <= nCount; i += 4) {
-        Pixels4 vSource;
-        Pixels4 vTarget;
+    for (; i + 8 <= nCount; i += 8) {
+        Pixels8 vSource;
+        Pixels8 vTarget;
         std::memcpy(&vSource, pSource + i, sizeof vSource);
         std::memcpy(&vTarget, pTarget + i, sizeof vTarget);
-        const Pixels4 vKeep = reinterpret_cast<Pixels4>(static_cast<Mask4>((vSource & vRgbMask) == vKey));
+        const Pixels8 vKeep = reinterpret_cast<Pixels8>(static_cast<Mask8>((vSource & vRgbMask) == vKey));
         vTarget = (vTarget & vKeep) | (vSource & ~vKeep);
         std::memcpy(pTarget + i, &vTarget, sizeof vTarget);
     }

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -18,6 +19,8 @@ CLogView::CLogView(QWidget* pParent) : QAbstractScrollArea(pParent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    m_timerFrame.setSingleShot(true);
+    connect(&m_timerFrame, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
 }
 
 int CLogView::Columns() const
@@ -59,7 +62,13 @@ void CLogView::RebuildIndex()
 void CLogView::RequestSettle()
 {
     m_bDirty = true;
-    viewport()->update();
+    if (m_timerFrame.isActive())
+        return;
+    const qint64 nSincePaint = m_sinceLastPaint.isValid() ? m_sinceLastPaint.elapsed() : MinPaintIntervalMs;
+    if (nSincePaint >= MinPaintIntervalMs)
+        viewport()->update();
+    else
+        m_timerFrame.start(static_cast<int>(MinPaintIntervalMs - nSincePaint));
 }
 
 void CLogView::Append(const QString& strText)
@@ -85,6 +94,8 @@ void CLogView::KeepLast(int nKeep)
     if (!m_bDirty)
         m_bFollowEnd = IsShowingEnd();
     m_strText.remove(0, nDrop);
+    m_nSelAnchor = std::max(0, m_nSelAnchor - nDrop);
+    m_nSelEnd = std::max(0, m_nSelEnd - nDrop);
     // Rows that began in the dropped text go; a row cut in two starts anew
     // at the first character kept.
     const auto itFirstKept = std::lower_bound(m_vecRowStarts.begin(), m_vecRowStarts.end(), nDrop);
@@ -103,6 +114,7 @@ void CLogView::KeepLast(int nKeep)
 void CLogView::SetText(const QString& strText)
 {
     m_strText = strText;
+    m_nSelAnchor = m_nSelEnd = 0;
     RebuildIndex();
     m_bFollowEnd = true;
     RequestSettle();
@@ -137,6 +149,7 @@ void CLogView::Settle()
 
 void CLogView::paintEvent(QPaintEvent*)
 {
+    m_sinceLastPaint.start();
     Settle();
     QPainter painter(viewport());
     painter.setPen(palette().color(QPalette::Text));
@@ -144,16 +157,73 @@ void CLogView::paintEvent(QPaintEvent*)
     const int nAscent = fontMetrics().ascent();
     const int nFirst = verticalScrollBar()->value();
     const int nLast = std::min(RowCount(), nFirst + VisibleRows() + 1);
-    const int nLength = static_cast<int>(m_strText.size());
+    const int nSelFrom = std::min(m_nSelAnchor, m_nSelEnd);
+    const int nSelTo = std::max(m_nSelAnchor, m_nSelEnd);
+    const int nAdvance = std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('M')));
     for (int nRow = nFirst; nRow < nLast; ++nRow) {
         const int nStart = m_vecRowStarts[nRow];
-        int nEnd = nRow + 1 < RowCount() ? m_vecRowStarts[nRow + 1] : nLength;
-        if (nEnd > nStart && m_strText[nEnd - 1] == QLatin1Char('\n'))
-            --nEnd;
+        const int nEnd = RowEnd(nRow);
+        const int nTop = (nRow - nFirst) * nRowHeight;
         if (nEnd > nStart)
-            painter.drawText(2, (nRow - nFirst) * nRowHeight + nAscent,
-                             QStringView(m_strText).mid(nStart, nEnd - nStart).toString());
+            painter.drawText(2, nTop + nAscent, QStringView(m_strText).mid(nStart, nEnd - nStart).toString());
+        // The selected part of the row over a highlight.
+        const int nFrom = std::max(nStart, nSelFrom);
+        const int nTo = std::min(nEnd, nSelTo);
+        if (nFrom < nTo) {
+            const QRect rc(2 + (nFrom - nStart) * nAdvance, nTop, (nTo - nFrom) * nAdvance, nRowHeight);
+            painter.fillRect(rc, palette().color(QPalette::Highlight));
+            painter.setPen(palette().color(QPalette::HighlightedText));
+            painter.drawText(rc.left(), nTop + nAscent, QStringView(m_strText).mid(nFrom, nTo - nFrom).toString());
+            painter.setPen(palette().color(QPalette::Text));
+        }
     }
+}
+
+// The row's end, without the line feed that closes it.
+int CLogView::RowEnd(int nRow) const
+{
+    const int nStart = m_vecRowStarts[nRow];
+    int nEnd = nRow + 1 < RowCount() ? m_vecRowStarts[nRow + 1] : static_cast<int>(m_strText.size());
+    if (nEnd > nStart && m_strText[nEnd - 1] == QLatin1Char('\n'))
+        --nEnd;
+    return nEnd;
+}
+
+int CLogView::OffsetAt(const QPoint& pt) const
+{
+    const int nRow = std::clamp(verticalScrollBar()->value() + std::max(0, pt.y()) / RowHeight(), 0, RowCount() - 1);
+    const int nAdvance = std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('M')));
+    const int nColumn = std::max(0, (pt.x() - 2 + nAdvance / 2) / nAdvance);
+    return std::min(m_vecRowStarts[nRow] + nColumn, RowEnd(nRow));
+}
+
+QString CLogView::SelectedText() const
+{
+    const int nFrom = std::min(m_nSelAnchor, m_nSelEnd);
+    const int nTo = std::min(static_cast<int>(m_strText.size()), std::max(m_nSelAnchor, m_nSelEnd));
+    return nFrom < nTo ? m_strText.mid(nFrom, nTo - nFrom) : QString();
+}
+
+void CLogView::mousePressEvent(QMouseEvent* pEvent)
+{
+    if (pEvent->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(pEvent);
+        return;
+    }
+    Settle();
+    m_nSelAnchor = m_nSelEnd = OffsetAt(pEvent->position().toPoint());
+    viewport()->update();
+}
+
+void CLogView::mouseMoveEvent(QMouseEvent* pEvent)
+{
+    if (!(pEvent->buttons() & Qt::LeftButton)) {
+        QAbstractScrollArea::mouseMoveEvent(pEvent);
+        return;
+    }
+    Settle();
+    m_nSelEnd = OffsetAt(pEvent->position().toPoint());
+    viewport()->update();
 }
 
 void CLogView::resizeEvent(QResizeEvent* pEvent)
@@ -187,9 +257,9 @@ void CLogView::scrollContentsBy(int, int)
 
 void CLogView::keyPressEvent(QKeyEvent* pEvent)
 {
-    // The log has no selection of its own: copying takes all of it.
     if (pEvent->matches(QKeySequence::Copy)) {
-        QApplication::clipboard()->setText(m_strText);
+        const QString strSelected = SelectedText();
+        QApplication::clipboard()->setText(strSelected.isEmpty() ? m_strText : strSelected);
         return;
     }
     QAbstractScrollArea::keyPressEvent(pEvent);

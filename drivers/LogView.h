@@ -5,7 +5,9 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 
 #include <vector>
 
@@ -16,6 +18,10 @@ public:
     // line of any length is painted a row at a time. The text itself keeps
     // the line whole.
     static constexpr int MaxRowChars = 4096;
+    // New text is painted at most this often: a screen shows no more frames
+    // than that, and a board sending a thousand chunks a second would
+    // otherwise repaint the log and its scroll bar a thousand times.
+    static constexpr int MinPaintIntervalMs = 16;
 
     explicit CLogView(QWidget* pParent = nullptr);
 
@@ -35,6 +41,9 @@ public:
     void Settle();
     // Whether the last row is on screen (as of the last Settle).
     bool IsShowingEnd() const;
+    // The text dragged over with the mouse; empty when none. Ctrl+C copies
+    // it, or the whole log when nothing is selected.
+    QString SelectedText() const;
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;
@@ -42,6 +51,8 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
     void changeEvent(QEvent* pEvent) override;
+    void mousePressEvent(QMouseEvent* pEvent) override;
+    void mouseMoveEvent(QMouseEvent* pEvent) override;
 
 private:
     void IndexFrom(int nFrom);
@@ -50,6 +61,9 @@ private:
     int RowHeight() const;
     int VisibleRows() const;
     void RequestSettle();
+    // The text offset nearest a point of the viewport, between characters.
+    int OffsetAt(const QPoint& pt) const;
+    int RowEnd(int nRow) const;
 
     QString m_strText;
     // Offsets of the first character of each display row; never empty.
@@ -58,4 +72,10 @@ private:
     bool m_bDirty = false;
     bool m_bFollowEnd = true;
     bool m_bSettling = false;
+    // The selection runs between these text offsets, in either order.
+    int m_nSelAnchor = 0;
+    int m_nSelEnd = 0;
+    // Since the last paint; a repaint due sooner waits on m_timerFrame.
+    QElapsedTimer m_sinceLastPaint;
+    QTimer m_timerFrame;
 };

@@ -56,7 +56,7 @@ public:
 
 } // namespace
 
-CQuadoDravikDriver::CQuadoDravikDriver()
+CQuadoDravikDriver::CQuadoDravikDriver(DeviceWatch nWatch)
     : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                            | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
     , m_btnHide(QString::fromLatin1(HideText))
@@ -75,8 +75,8 @@ CQuadoDravikDriver::CQuadoDravikDriver()
     m_timerPoll.setInterval(PollPeriodMs);
     connect(&m_timerPoll, &QTimer::timeout, this, [this] { OnTimer(PollTimerId); });
 
-    RegisterDeviceNotifications();
-    RefreshDeviceList();
+    if (nWatch == DeviceWatch::AtOnce)
+        StartDeviceWatch();
     UpdateStatusLine();
 
     // Placed once, while still hidden; later shows keep the place (and any
@@ -104,6 +104,17 @@ void CQuadoDravikDriver::SetLinks(IMainFrame* pMainFrame, IQuadoBoard** ppView, 
     m_pbMute = pbMute;
     m_chunkBoard.SetTarget(ppView);
     m_interpreter.SetLinks(&m_pChunkBoard, pbMute, pSoundPlayer);
+}
+
+void CQuadoDravikDriver::StartDeviceWatch()
+{
+    if (m_bDeviceWatchStarted)
+        return;
+    m_bDeviceWatchStarted = true;
+    // Registered first: an adapter plugged in meanwhile is either listed or
+    // announced.
+    RegisterDeviceNotifications();
+    RefreshDeviceList();
 }
 
 bool CQuadoDravikDriver::RegisterDeviceNotifications()

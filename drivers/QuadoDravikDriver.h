@@ -45,10 +45,15 @@ public:
     // Interface names of adapters begin so; compared byte for byte.
     static constexpr std::string_view AdapterInterfacePrefix = "\\\\?\\HID#Vid_10c4&Pid_8253";
 
+    // When the constructor registers for device notifications and fills the
+    // adapter list: at once, or when StartDeviceWatch is called (the program
+    // does it once its first picture is on the screen).
+    enum class DeviceWatch { AtOnce, Deferred };
+
     // Creates the window hidden, without an owner, centred on the primary
     // screen, registered for device notifications, with the adapter list
-    // filled and the status line set.
-    CQuadoDravikDriver();
+    // filled (unless deferred) and the status line set.
+    explicit CQuadoDravikDriver(DeviceWatch nWatch = DeviceWatch::AtOnce);
     ~CQuadoDravikDriver() override;
 
     // The frame's links: itself, the address of its view pointer and of its
@@ -59,6 +64,10 @@ public:
     void RefreshDeviceList();
     void UpdateStatusLine();
     bool RegisterDeviceNotifications();
+    // Registers for device notifications and fills the list; later calls
+    // do nothing.
+    void StartDeviceWatch();
+    bool IsDeviceWatchStarted() const { return m_bDeviceWatchStarted; }
     // The device-change handler: refreshes the list when an adapter's
     // interface arrives or leaves. Always true.
     bool OnDeviceChange(uint32_t nEvent, uint32_t nDeviceType, std::wstring_view strInterfaceName);
@@ -145,4 +154,5 @@ private:
     // A refresh while connected cannot list the adapter this window holds.
     bool m_bListMissesHeldAdapter = false;
     uint32_t m_nAccessHintsRaised = 0;
+    bool m_bDeviceWatchStarted = false;
 };

@@ -2,165 +2,309 @@
 #include "platform/SoundPlayer.h"
 
 #include <SDL.h>
-#include <alsa/asoundlib.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
+#include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
 
 namespace {
 
-// The one line a user without sound sees; no dialog, Quado runs on.
-void ReportNoSound(const char* pszReason)
+// Every sound the game plays; all of them are made ready when a device
+// opens, so no play has to convert on the caller's thread.
+constexpr int WaveIds[] = {AssetId::WaveGreen, AssetId::WaveRed, AssetId::WaveBlue,
+                           AssetId::WaveYellow, AssetId::WaveLose, AssetId::WaveWin};
+
+// How often an open device is checked in case its loss was not told.
+constexpr std::chrono::milliseconds AliveCheckPeriod {500};
+
+void Say(const char* pszLine, const std::string& strReason = {})
 {
-    std::fprintf(stderr, "Quado: no audio device, running without sound (%s)\n",
-                 pszReason && *pszReason ? pszReason : "unknown reason");
+    if (strReason.empty())
+        std::fprintf(stderr, "Quado: %s\n", pszLine);
+    else
+        std::fprintf(stderr, "Quado: %s (%s)\n", pszLine, strReason.c_str());
 }
 
-// ALSA prints a paragraph of its own on stderr when it finds no card; the
-// one line above says all a user needs, so ALSA is kept quiet while SDL
-// looks for a device.
-void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...)
+bool SameFormat(const AudioFormat& a, const AudioFormat& b)
 {
+    return a.nFormat == b.nFormat && a.nRate == b.nRate && a.nChannels == b.nChannels;
 }
 
 } // namespace
 
 CSoundPlayer::CSoundPlayer()
+    : CSoundPlayer(nullptr)
 {
-    snd_lib_error_set_handler(&IgnoreAlsaError);
-    OpenDevice();
-    snd_lib_error_set_handler(nullptr);
 }
 
-void CSoundPlayer::OpenDevice()
+CSoundPlayer::CSoundPlayer(std::unique_ptr<IAudioOutput> pOutput, SoundRetryTiming timing)
+    : m_pOutput(pOutput ? std::move(pOutput) : CreateSdlAudioOutput())
+    , m_timing(timing)
+    , m_retryPause(timing.first)
 {
-    // SDL would take SIGINT and SIGTERM for an event queue nobody reads, and
-    // Quado would then ignore Ctrl-C, kill and the end of the session.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        ReportNoSound(SDL_GetError());
-        return;
-    }
-    m_bSubsystemUp = true;
-
-    SDL_AudioSpec want {};
-    want.freq = PreferredRate;
-    want.format = AUDIO_S16SYS;
-    want.channels = PreferredChannels;
-    want.samples = PreferredBufferFrames;
-    want.callback = &CSoundPlayer::AudioCallback;
-    want.userdata = this;
-    SDL_AudioSpec have {};
-    // Rate, format and channels may follow the device: every clip is
-    // converted once to what the device runs. The buffer size must stay
-    // small, so SDL may not grow it.
-    const int nAllowed = SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_FORMAT_CHANGE
-        | SDL_AUDIO_ALLOW_CHANNELS_CHANGE;
-    const SDL_AudioDeviceID hDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, nAllowed);
-    if (hDevice == 0) {
-        ReportNoSound(SDL_GetError());
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        m_bSubsystemUp = false;
-        return;
-    }
-    m_hDevice = hDevice;
-    m_nFormat = have.format;
-    m_nRate = have.freq;
-    m_nChannels = have.channels;
-    m_nBufferFrames = have.samples;
-    m_nSilence = have.silence;
-    SDL_PauseAudioDevice(m_hDevice, 0);
+    m_pOutput->SetChangeHandler([this](IAudioOutput::Change change) { OnChange(change); });
+    m_thread = std::thread([this] { Run(); });
 }
 
 CSoundPlayer::~CSoundPlayer()
 {
-    // Closing joins the audio thread, after which the clips may go.
-    if (m_hDevice != 0)
-        SDL_CloseAudioDevice(m_hDevice);
-    if (m_bSubsystemUp)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    {
+        std::lock_guard lock(m_mutex);
+        m_bStopping = true;
+    }
+    m_cvChange.notify_all();
+    m_thread.join();
+    // Before the members its change handler reaches go.
+    m_pOutput.reset();
+}
+
+// The device's keeper. Output calls other than Lock and Unlock are made
+// without m_mutex held: they may take long or join the audio thread, which
+// may be telling of a change at that moment.
+void CSoundPlayer::Run()
+{
+    bool bSaidSilent = false;
+    for (;;) {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_bStopping)
+                return;
+            m_bLost = false;
+            m_bAdded = false;
+        }
+        const AudioFormat want {AUDIO_S16SYS, PreferredRate, PreferredChannels, PreferredBufferFrames, 0};
+        AudioFormat have;
+        std::string strError;
+        if (!m_pOutput->Open(want, &CSoundPlayer::AudioCallback, this, &have, &strError)) {
+            {
+                std::lock_guard lock(m_mutex);
+                m_nState = State::Absent;
+            }
+            m_cvChange.notify_all();
+            if (!bSaidSilent)
+                Say("no audio device, running without sound", strError.empty() ? "unknown reason" : strError);
+            bSaidSilent = true;
+            WaitBeforeRetry();
+            continue;
+        }
+
+        bool bReuse = false;
+        {
+            std::lock_guard lock(m_mutex);
+            bReuse = !m_mapClips.empty() && SameFormat(m_formatClips, have);
+        }
+        ClipMap mapClips;
+        if (!bReuse)
+            mapClips = PrepareClips(have);
+        {
+            std::lock_guard lock(m_mutex);
+            if (!bReuse) {
+                m_mapClips = std::move(mapClips);
+                m_formatClips = have;
+            }
+            m_format = have;
+            m_nState = State::Open;
+            ++m_nOpenings;
+            m_pOutput->Lock();
+            StartLocked(m_pending.nSoundId, m_pending.bLoop);
+            m_pOutput->Unlock();
+            m_pending = {};
+        }
+        m_cvChange.notify_all();
+        m_pOutput->Resume();
+        if (bSaidSilent)
+            Say("audio device found, sound on");
+        bSaidSilent = false;
+
+        const auto opened = std::chrono::steady_clock::now();
+        const bool bLost = WaitWhileOpen();
+        m_pOutput->Close();
+        if (!bLost)
+            return;
+        Say("audio device lost, running without sound until one is there");
+        bSaidSilent = true;
+        // A device that comes and goes at once is not tried at full speed.
+        if (std::chrono::steady_clock::now() - opened >= m_timing.longest) {
+            std::lock_guard lock(m_mutex);
+            m_retryPause = m_timing.first;
+        }
+        WaitBeforeRetry();
+    }
+}
+
+bool CSoundPlayer::WaitWhileOpen()
+{
+    for (;;) {
+        const bool bAlive = m_pOutput->IsAlive();
+        std::unique_lock lock(m_mutex);
+        if (m_bStopping)
+            return false;
+        if (!bAlive || m_bLost) {
+            // From here on no call locks the device that is about to close;
+            // the loop that sounded is asked for again.
+            m_nState = State::Absent;
+            m_pending = {m_nLoopingId, m_nLoopingId != 0};
+            return true;
+        }
+        m_cvChange.wait_for(lock, AliveCheckPeriod, [this] { return m_bStopping || m_bLost; });
+    }
+}
+
+void CSoundPlayer::WaitBeforeRetry()
+{
+    std::unique_lock lock(m_mutex);
+    m_cvChange.wait_for(lock, m_retryPause, [this] { return m_bStopping || m_bAdded; });
+    m_retryPause = std::min(m_retryPause * 2, m_timing.longest);
+}
+
+void CSoundPlayer::OnChange(IAudioOutput::Change change)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        (change == IAudioOutput::Change::Lost ? m_bLost : m_bAdded) = true;
+    }
+    m_cvChange.notify_all();
+}
+
+bool CSoundPlayer::WaitForFirstAttempt(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_mutex);
+    m_cvChange.wait_for(lock, timeout, [this] { return m_nState != State::FirstAttempt; });
+    return m_nState == State::Open;
+}
+
+bool CSoundPlayer::IsOpen() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_nState == State::Open;
+}
+
+uint16_t CSoundPlayer::DeviceFormat() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_format.nFormat;
+}
+
+int CSoundPlayer::DeviceRate() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_format.nRate;
+}
+
+int CSoundPlayer::DeviceChannels() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_format.nChannels;
+}
+
+int CSoundPlayer::DeviceBufferFrames() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_format.nBufferFrames;
+}
+
+int CSoundPlayer::GetOpenings() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_nOpenings;
+}
+
+std::chrono::milliseconds CSoundPlayer::GetRetryPause() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_retryPause;
+}
+
+int CSoundPlayer::GetPreparedClips() const
+{
+    std::lock_guard lock(m_mutex);
+    return int(m_mapClips.size());
 }
 
 void CSoundPlayer::PlayOnce(int nSoundId)
 {
-    if (m_hDevice != 0)
-        Start(FindClip(nSoundId), false);
+    Ask(nSoundId, false);
 }
 
 void CSoundPlayer::PlayLooping(int nSoundId)
 {
-    if (m_hDevice != 0)
-        Start(FindClip(nSoundId), true);
+    Ask(nSoundId, true);
 }
 
 void CSoundPlayer::Stop()
 {
-    if (m_hDevice != 0)
-        Start(nullptr, false);
+    Ask(0, false);
 }
 
-void CSoundPlayer::Start(const Clip* pClip, bool bLoop)
+void CSoundPlayer::Ask(int nSoundId, bool bLoop)
 {
-    SDL_LockAudioDevice(m_hDevice);
-    m_pPlaying = pClip;
+    std::lock_guard lock(m_mutex);
+    m_nLoopingId = bLoop ? nSoundId : 0;
+    switch (m_nState) {
+    case State::Open:
+        m_pOutput->Lock();
+        StartLocked(nSoundId, bLoop);
+        m_pOutput->Unlock();
+        break;
+    case State::FirstAttempt:
+        m_pending = {nSoundId, bLoop};
+        break;
+    case State::Absent:
+        m_pending = {bLoop ? nSoundId : 0, bLoop};
+        break;
+    }
+}
+
+void CSoundPlayer::StartLocked(int nSoundId, bool bLoop)
+{
+    const auto it = m_mapClips.find(nSoundId);
+    m_pPlaying = it == m_mapClips.end() ? nullptr : it->second.get();
     m_nPlayPos = 0;
     m_bLoop = bLoop;
-    SDL_UnlockAudioDevice(m_hDevice);
 }
 
-const CSoundPlayer::Clip* CSoundPlayer::FindClip(int nSoundId)
+CSoundPlayer::ClipMap CSoundPlayer::PrepareClips(const AudioFormat& format)
 {
-    if (nSoundId == 0)
-        return nullptr;
-    if (auto it = m_mapClips.find(nSoundId); it != m_mapClips.end())
-        return it->second.get();
-    std::unique_ptr<Clip>& pSlot = m_mapClips[nSoundId];
+    ClipMap mapClips;
+    const size_t nFrameBytes = size_t(SDL_AUDIO_BITSIZE(format.nFormat) / 8) * size_t(format.nChannels);
+    for (const int nSoundId : WaveIds) {
+        const QByteArray wave = LoadWaveResource(nSoundId);
+        if (wave.isEmpty())
+            continue;
+        SDL_AudioSpec src {};
+        Uint8* pSamples = nullptr;
+        Uint32 nBytes = 0;
+        if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(wave.constData(), int(wave.size())), 1, &src, &pSamples,
+                            &nBytes))
+            continue;
 
-    const QByteArray wave = LoadWaveResource(nSoundId);
-    if (wave.isEmpty())
-        return nullptr;
-    SDL_AudioSpec src {};
-    Uint8* pSamples = nullptr;
-    Uint32 nBytes = 0;
-    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(wave.constData(), int(wave.size())), 1, &src, &pSamples,
-                        &nBytes))
-        return nullptr;
-
-    // Whole-clip conversion, not SDL_AudioStream: a flushed stream drops
-    // the last few hundred frames when it resamples.
-    SDL_AudioCVT cvt {};
-    const int nBuilt = SDL_BuildAudioCVT(&cvt, src.format, src.channels, src.freq, m_nFormat,
-                                         Uint8(m_nChannels), m_nRate);
-    auto pClip = std::make_unique<Clip>();
-    if (nBuilt < 0) {
-        SDL_FreeWAV(pSamples);
-        return nullptr;
-    }
-    if (nBuilt == 0) {
-        pClip->vecBytes.assign(pSamples, pSamples + nBytes);
-    } else {
-        cvt.len = int(nBytes);
-        pClip->vecBytes.resize(size_t(nBytes) * size_t(cvt.len_mult));
-        std::memcpy(pClip->vecBytes.data(), pSamples, nBytes);
-        cvt.buf = pClip->vecBytes.data();
-        if (SDL_ConvertAudio(&cvt) != 0) {
-            SDL_FreeWAV(pSamples);
-            return nullptr;
+        // Whole-clip conversion, not SDL_AudioStream: a flushed stream drops
+        // the last few hundred frames when it resamples.
+        SDL_AudioCVT cvt {};
+        const int nBuilt = SDL_BuildAudioCVT(&cvt, src.format, src.channels, src.freq, format.nFormat,
+                                             Uint8(format.nChannels), format.nRate);
+        auto pClip = std::make_unique<Clip>();
+        bool bConverted = nBuilt >= 0;
+        if (nBuilt == 0) {
+            pClip->vecBytes.assign(pSamples, pSamples + nBytes);
+        } else if (nBuilt > 0) {
+            cvt.len = int(nBytes);
+            pClip->vecBytes.resize(size_t(nBytes) * size_t(cvt.len_mult));
+            std::memcpy(pClip->vecBytes.data(), pSamples, nBytes);
+            cvt.buf = pClip->vecBytes.data();
+            bConverted = SDL_ConvertAudio(&cvt) == 0;
+            pClip->vecBytes.resize(size_t(cvt.len_cvt));
         }
-        pClip->vecBytes.resize(size_t(cvt.len_cvt));
+        SDL_FreeWAV(pSamples);
+        // A partial frame at the end would shift every loop after it.
+        pClip->vecBytes.resize(pClip->vecBytes.size() / nFrameBytes * nFrameBytes);
+        if (bConverted && !pClip->vecBytes.empty())
+            mapClips[nSoundId] = std::move(pClip);
     }
-    SDL_FreeWAV(pSamples);
-
-    // A partial frame at the end would shift every loop after it.
-    const size_t nFrameBytes = size_t(SDL_AUDIO_BITSIZE(m_nFormat) / 8) * size_t(m_nChannels);
-    pClip->vecBytes.resize(pClip->vecBytes.size() / nFrameBytes * nFrameBytes);
-    if (pClip->vecBytes.empty())
-        return nullptr;
-    pSlot = std::move(pClip);
-    return pSlot.get();
+    return mapClips;
 }
 
 void CSoundPlayer::AudioCallback(void* pUser, uint8_t* pStream, int nLen)
@@ -184,5 +328,6 @@ void CSoundPlayer::Fill(uint8_t* pStream, int nLen)
                 m_pPlaying = nullptr;
         }
     }
-    std::memset(pStream + nDone, m_nSilence, nWanted - nDone);
+    // m_format is set before the device runs and stays while it does.
+    std::memset(pStream + nDone, m_format.nSilence, nWanted - nDone);
 }

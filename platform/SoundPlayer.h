@@ -1,13 +1,26 @@
-// Plays the embedded sounds through SDL2 audio: once, looping, or stop.
+// Plays the embedded sounds through an audio output: once, looping, or stop.
 // The application owns one; everything else reaches it as ISoundPlayer.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/AudioOutput.h"
 #include "protocol/ISoundPlayer.h"
+
+// Pauses between attempts to open a missing audio device, doubling from the
+// first to the longest; a device that appears cuts a pause short.
+struct SoundRetryTiming {
+    std::chrono::milliseconds first {1000};
+    std::chrono::milliseconds longest {30000};
+};
 
 class CSoundPlayer : public ISoundPlayer {
 public:
@@ -17,52 +30,88 @@ public:
     static constexpr int PreferredChannels = 2;
     static constexpr int PreferredBufferFrames = 256;
 
-    // Opens the default audio device. Without one the player stays silent,
-    // says so in one line on stderr, and every call does nothing.
+    // Opens the default audio device on a thread of its own and returns at
+    // once. Without a device the player is silent, says so in one line on
+    // stderr, and plays again once a device is there (at start or after
+    // the device went away). pOutput: SDL's default device when null.
     CSoundPlayer();
+    explicit CSoundPlayer(std::unique_ptr<IAudioOutput> pOutput, SoundRetryTiming timing = {});
     ~CSoundPlayer() override;
     CSoundPlayer(const CSoundPlayer&) = delete;
     CSoundPlayer& operator=(const CSoundPlayer&) = delete;
 
-    // An id without a sound (0, unknown, undecodable) stops instead.
+    // Never wait for the device. A sound asked for before the first open
+    // has ended plays once it has; a looping one asked for while there is
+    // no device sounds when one comes; a single sound then is dropped, as
+    // it would be heard out of its time. An id without a sound (0,
+    // unknown, undecodable) stops instead.
     void PlayOnce(int nSoundId) override;
     void PlayLooping(int nSoundId) override;
     void Stop() override;
 
-    bool IsOpen() const { return m_hDevice != 0; }
+    // Waits until the first attempt to open has ended; true when open.
+    bool WaitForFirstAttempt(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    bool IsOpen() const;
     // The format the device runs in (SDL_AudioFormat), valid while open.
-    uint16_t DeviceFormat() const { return m_nFormat; }
-    int DeviceRate() const { return m_nRate; }
-    int DeviceChannels() const { return m_nChannels; }
-    int DeviceBufferFrames() const { return m_nBufferFrames; }
+    uint16_t DeviceFormat() const;
+    int DeviceRate() const;
+    int DeviceChannels() const;
+    int DeviceBufferFrames() const;
+    // How often a device was opened, and the pause before the next attempt.
+    int GetOpenings() const;
+    std::chrono::milliseconds GetRetryPause() const;
+    // Sounds ready in the device's format.
+    int GetPreparedClips() const;
 
 private:
     // A sound converted to the device format, ready to be copied out.
     struct Clip {
         std::vector<uint8_t> vecBytes;
     };
+    using ClipMap = std::map<int, std::unique_ptr<Clip>>;
+    enum class State { FirstAttempt, Open, Absent };
+    struct Request {
+        int nSoundId = 0;
+        bool bLoop = false;
+    };
 
-    void OpenDevice();
-    const Clip* FindClip(int nSoundId);
-    void Start(const Clip* pClip, bool bLoop);
+    void Run();
+    // True while the device lasted; false when stopping.
+    bool WaitWhileOpen();
+    void WaitBeforeRetry();
+    void OnChange(IAudioOutput::Change change);
+    static ClipMap PrepareClips(const AudioFormat& format);
+    void Ask(int nSoundId, bool bLoop);
+    void StartLocked(int nSoundId, bool bLoop);
     static void AudioCallback(void* pUser, uint8_t* pStream, int nLen);
     void Fill(uint8_t* pStream, int nLen);
 
-    bool m_bSubsystemUp = false;
-    uint32_t m_hDevice = 0;
-    uint16_t m_nFormat = 0;
-    int m_nRate = 0;
-    int m_nChannels = 0;
-    int m_nBufferFrames = 0;
-    uint8_t m_nSilence = 0;
+    std::unique_ptr<IAudioOutput> m_pOutput;
+    const SoundRetryTiming m_timing;
 
-    // Filled on first use of an id and kept until the device is closed, so
-    // the audio thread never sees a clip go away. Null entries remember ids
-    // that have no sound.
-    std::map<int, std::unique_ptr<Clip>> m_mapClips;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cvChange;
+    State m_nState = State::FirstAttempt;
+    bool m_bStopping = false;
+    bool m_bLost = false;
+    bool m_bAdded = false;
+    AudioFormat m_format;
+    // Replaced only while no device is open, so the audio thread never sees
+    // a clip go away.
+    ClipMap m_mapClips;
+    AudioFormat m_formatClips;
+    // What is asked to sound while no device plays it.
+    Request m_pending;
+    // The last call was PlayLooping of this id: it sounds still.
+    int m_nLoopingId = 0;
+    int m_nOpenings = 0;
+    std::chrono::milliseconds m_retryPause;
 
-    // Touched by the audio thread; changed only under the device lock.
+    // Touched by the audio thread; changed only under the output's lock.
     const Clip* m_pPlaying = nullptr;
     size_t m_nPlayPos = 0;
     bool m_bLoop = false;
+
+    // Last, so that it starts once everything above exists.
+    std::thread m_thread;
 };

@@ -10,7 +10,7 @@ PACKAGES=(
   fonts-liberation2
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libfuzzer-14-dev libclang-rt-14-dev
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick libxcb1-dev
   qemu-system-x86 busybox-static xz-utils
   desktop-file-utils appstream dpkg-dev lintian
 )

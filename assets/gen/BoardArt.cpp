@@ -140,25 +140,36 @@ QImage RenderBoard(const bool bLit[SectorCount])
 
 QImage RenderBackground()
 {
+    return RenderBackground(1.0).convertToFormat(QImage::Format_RGB888);
+}
+
+QImage RenderBackground(double dScale)
+{
     constexpr QRect BoardRect(412, 120, 512, 512);
     constexpr QRect PanelRect(934, 240, 326, 288);
     const QColor BoardGrey(52, 52, 60);
     const QColor PanelGrey(36, 36, 36);
     const QPoint BoardCentre = BoardRect.center() + QPoint(1, 1);
 
-    QImage image(BackgroundWidth, BackgroundHeight, QImage::Format_RGB32);
+    const QRect rcAll(0, 0, BackgroundWidth, BackgroundHeight);
+    QImage image(static_cast<int>(std::lround(BackgroundWidth * dScale)),
+                 static_cast<int>(std::lround(BackgroundHeight * dScale)), QImage::Format_RGB32);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
+    // Shapes and text are given in canvas pixels; the painter draws them at
+    // the device size.
+    if (dScale != 1.0)
+        painter.scale(dScale, dScale);
 
     QLinearGradient sky(0, 0, 0, BackgroundHeight);
     sky.setColorAt(0.0, QColor(24, 26, 42));
     sky.setColorAt(1.0, QColor(8, 8, 14));
-    painter.fillRect(image.rect(), sky);
+    painter.fillRect(rcAll, sky);
 
     QRadialGradient glow(BoardCentre, 560);
     glow.setColorAt(0.0, QColor(70, 80, 140, 90));
     glow.setColorAt(1.0, QColor(70, 80, 140, 0));
-    painter.fillRect(image.rect(), glow);
+    painter.fillRect(rcAll, glow);
 
     // Faint rings spreading from the board, like the echo of a tone.
     painter.setBrush(Qt::NoBrush);
@@ -176,7 +187,17 @@ QImage RenderBackground()
     painter.setPen(Qt::NoPen);
     painter.setBrush(halo);
     painter.drawEllipse(LogoCentre, 190, 190);
-    painter.drawImage(LogoCentre - QPoint(LogoSize / 2, LogoSize / 2), RenderSmallBoard(LogoSize, BoardLit));
+    if (dScale == 1.0) {
+        painter.drawImage(LogoCentre - QPoint(LogoSize / 2, LogoSize / 2), RenderSmallBoard(LogoSize, BoardLit));
+    } else {
+        // The logo is sampled at the device size, not enlarged.
+        const int nSize = static_cast<int>(std::lround(LogoSize * dScale));
+        painter.save();
+        painter.resetTransform();
+        painter.drawImage(QPointF(LogoCentre.x() * dScale - nSize / 2.0, LogoCentre.y() * dScale - nSize / 2.0),
+                          RenderSmallBoard(nSize, BoardLit));
+        painter.restore();
+    }
 
     QFont fontSmall("Liberation Sans");
     fontSmall.setPixelSize(24);
@@ -226,7 +247,94 @@ QImage RenderBackground()
     painter.fillRect(BoardRect, BoardGrey);
     painter.fillRect(PanelRect, PanelGrey);
     painter.end();
-    return image.convertToFormat(QImage::Format_RGB888);
+    return image;
+}
+
+ScaledBoards RenderBoards(double dScale)
+{
+    constexpr double BoardLeft = 412.0;
+    constexpr double BoardTop = 120.0;
+    constexpr double Epsilon = 1e-9;
+    const int nLeft = static_cast<int>(std::floor(BoardLeft * dScale + Epsilon));
+    const int nTop = static_cast<int>(std::floor(BoardTop * dScale + Epsilon));
+    const int nRight = static_cast<int>(std::ceil((BoardLeft + BoardSize) * dScale - Epsilon));
+    const int nBottom = static_cast<int>(std::ceil((BoardTop + BoardSize) * dScale - Epsilon));
+    ScaledBoards boards;
+    boards.ptOrigin = QPoint(nLeft, nTop);
+    boards.ptCentre = QPoint(static_cast<int>(std::ceil((BoardLeft + BoardRadius) * dScale - 0.5)) - nLeft,
+                             static_cast<int>(std::ceil((BoardTop + BoardRadius) * dScale - 0.5)) - nTop);
+    const int nWidth = nRight - nLeft;
+    const int nHeight = nBottom - nTop;
+    boards.bmpDim = QImage(nWidth, nHeight, QImage::Format_RGB32);
+    boards.bmpLit = QImage(nWidth, nHeight, QImage::Format_RGB32);
+
+    // Board units of a device pixel's centre, and how far from it the
+    // pixel's corners reach.
+    const double dUnit = 1.0 / dScale;
+    const double dReach = 0.7072 * dUnit;
+    auto unitX = [&](double px) { return (nLeft + px) * dUnit - BoardLeft; };
+    auto unitY = [&](double py) { return (nTop + py) * dUnit - BoardTop; };
+    // The lines across which the classification or the bevel shade changes.
+    constexpr double Radii[] = {BoardRadius, HoleRadius, RingInner, RingOuter, RingInner + BevelWidth,
+                                RingOuter - BevelWidth};
+    constexpr double Offsets[] = {CrossHalfWidth, CrossHalfWidth + BevelWidth};
+
+    auto average = [&](int px, int py, const QRgb colours[SectorCount]) {
+        int nR = 0, nG = 0, nB = 0;
+        for (int sy = 0; sy < SuperSample; ++sy) {
+            for (int sx = 0; sx < SuperSample; ++sx) {
+                const Sample s = ClassifyBoard(unitX(px + (sx + 0.5) / SuperSample),
+                                               unitY(py + (sy + 0.5) / SuperSample));
+                if (s.nSpot != Spot::Face)
+                    continue; // outside, hole and cross all count as black here
+                const QRgb rgb = Shade(colours[s.nSector], s.dShade);
+                nR += qRed(rgb);
+                nG += qGreen(rgb);
+                nB += qBlue(rgb);
+            }
+        }
+        constexpr int Total = SuperSample * SuperSample;
+        return qRgb((nR + Total / 2) / Total, (nG + Total / 2) / Total, (nB + Total / 2) / Total);
+    };
+
+    const QRgb White = qRgb(255, 255, 255);
+    for (int py = 0; py < nHeight; ++py) {
+        auto* pDim = reinterpret_cast<QRgb*>(boards.bmpDim.scanLine(py));
+        auto* pLit = reinterpret_cast<QRgb*>(boards.bmpLit.scanLine(py));
+        for (int px = 0; px < nWidth; ++px) {
+            const double x = unitX(px + 0.5);
+            const double y = unitY(py + 0.5);
+            const Sample centre = ClassifyBoard(x, y);
+            // As at 1x, the key area is decided by the pixel centre alone,
+            // so no near-white pixel can fringe the disc or the hole.
+            if (centre.nSpot == Spot::Outside || centre.nSpot == Spot::Hole) {
+                pDim[px] = pLit[px] = White;
+                continue;
+            }
+            const double dx = std::abs(x - BoardRadius);
+            const double dy = std::abs(y - BoardRadius);
+            const double r = std::hypot(dx, dy);
+            double dNearest = 1e9;
+            for (double dRadius : Radii)
+                dNearest = std::min(dNearest, std::abs(r - dRadius));
+            for (double dOffset : Offsets)
+                dNearest = std::min({dNearest, std::abs(dx - dOffset), std::abs(dy - dOffset)});
+            // A pixel wholly on one side of every line has every sample
+            // alike: black, or the sector's flat colour.
+            if (dNearest > dReach && (centre.nSpot == Spot::Black || centre.dShade >= 1.0)) {
+                if (centre.nSpot == Spot::Black) {
+                    pDim[px] = pLit[px] = qRgb(0, 0, 0);
+                } else {
+                    pDim[px] = BoardDim[centre.nSector];
+                    pLit[px] = BoardLit[centre.nSector];
+                }
+                continue;
+            }
+            pDim[px] = average(px, py, BoardDim);
+            pLit[px] = average(px, py, BoardLit);
+        }
+    }
+    return boards;
 }
 
 QImage RenderSectorIcon(Sector nSector, QRgb rgb)

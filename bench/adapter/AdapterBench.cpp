@@ -172,7 +172,8 @@ struct Rig {
     }
 };
 
-void MeasureLatency()
+// The p99 in milliseconds, or a negative value when lines went missing.
+double MeasureLatency()
 {
     Rig rig(true);
     static const char* const Colours[] = {"G\n", "R\n", "B\n", "Y\n"};
@@ -190,7 +191,7 @@ void MeasureLatency()
     feeder.join();
     if (!bDone) {
         std::printf("latency: only %zu of %d lines arrived\n", rig.board.m_nLights.load(), LatencyLines);
-        return;
+        return -1;
     }
     std::vector<double> latencies;
     for (int i = 0; i < LatencyLines; ++i)
@@ -199,6 +200,7 @@ void MeasureLatency()
                 "   p50 %.3f ms   p99 %.3f ms   max %.3f ms   (goal p99 <= 0.5 ms)\n",
                 LatencyLines, Percentile(latencies, 0.5), Percentile(latencies, 0.99),
                 Percentile(latencies, 1.0));
+    return Percentile(latencies, 0.99);
 }
 
 struct RateResult {
@@ -278,7 +280,8 @@ RateResult RunAtRate(bool bWithView, double dBytesPerSecond)
     return result;
 }
 
-void MeasureRates(bool bWithView)
+// The highest sustained multiple of the wire rate.
+double MeasureRates(bool bWithView)
 {
     std::printf("2. alternating \"G\" / \"Off\" lines, %s:\n", bWithView ? "board view compositing each read's last light"
                                                                         : "receive path only (board does nothing)");
@@ -300,6 +303,7 @@ void MeasureRates(bool bWithView)
     }
     std::printf("   highest sustained: %.0f x wire rate = %.0f bytes/s (goal >= 100 x)\n", dBestMultiple,
                 dBestMultiple * WireBytesPerSecond);
+    return dBestMultiple;
 }
 
 // One read's worth of board lines that the interpreter does not act on.
@@ -327,7 +331,7 @@ void BM_AppendChunkToEmptyLog(benchmark::State& state)
     }
     state.SetBytesProcessed(state.iterations() * strChunk.size());
 }
-BENCHMARK(BM_AppendChunkToEmptyLog)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AppendChunkToEmptyLog)->Unit(benchmark::kMicrosecond)->Repetitions(3);
 
 // The log at its cap: the trimming of the oldest text is part of the cost.
 void BM_AppendChunkToFullLog(benchmark::State& state)
@@ -341,7 +345,7 @@ void BM_AppendChunkToFullLog(benchmark::State& state)
         dlg.ProcessChunk(strChunk);
     state.SetBytesProcessed(state.iterations() * strChunk.size());
 }
-BENCHMARK(BM_AppendChunkToFullLog)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AppendChunkToFullLog)->Unit(benchmark::kMicrosecond)->Repetitions(3);
 
 // 1 MiB through the window in 64-byte reads, without a line feed against
 // the same amount in 40-byte lines: the log's cost must not depend on where
@@ -421,17 +425,30 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
 
-    MeasureLatency();
-    MeasureRates(true);
+    // Every figure is the median of three repetitions in this run.
+    constexpr int Repetitions = 3;
+    std::vector<double> vecP99;
+    for (int i = 0; i < Repetitions; ++i)
+        vecP99.push_back(MeasureLatency());
+    std::vector<double> vecSustained;
+    for (int i = 0; i < Repetitions; ++i)
+        vecSustained.push_back(MeasureRates(true));
     MeasureRates(false);
-    const RateResult atWire = RunAtRate(true, WireBytesPerSecond);
-    std::printf("   UI thread's CPU share at the wire rate (%.0f bytes/s of G/Off lines): %.1f%%\n",
-                WireBytesPerSecond, 100 * atWire.dUiCpuShare);
+    std::vector<double> vecUiShare;
+    for (int i = 0; i < Repetitions; ++i) {
+        const RateResult atWire = RunAtRate(true, WireBytesPerSecond);
+        std::printf("   UI thread's CPU share at the wire rate (%.0f bytes/s of G/Off lines): %.1f%%\n",
+                    WireBytesPerSecond, 100 * atWire.dUiCpuShare);
+        vecUiShare.push_back(100 * atWire.dUiCpuShare);
+    }
+    std::printf("FIGURE P1_p99_ms %.3f\n", Percentile(vecP99, 0.5));
+    std::printf("FIGURE P2_sustained_x %.0f\n", Percentile(vecSustained, 0.5));
+    std::printf("FIGURE P2_ui_share_pct %.1f\n", Percentile(vecUiShare, 0.5));
 
     MeasureFullLogMemory();
 
-    CRatioReporter reporter({{"3. append to a 1 MiB log / to an empty log (goal <= 2)", "BM_AppendChunkToFullLog", "BM_AppendChunkToEmptyLog"},
-                             {"FIGURE P5_log_ratio", "BM_AppendChunkToFullLog", "BM_AppendChunkToEmptyLog"},
+    CRatioReporter reporter({{"3. append to a 1 MiB log / to an empty log (goal <= 2)", "BM_AppendChunkToFullLog/repeats:3_median", "BM_AppendChunkToEmptyLog/repeats:3_median"},
+                             {"FIGURE P5_log_ratio", "BM_AppendChunkToFullLog/repeats:3_median", "BM_AppendChunkToEmptyLog/repeats:3_median"},
                              {"FIGURE P6_noLF_ratio", "BM_MebibyteNoLineFeed/repeats:3_median", "BM_MebibyteOfLines/repeats:3_median"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();

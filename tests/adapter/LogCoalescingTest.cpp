@@ -4,7 +4,11 @@
 // wait for a paint.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QImage>
+#include <QMouseEvent>
+#include <QTest>
 #include <QScrollBar>
 
 #include <string>
@@ -152,4 +156,38 @@ TEST_F(AdapterFrameTest, TonesStartAndStopWithTheirLineNotWithThePaint)
         nCalls = window.m_player.m_vecCalls.size();
     }
     EXPECT_EQ(window.m_player.m_vecCalls.back(), "stop");
+}
+
+// A range dragged over with the mouse is what Ctrl+C copies, and it stays on
+// the same characters while older text is trimmed away; a click that drags
+// nothing leaves Ctrl+C copying the whole log.
+TEST_F(AdapterFrameTest, MouseSelectionIsWhatCtrlCCopies)
+{
+    LogWindow window;
+    window.m_dlg.ProcessChunk(L"first line\nsecond line\nthird\n");
+    CLogView& log = window.m_dlg.m_reLog;
+    log.grab();
+    QWidget* pViewport = log.viewport();
+    const int nAdvance = log.fontMetrics().horizontalAdvance(QLatin1Char('M'));
+    const int nRow = log.fontMetrics().lineSpacing();
+    // From between "fi" and "rst" on the first row to after "sec" on the second.
+    const QPoint ptFrom(2 + 2 * nAdvance, nRow / 2);
+    const QPoint ptTo(2 + 3 * nAdvance, nRow + nRow / 2);
+    QTest::mousePress(pViewport, Qt::LeftButton, {}, ptFrom);
+    QMouseEvent move(QEvent::MouseMove, QPointF(ptTo), pViewport->mapToGlobal(QPointF(ptTo)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pViewport, &move);
+    QTest::mouseRelease(pViewport, Qt::LeftButton, {}, ptTo);
+    EXPECT_EQ(log.SelectedText(), QString("rst line\nsec"));
+    QTest::keyClick(&log, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QString("rst line\nsec"));
+
+    // Trimming the oldest text keeps the selection on its characters.
+    log.KeepLast(static_cast<int>(log.Text().size()) - 2);
+    EXPECT_EQ(log.SelectedText(), QString("rst line\nsec"));
+
+    QTest::mouseClick(pViewport, Qt::LeftButton, {}, ptTo);
+    EXPECT_TRUE(log.SelectedText().isEmpty());
+    QTest::keyClick(&log, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), log.Text());
 }

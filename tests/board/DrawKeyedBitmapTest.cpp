@@ -7,6 +7,9 @@
 
 #include <QImage>
 
+#include "assets/AssetIds.h"
+#include "assets/AssetStore.h"
+#include "board/ChildView.h"
 #include "board/DrawKeyedBitmap.h"
 
 namespace {
@@ -130,4 +133,29 @@ TEST(DrawKeyedBitmap, OtherFormatsNullImagesAndDrawingOntoItself)
     DrawKeyedBitmap(self, self, 3, 2, Key);
     EXPECT_EQ(self, Reference(selfBefore, selfBefore, 3, 2, Key));
     EXPECT_EQ(shared, selfBefore);
+}
+
+TEST(DrawKeyedBitmap, EveryRowLengthAndTheBoardsOwnImagesMatchTheReference)
+{
+    // Rows are copied in blocks with a remainder: every length up to a few
+    // blocks, at odd and even starting columns.
+    const QImage target = MakeImage(64, 8, 9);
+    for (int nWidth = 1; nWidth <= 41; ++nWidth) {
+        const QImage image = MakeImage(nWidth, 3, 10 + nWidth);
+        for (const int x : {0, 3, 64 - nWidth}) {
+            QImage result = target.copy();
+            DrawKeyedBitmap(image, result, x, 2, Key);
+            ASSERT_EQ(result, Reference(image, target, x, 2, Key)) << nWidth << " at " << x;
+        }
+    }
+
+    // The board over the canvas, as the view composes it: long runs of key
+    // and of picture with smoothed edges between.
+    const QImage board = LoadBitmapResource(AssetId::BoardAll).convertToFormat(QImage::Format_RGB32);
+    const QImage canvas = LoadBitmapResource(AssetId::Background).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(board.isNull());
+    ASSERT_FALSE(canvas.isNull());
+    QImage result = canvas.copy();
+    DrawKeyedBitmap(board, result, CChildView::BoardLeft, CChildView::BoardTop, Key);
+    EXPECT_EQ(result, Reference(board, canvas, CChildView::BoardLeft, CChildView::BoardTop, Key));
 }

@@ -90,7 +90,7 @@ TEST(MuteSound, MuteSilencesALoopingToneAtOnceAndUnmuteStaysSilent)
     int nBufferFrames = 0;
     {
         CSoundPlayer player;
-        ASSERT_TRUE(player.IsOpen());
+        ASSERT_TRUE(player.WaitForFirstAttempt());
         ASSERT_EQ(player.DeviceFormat(), AUDIO_S16SYS);
         nRate = player.DeviceRate();
         nBufferFrames = player.DeviceBufferFrames();

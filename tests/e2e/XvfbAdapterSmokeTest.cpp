@@ -51,10 +51,13 @@ TEST(XvfbAdapterSmoke, ConnectAndPlayOnARealXServer)
         ASSERT_TRUE(app.InitInstance());
         CMainFrame& frame = *app.MainFrame();
         CQuadoDravikDriver& dlg = frame.m_dlgDravikDriver;
-        // Beside the adapter window, which stays centred: without a window
-        // manager nothing raises an activated window over another.
+        // Small, so that the adapter window, which comes beside the board,
+        // covers none of it: without a window manager nothing raises an
+        // activated window over another.
         frame.setGeometry(10, 30, 620, 420);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+        // The adapter window comes once the board has first been painted.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.isVisible(); }));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
         ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &dlg; }));
         EXPECT_EQ(dlg.m_cbDevices.currentText(), QString("QSIM0001"));

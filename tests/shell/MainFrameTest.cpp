@@ -23,6 +23,8 @@
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/QuadoApp.h"
+#include "device/SimulatedHidBackend.h"
+#include "drivers/QuadoDravikDriver.h"
 #include "platform/MessageBox.h"
 #include "tests/support/MessageBoxCapture.h"
 #include "tests/support/RecordingSoundPlayer.h"
@@ -235,6 +237,36 @@ private slots:
         // No adapter window to hand the first focus to: the view has it.
         QVERIFY(!frame.m_bFocusToDravikDriver);
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&frame.m_wndView));
+    }
+
+    // The program's own start leaves the adapter list and the adapter window
+    // until the board has been painted; then both are as they would have
+    // been, and a frame never painted gets them a little later all the same.
+    void adapterListAndWindowFollowTheFirstPaint()
+    {
+        CSimulatedHidBackend backend;
+        SetHidBackend(&backend);
+        backend.AddAdapter("/dev/hidraw0", "QSIM0001");
+        CRecordingPlayer player;
+        {
+            CMainFrame frame(&player, CMainFrame::StartupWork::AfterFirstPaint);
+            QVERIFY(frame.Create());
+            CQuadoDravikDriver& dlg = frame.m_dlgDravikDriver;
+            QVERIFY(!dlg.IsDeviceWatchStarted());
+            QVERIFY(!dlg.isVisible());
+            frame.show();
+            QTRY_VERIFY(dlg.isVisible());
+            QVERIFY(dlg.IsDeviceWatchStarted());
+            QCOMPARE(dlg.m_cbDevices.currentText(), QString("QSIM0001"));
+            QVERIFY(frame.FindCommand(CommandId::DravikDriver)->isChecked());
+        }
+        {
+            CMainFrame frame(&player, CMainFrame::StartupWork::AfterFirstPaint);
+            QVERIFY(frame.Create());
+            QTRY_VERIFY_WITH_TIMEOUT(frame.m_dlgDravikDriver.IsDeviceWatchStarted(), 5000);
+            QCOMPARE(frame.m_dlgDravikDriver.ListedSerials(), std::vector<QString>{QString("QSIM0001")});
+        }
+        SetHidBackend(nullptr);
     }
 
     void aboutBoxIsModalOverTheFrameAndEndsWithOkOrEscape()

@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <QTemporaryDir>
 
@@ -14,13 +18,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <atomic>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "assets/AssetIds.h"
 #include "platform/SoundPlayer.h"
+#include "tests/support/WaitFor.h"
 
 namespace {
 
@@ -69,8 +76,9 @@ private:
     double m_dTarget = 0;
 };
 
+// nFirstSound is asked for as the player is made, before its device is open.
 template <typename Actions>
-Recording RecordThroughDisk(Actions actions)
+Recording RecordThroughDisk(Actions actions, int nFirstSound = 0)
 {
     QTemporaryDir dir;
     const std::string strFile = dir.filePath("out.raw").toStdString();
@@ -80,9 +88,12 @@ Recording RecordThroughDisk(Actions actions)
     int nChannels = 0;
     {
         CSoundPlayer player;
-        EXPECT_TRUE(player.IsOpen());
+        if (nFirstSound != 0)
+            player.PlayOnce(nFirstSound);
+        EXPECT_TRUE(player.WaitForFirstAttempt());
         if (!player.IsOpen())
             return rec;
+        EXPECT_EQ(player.GetPreparedClips(), 6) << "every clip made ready as the device opened";
         EXPECT_EQ(player.DeviceFormat(), AUDIO_S16SYS);
         rec.nRate = player.DeviceRate();
         nChannels = player.DeviceChannels();
@@ -162,10 +173,9 @@ protected:
 
 TEST_F(SoundPlayerTest, PlayOnceSoundsTheWholeToneThenFallsSilent)
 {
-    const Recording rec = RecordThroughDisk([](CSoundPlayer& player, COutputClock& clock) {
-        player.PlayOnce(AssetId::WaveGreen);
-        clock.Advance(5.4);
-    });
+    // The tone asked for while the device is still being opened sounds whole.
+    const Recording rec = RecordThroughDisk([](CSoundPlayer&, COutputClock& clock) { clock.Advance(5.4); },
+                                            AssetId::WaveGreen);
     ASSERT_EQ(rec.nRate, CSoundPlayer::PreferredRate);
     const std::vector<Span> vecSpans = SoundSpans(rec);
     ASSERT_EQ(vecSpans.size(), 1u);
@@ -251,7 +261,7 @@ TEST_F(SoundPlayerTest, WithoutAnAudioDeviceEverythingIsSilentAndSaidOnce)
     dup2(fileno(pCapture), 2);
     {
         CSoundPlayer player;
-        EXPECT_FALSE(player.IsOpen());
+        EXPECT_FALSE(player.WaitForFirstAttempt());
         player.PlayOnce(AssetId::WaveGreen);
         player.PlayLooping(AssetId::WaveWin);
         player.Stop();
@@ -268,6 +278,256 @@ TEST_F(SoundPlayerTest, WithoutAnAudioDeviceEverythingIsSilentAndSaidOnce)
     std::fclose(pCapture);
     EXPECT_NE(strSaid.find("without sound"), std::string::npos) << strSaid;
     EXPECT_EQ(std::count(strSaid.begin(), strSaid.end(), '\n'), 1) << strSaid;
+}
+
+// --- A device that goes away and comes back ---
+
+using testsupport::WaitFor;
+
+// An output in the test's hand: there or not, slow to open or not, and its
+// buffers filled only when the test pulls them.
+class CHandOutput : public IAudioOutput {
+public:
+    struct Control {
+        std::mutex mutex;
+        bool bPresent = true;
+        bool bHoldOpen = false;
+        bool bOpen = false;
+        bool bAlive = false;
+        int nOpenAttempts = 0;
+        ChangeHandler handler;
+        FillFunction fill = nullptr;
+        void* pUser = nullptr;
+
+        // Told as SDL tells: outside the device's lock.
+        void TakeAway()
+        {
+            {
+                std::lock_guard lock(mutex);
+                bPresent = false;
+                bAlive = false;
+            }
+            handler(Change::Lost);
+        }
+        void GiveBack(bool bTell)
+        {
+            {
+                std::lock_guard lock(mutex);
+                bPresent = true;
+            }
+            if (bTell)
+                handler(Change::Added);
+        }
+        // The left channel of what the player puts into the next nFrames.
+        Recording Pull(size_t nFrames)
+        {
+            std::lock_guard lock(mutex);
+            Recording rec;
+            rec.nRate = CSoundPlayer::PreferredRate;
+            if (!bOpen)
+                return rec;
+            std::vector<int16_t> vecFrames(nFrames * 2);
+            fill(pUser, reinterpret_cast<uint8_t*>(vecFrames.data()), int(vecFrames.size() * 2));
+            for (size_t i = 0; i < nFrames; ++i)
+                rec.vecLeft.push_back(vecFrames[i * 2]);
+            return rec;
+        }
+    };
+
+    explicit CHandOutput(std::shared_ptr<Control> pControl) : m_pControl(std::move(pControl)) {}
+
+    void SetChangeHandler(ChangeHandler handler) override { m_pControl->handler = std::move(handler); }
+    bool Open(const AudioFormat& want, FillFunction fill, void* pUser, AudioFormat* pHave,
+              std::string* pstrError) override
+    {
+        WaitFor([&] {
+            std::lock_guard lock(m_pControl->mutex);
+            return !m_pControl->bHoldOpen;
+        });
+        std::lock_guard lock(m_pControl->mutex);
+        ++m_pControl->nOpenAttempts;
+        if (!m_pControl->bPresent) {
+            *pstrError = "pulled out";
+            return false;
+        }
+        m_pControl->bOpen = m_pControl->bAlive = true;
+        m_pControl->fill = fill;
+        m_pControl->pUser = pUser;
+        *pHave = want;
+        return true;
+    }
+    void Resume() override {}
+    bool IsAlive() override
+    {
+        std::lock_guard lock(m_pControl->mutex);
+        return m_pControl->bAlive;
+    }
+    void Close() override
+    {
+        std::lock_guard lock(m_pControl->mutex);
+        m_pControl->bOpen = m_pControl->bAlive = false;
+    }
+    void Lock() override { m_pControl->mutex.lock(); }
+    void Unlock() override { m_pControl->mutex.unlock(); }
+
+private:
+    std::shared_ptr<Control> m_pControl;
+};
+
+constexpr size_t TenthFrames = CSoundPlayer::PreferredRate / 10;
+
+bool IsSilent(const Recording& rec)
+{
+    return Peak(rec, 0, rec.vecLeft.size()) == 0;
+}
+
+TEST(SoundDeviceTest, ALostDeviceComesBackWithTheLoopThatSoundedOrWasAskedFor)
+{
+    auto pControl = std::make_shared<CHandOutput::Control>();
+    // Pauses far longer than the test: only the new device's arrival may
+    // bring the sound back.
+    CSoundPlayer player(std::make_unique<CHandOutput>(pControl), {std::chrono::minutes(5), std::chrono::minutes(5)});
+    ASSERT_TRUE(player.WaitForFirstAttempt());
+    EXPECT_EQ(player.GetPreparedClips(), 6);
+    player.PlayLooping(AssetId::WaveGreen);
+    EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 225.0, 15.0);
+
+    pControl->TakeAway();
+    ASSERT_TRUE(WaitFor([&] { return !player.IsOpen(); }));
+    pControl->GiveBack(true);
+    ASSERT_TRUE(WaitFor([&] { return player.IsOpen(); }));
+    EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 225.0, 15.0) << "the loop goes on";
+
+    // A loop asked for while the device is away sounds when it returns.
+    pControl->TakeAway();
+    ASSERT_TRUE(WaitFor([&] { return !player.IsOpen(); }));
+    player.PlayLooping(AssetId::WaveRed);
+    pControl->GiveBack(true);
+    ASSERT_TRUE(WaitFor([&] { return player.IsOpen(); }));
+    EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 300.0, 15.0);
+
+    EXPECT_EQ(player.GetOpenings(), 3);
+}
+
+TEST(SoundDeviceTest, MissingAtStartIsTriedWithGrowingPausesAndFoundWithoutBeingTold)
+{
+    auto pControl = std::make_shared<CHandOutput::Control>();
+    pControl->bPresent = false;
+    CSoundPlayer player(std::make_unique<CHandOutput>(pControl), {2ms, 16ms});
+    EXPECT_FALSE(player.WaitForFirstAttempt());
+    player.PlayOnce(AssetId::WaveGreen); // nothing to wait for
+    ASSERT_TRUE(WaitFor([&] { return player.GetRetryPause() == 16ms; })) << "the pause grows to its longest";
+    EXPECT_GE(pControl->nOpenAttempts, 4);
+    pControl->GiveBack(false);
+    ASSERT_TRUE(WaitFor([&] { return player.IsOpen(); }));
+    EXPECT_TRUE(IsSilent(pControl->Pull(TenthFrames))) << "the single sound was not kept";
+    player.PlayOnce(AssetId::WaveBlue);
+    EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 166.0, 15.0);
+}
+
+TEST(SoundDeviceTest, ASlowDeviceHoldsNoCallerAndTheFirstToneWaitsForIt)
+{
+    auto pControl = std::make_shared<CHandOutput::Control>();
+    pControl->bHoldOpen = true;
+    CSoundPlayer player(std::make_unique<CHandOutput>(pControl));
+    player.PlayLooping(AssetId::WaveYellow);
+    player.Stop();
+    player.PlayOnce(AssetId::WaveBlue);
+    EXPECT_FALSE(player.IsOpen());
+    {
+        std::lock_guard lock(pControl->mutex);
+        pControl->bHoldOpen = false;
+    }
+    ASSERT_TRUE(player.WaitForFirstAttempt());
+    EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 166.0, 15.0);
+}
+
+// The same through SDL's disk driver: its output file names the device.
+// One that cannot be made (its folder does not exist) is a device missing
+// at start; a pipe whose reader leaves is a device lost while it plays.
+Recording LeftOf(const std::string& strBytes)
+{
+    Recording rec;
+    rec.nRate = CSoundPlayer::PreferredRate;
+    for (size_t i = 0; i + 4 <= strBytes.size(); i += 4)
+        rec.vecLeft.push_back(int16_t(uint8_t(strBytes[i]) | uint8_t(strBytes[i + 1]) << 8));
+    return rec;
+}
+
+Recording ReadLeft(const std::string& strFile)
+{
+    std::ifstream in(strFile, std::ios::binary);
+    return LeftOf(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+}
+
+TEST_F(SoundPlayerTest, DiskDeviceMissingAtStartSoundsTheLoopOnceItIsThere)
+{
+    QTemporaryDir dir;
+    const std::string strFolder = dir.filePath("later").toStdString();
+    const std::string strFile = strFolder + "/out.raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", strFile.c_str(), 1);
+    {
+        CSoundPlayer player(nullptr, {20ms, 80ms});
+        EXPECT_FALSE(player.WaitForFirstAttempt());
+        player.PlayLooping(AssetId::WaveGreen);
+        ASSERT_EQ(mkdir(strFolder.c_str(), 0700), 0);
+        ASSERT_TRUE(WaitFor([&] { return player.IsOpen(); }));
+        COutputClock(strFile, CSoundPlayer::PreferredRate * 4.0).Advance(0.5);
+    }
+    const Recording rec = ReadLeft(strFile);
+    const std::vector<Span> vecSpans = SoundSpans(rec);
+    ASSERT_EQ(vecSpans.size(), 1u);
+    EXPECT_NEAR(Frequency(rec, vecSpans[0].nBegin, vecSpans[0].nEnd), 225.0, 6.0);
+}
+
+TEST_F(SoundPlayerTest, DiskDeviceLostWhilePlayingGoesOnWhereTheNextOneIs)
+{
+    QTemporaryDir dir;
+    const std::string strLink = dir.filePath("device").toStdString();
+    const std::string strPipe = dir.filePath("pipe").toStdString();
+    const std::string strFile = dir.filePath("out.raw").toStdString();
+    ASSERT_EQ(mkfifo(strPipe.c_str(), 0600), 0);
+    ASSERT_EQ(symlink(strPipe.c_str(), strLink.c_str()), 0);
+    // With a reader there the driver's open does not block; once it has
+    // gone, the driver's write fails (and no signal may end the test).
+    const int hReader = open(strPipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(hReader, 0);
+    const auto prevSigPipe = std::signal(SIGPIPE, SIG_IGN);
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", strLink.c_str(), 1);
+
+    std::string strPiped;
+    {
+        CSoundPlayer player(nullptr, {20ms, 80ms});
+        ASSERT_TRUE(player.WaitForFirstAttempt());
+        player.PlayLooping(AssetId::WaveGreen);
+        const size_t nWanted = CSoundPlayer::PreferredRate * 4 * 3 / 10;
+        ASSERT_TRUE(WaitFor([&] {
+            char buffer[4096];
+            const ssize_t nRead = read(hReader, buffer, sizeof buffer);
+            if (nRead > 0)
+                strPiped.append(buffer, size_t(nRead));
+            return strPiped.size() >= nWanted;
+        }));
+        // The next device is a file; the pipe's reader leaves.
+        const std::string strNewLink = strLink + ".new";
+        ASSERT_EQ(symlink(strFile.c_str(), strNewLink.c_str()), 0);
+        ASSERT_EQ(rename(strNewLink.c_str(), strLink.c_str()), 0);
+        close(hReader);
+        ASSERT_TRUE(WaitFor([&] { return player.GetOpenings() == 2 && player.IsOpen(); }));
+        COutputClock(strFile, CSoundPlayer::PreferredRate * 4.0).Advance(0.5);
+    }
+    std::signal(SIGPIPE, prevSigPipe);
+
+    const Recording piped = LeftOf(strPiped);
+    const std::vector<Span> vecBefore = SoundSpans(piped);
+    ASSERT_FALSE(vecBefore.empty());
+    EXPECT_NEAR(Frequency(piped, vecBefore[0].nBegin, vecBefore[0].nEnd), 225.0, 6.0);
+    const Recording after = ReadLeft(strFile);
+    const std::vector<Span> vecAfter = SoundSpans(after);
+    ASSERT_EQ(vecAfter.size(), 1u) << "the loop sounds on the next device";
+    EXPECT_NEAR(Frequency(after, vecAfter[0].nBegin, vecAfter[0].nEnd), 225.0, 6.0);
 }
 
 } // namespace

@@ -362,3 +362,29 @@ TEST(Replay, AnEmptyRecordingConnectsAndDisconnectsAndShowsTheStartingBoard)
     EXPECT_EQ(PanelInkPixels(replay.canvas), 0);
     EXPECT_TRUE(FeatureReports(replay.state).contains("set 45 00"));
 }
+
+TEST(Replay, FitAndDevicePixelRatioGiveDevicePixelsAndHelpAnswers)
+{
+    const RunResult help = RunProgram(QStringLiteral(QUADO_REPLAY), {QStringLiteral("--help")});
+    EXPECT_EQ(help.nExitCode, 0);
+    EXPECT_TRUE(help.stdoutBytes.startsWith("usage: quado-replay")) << help.stdoutBytes.constData();
+    EXPECT_TRUE(help.stdoutBytes.contains("--device-pixel-ratio"));
+
+    Replay plain;
+    RunReplay(plain, {DataFile("won-game.txt")});
+    ASSERT_TRUE(plain.Ok()) << plain.run.stderrBytes.constData();
+    Replay sharp;
+    RunReplay(sharp, {"--device-pixel-ratio", "2", "--fit", "--client", "1920x1080", DataFile("won-game.txt")});
+    ASSERT_TRUE(sharp.Ok()) << sharp.run.stderrBytes.constData();
+    EXPECT_EQ(sharp.window.size(), QSize(3840, 2160));
+    EXPECT_EQ(sharp.state.value("paint").toObject(),
+              (QJsonObject{{"x", 60}, {"y", 0}, {"w", 1800}, {"h", 1080}, {"stretched", true}}));
+    // The 1x canvas is the same whatever the screen.
+    EXPECT_EQ(sharp.canvas, plain.canvas);
+
+    for (const char* pszBad : {"0.5", "9", "2x", ""}) {
+        const RunResult run = RunProgram(QStringLiteral(QUADO_REPLAY),
+                                         {"--device-pixel-ratio", pszBad, DataFile("won-game.txt")});
+        EXPECT_EQ(run.nExitCode, 2) << pszBad;
+    }
+}

@@ -8,6 +8,9 @@
 #include "app/StartOptions.h"
 
 #include <QAction>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTimer>
 
 using namespace adaptertest;
 
@@ -129,23 +132,35 @@ TEST_F(Unattended, TheMenuItemConnectsTheAdapterWithTheGivenSerialWhenItArrives)
 TEST_F(Unattended, AFailedAttemptShowsNoBoxSaysWhyBacksOffAndSucceedsLater)
 {
     using Dir = CSimulatedAdapter::Direction;
-    const std::vector<std::pair<const char*, std::function<void(CSimulatedAdapter&)>>> faults = {
-        {"first request lost", [](CSimulatedAdapter& a) { a.FailNext(Dir::Set, 0x40); }},
-        {"state not fetched", [](CSimulatedAdapter& a) { a.FailNext(Dir::Get, 0x42); }},
+    // Each way the adapter can fail the connect sequence, with what the
+    // status line then says.
+    struct Fault {
+        const char* pszName;
+        std::function<void(CSimulatedAdapter&)> arrange;
+        const char* pszReason;
     };
-    for (const auto& [pszName, arrange] : faults) {
-        SCOPED_TRACE(pszName);
+    const std::vector<Fault> faults = {
+        {"first request lost", [](CSimulatedAdapter& a) { a.FailNext(Dir::Set, 0x40); }, "Error connecting to device"},
+        {"state not fetched", [](CSimulatedAdapter& a) { a.FailNext(Dir::Get, 0x42); }, "Error connecting to device"},
+        {"handshake not confirmed", [](CSimulatedAdapter& a) { a.FailNext(Dir::Set, 0x41); },
+         "Error connecting to device"},
+        {"UART not enabled", [](CSimulatedAdapter& a) { a.FailNext(Dir::Set, 0x45); },
+         "Error enabling UART, closing device"},
+    };
+    for (const Fault& fault : faults) {
+        SCOPED_TRACE(fault.pszName);
         auto pAdapter = AddAdapter();
-        arrange(*pAdapter);
+        fault.arrange(*pAdapter);
         StartOptions options;
         options.bConnect = true;
         CQuadoDravikDriver& dlg = StartFrame(options);
         ASSERT_TRUE(WaitForEvents([&] { return Auto().GetAttempts() >= 1; }));
         EXPECT_FALSE(dlg.IsConnected());
         EXPECT_TRUE(m_boxes.m_vecBoxes.empty());
-        EXPECT_TRUE(dlg.m_stStatus.text().startsWith("NOT CONNECTED  -  ")) << dlg.m_stStatus.text().toStdString();
+        EXPECT_EQ(dlg.m_stStatus.text(), QStringLiteral("NOT CONNECTED  -  ") + QString::fromLatin1(fault.pszReason));
         EXPECT_TRUE(Auto().IsRetryPending());
         EXPECT_EQ(Auto().GetBackOffMs(), 2 * CAutoConnect::FirstBackOffMs) << "the next pause is longer";
+        EXPECT_FALSE(m_backend.IsHeld(AdapterPath)) << "a failed attempt lets the adapter go";
 
         // The fault has passed; the retry finds the adapter.
         ASSERT_TRUE(WaitForEvents([&] { return dlg.IsConnected(); }, 5000));
@@ -156,6 +171,56 @@ TEST_F(Unattended, AFailedAttemptShowsNoBoxSaysWhyBacksOffAndSucceedsLater)
         m_pFrame.reset();
         m_backend.RemoveDevice(AdapterPath);
     }
+}
+
+TEST_F(Unattended, AnAdapterHeldByAnotherProgramIsConnectedOnceItIsLetGo)
+{
+    AddAdapter();
+    m_backend.SetOpenRefusal(AdapterPath, HidOpenError::InUse);
+    StartOptions options;
+    options.bConnect = true;
+    CQuadoDravikDriver& dlg = StartFrame(options);
+    ASSERT_TRUE(WaitForEvents([&] { return m_backend.GetOpenAttempts(AdapterPath) >= 1; }));
+    QTest::qWait(100);
+    EXPECT_FALSE(dlg.IsConnected());
+    EXPECT_TRUE(Auto().IsRetryPending()) << "the list is read again later";
+    // No arrival tells of its release: the periodic list refresh finds it.
+    m_backend.SetOpenRefusal(AdapterPath, HidOpenError::None);
+    ASSERT_TRUE(WaitForEvents([&] { return dlg.IsConnected(); }, 5000));
+    EXPECT_TRUE(m_boxes.m_vecBoxes.empty());
+}
+
+TEST_F(Unattended, KioskSaysAtTheFootWhatItWaitsForAndHidesTheRestingPointer)
+{
+    StartOptions options;
+    options.bKiosk = options.bFullScreen = options.bFit = options.bConnect = true;
+    CQuadoDravikDriver& dlg = StartFrame(options);
+    CChildView& view = m_pFrame->m_wndView;
+    QLabel* pStatus = m_pFrame->m_pKioskStatus;
+    ASSERT_TRUE(pStatus);
+    EXPECT_TRUE(pStatus->isVisibleTo(&view));
+    EXPECT_TRUE(pStatus->text().startsWith("NOT CONNECTED")) << pStatus->text().toStdString();
+    EXPECT_EQ(pStatus->geometry().bottom(), view.rect().bottom()) << "at the foot of the screen";
+    EXPECT_LT(pStatus->height(), view.height() / 10) << "small";
+
+    // The pointer: its timer is driven by hand, so no clock is read.
+    QTimer* pTimer = m_pFrame->m_pPointerTimer;
+    ASSERT_TRUE(pTimer);
+    EXPECT_EQ(pTimer->interval(), CMainFrame::KioskPointerHideMs);
+    EXPECT_TRUE(pTimer->isActive());
+    pTimer->stop();
+    QMetaObject::invokeMethod(pTimer, "timeout");
+    EXPECT_EQ(view.cursor().shape(), Qt::BlankCursor);
+    QMouseEvent move(QEvent::MouseMove, QPointF(10, 10), QPointF(10, 10), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &move);
+    EXPECT_NE(view.cursor().shape(), Qt::BlankCursor) << "movement brings the pointer back";
+    EXPECT_TRUE(pTimer->isActive()) << "and it hides again after the next rest";
+
+    AddAdapter();
+    Hotplug(HidrawUevent::Action::Add, AdapterPath);
+    ASSERT_TRUE(WaitForEvents([&] { return dlg.IsConnected(); }));
+    ASSERT_TRUE(WaitForEvents([&] { return pStatus->isHidden(); })) << "gone once connected";
 }
 
 TEST_F(Unattended, APersonsDisconnectTurnsAutomaticConnectionOff)

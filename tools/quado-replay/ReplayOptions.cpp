@@ -14,6 +14,16 @@ bool ParseNumber(const std::string& str, long long& nValue)
     return error == std::errc() && pStop == pEnd;
 }
 
+// A decimal such as 2 or 1.25, nothing before or after it.
+bool ParseDecimal(const std::string& str, double& dValue)
+{
+    if (str.empty())
+        return false;
+    const char* pEnd = str.data() + str.size();
+    const auto [pStop, error] = std::from_chars(str.data(), pEnd, dValue, std::chars_format::fixed);
+    return error == std::errc() && pStop == pEnd;
+}
+
 bool ParseClientSize(const std::string& str, int& nWidth, int& nHeight)
 {
     const size_t nX = str.find('x');
@@ -35,7 +45,12 @@ bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions& opt
     bool bHaveInput = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& strArg = args[i];
-        const bool bTakesValue = strArg == "--chunk" || strArg == "--client" || strArg == "--out";
+        if (strArg == "--help") {
+            options.bHelp = true;
+            return true;
+        }
+        const bool bTakesValue =
+            strArg == "--chunk" || strArg == "--client" || strArg == "--out" || strArg == "--device-pixel-ratio";
         if (bTakesValue && i + 1 >= args.size()) {
             strError = strArg + " needs a value";
             return false;
@@ -58,6 +73,15 @@ bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions& opt
                 strError = "--out needs a directory";
                 return false;
             }
+        } else if (strArg == "--device-pixel-ratio") {
+            double dRatio = 0.0;
+            if (!ParseDecimal(args[++i], dRatio) || !(dRatio >= 1.0 && dRatio <= ReplayOptions::MaxDevicePixelRatio)) {
+                strError = "--device-pixel-ratio takes a number from 1 to 8, not '" + args[i] + "'";
+                return false;
+            }
+            options.dDevicePixelRatio = dRatio;
+        } else if (strArg == "--fit") {
+            options.bFitToScreen = true;
         } else if (strArg == "--mute") {
             options.bMute = true;
         } else if (strArg == "--scale-down") {

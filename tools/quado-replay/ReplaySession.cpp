@@ -141,6 +141,8 @@ bool CReplaySession::Start(QString& strError)
         m_pFrame->OnCommand(CommandId::Mute);
     if (m_options.bScaleDown)
         m_pFrame->OnCommand(CommandId::ScaleDown);
+    if (m_options.bFitToScreen)
+        m_pFrame->OnCommand(CommandId::FitToScreen);
     return true;
 }
 

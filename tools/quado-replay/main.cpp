@@ -74,6 +74,10 @@ int main(int argc, char* argv[])
     std::string strError;
     if (!ParseReplayOptions(std::vector<std::string>(argv + 1, argv + argc), options, strError))
         return Fail(strError + " (" + ReplayUsage + ")", ExitUsage);
+    if (options.bHelp) {
+        std::printf("%s\n%s", ReplayUsage, ReplayHelp);
+        return 0;
+    }
 
     std::string strBytes;
     if (!ReadInput(options.strInput, strBytes, strError))
@@ -81,6 +85,10 @@ int main(int argc, char* argv[])
 
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's own scaling makes the offscreen screen one of that ratio, so the
+    // view paints through the same path as on a real fine screen.
+    if (options.dDevicePixelRatio != 1.0)
+        qputenv("QT_SCALE_FACTOR", QByteArray::number(options.dDevicePixelRatio, 'g', 10));
     qInstallMessageHandler(QuietQtMessages);
     // Qt sees no argument: none of them is meant for it.
     int nQtArgc = 1;

@@ -1,0 +1,269 @@
+// Start-up against a bare Qt Widgets window: from exec to the main window
+// mapped, and the resident memory once the program is idle, both programs
+// started in turn on one private Xvfb, medians of five runs each.
+#include <xcb/xcb.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr int Runs = 5;
+// How long a started program is left alone before its memory is read.
+constexpr auto IdleTime = 1500ms;
+constexpr auto MapTimeout = 20s;
+
+struct Program {
+    const char* pszName;
+    const char* pszPath;
+    // The title of its main window, as the X server holds it in WM_NAME.
+    const char* pszTitle;
+};
+
+struct Sample {
+    double dStartMs = 0;
+    double dRssMiB = 0;
+};
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// An X server of our own: nothing else draws on it or takes its time.
+class CXvfb {
+public:
+    bool Start()
+    {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return false;
+        m_pid = fork();
+        if (m_pid == 0) {
+            close(fds[0]);
+            const std::string strFd = std::to_string(fds[1]);
+            const int nNull = open("/dev/null", O_WRONLY);
+            dup2(nNull, STDOUT_FILENO);
+            dup2(nNull, STDERR_FILENO);
+            execlp("Xvfb", "Xvfb", "-displayfd", strFd.c_str(), "-screen", "0", "1600x1000x24", "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        if (m_pid < 0) {
+            close(fds[0]);
+            return false;
+        }
+        // Xvfb writes the display number once it accepts connections.
+        char szNumber[16] = {};
+        std::string strNumber;
+        pollfd pfd{fds[0], POLLIN, 0};
+        while (strNumber.find('\n') == std::string::npos && poll(&pfd, 1, 10000) > 0) {
+            const ssize_t n = read(fds[0], szNumber, sizeof szNumber - 1);
+            if (n <= 0)
+                break;
+            strNumber.append(szNumber, static_cast<size_t>(n));
+        }
+        close(fds[0]);
+        if (strNumber.empty())
+            return false;
+        m_strDisplay = ":" + std::to_string(std::atoi(strNumber.c_str()));
+        return true;
+    }
+
+    ~CXvfb()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+    const std::string& Display() const { return m_strDisplay; }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_strDisplay;
+};
+
+std::string WindowName(xcb_connection_t* pConnection, xcb_window_t window)
+{
+    const xcb_get_property_cookie_t cookie =
+        xcb_get_property(pConnection, 0, window, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 256);
+    xcb_get_property_reply_t* pReply = xcb_get_property_reply(pConnection, cookie, nullptr);
+    std::string strName;
+    if (pReply) {
+        strName.assign(static_cast<const char*>(xcb_get_property_value(pReply)),
+                       static_cast<size_t>(xcb_get_property_value_length(pReply)));
+        std::free(pReply);
+    }
+    return strName;
+}
+
+double ResidentMiB(pid_t pid)
+{
+    std::ifstream file("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    std::string strKey;
+    long nKiB = 0;
+    while (file >> strKey) {
+        if (strKey == "Rss:") {
+            file >> nKiB;
+            break;
+        }
+    }
+    return nKiB / 1024.0;
+}
+
+void EndProgram(pid_t pid)
+{
+    kill(pid, SIGTERM);
+    const auto deadline = Clock::now() + 5s;
+    while (waitpid(pid, nullptr, WNOHANG) == 0) {
+        if (Clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            return;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+}
+
+// Starts the program and waits for its main window to be mapped.
+std::optional<Sample> RunOnce(xcb_connection_t* pConnection, const std::string& strDisplay, const Program& program)
+{
+    char szHome[] = "/tmp/quado-bench-startup-XXXXXX";
+    if (!mkdtemp(szHome))
+        return std::nullopt;
+    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // The same clean surroundings for both: no saved settings, the X
+        // server above, the toolkit's X11 platform.
+        setenv("DISPLAY", strDisplay.c_str(), 1);
+        setenv("HOME", szHome, 1);
+        setenv("XDG_CONFIG_HOME", szHome, 1);
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+        const int nNull = open("/dev/null", O_WRONLY);
+        dup2(nNull, STDOUT_FILENO);
+        dup2(nNull, STDERR_FILENO);
+        execl(program.pszPath, program.pszPath, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    if (pid < 0)
+        return std::nullopt;
+
+    std::optional<Sample> sample;
+    const int nFd = xcb_get_file_descriptor(pConnection);
+    while (!sample && Clock::now() - start < MapTimeout) {
+        while (xcb_generic_event_t* pEvent = xcb_poll_for_event(pConnection)) {
+            const auto now = Clock::now();
+            if ((pEvent->response_type & 0x7F) == XCB_MAP_NOTIFY) {
+                const auto* pMap = reinterpret_cast<xcb_map_notify_event_t*>(pEvent);
+                if (WindowName(pConnection, pMap->window) == program.pszTitle)
+                    sample = Sample{std::chrono::duration<double, std::milli>(now - start).count(), 0};
+            }
+            std::free(pEvent);
+        }
+        if (sample || waitpid(pid, nullptr, WNOHANG) != 0)
+            break;
+        pollfd pfd{nFd, POLLIN, 0};
+        poll(&pfd, 1, 100);
+    }
+    if (sample) {
+        std::this_thread::sleep_for(IdleTime);
+        sample->dRssMiB = ResidentMiB(pid);
+    } else {
+        std::printf("   %s: no main window within %.0f s\n", program.pszName,
+                    std::chrono::duration<double>(MapTimeout).count());
+    }
+    EndProgram(pid);
+    std::error_code error;
+    std::filesystem::remove_all(szHome, error);
+    return sample;
+}
+
+} // namespace
+
+int main()
+{
+    CXvfb xvfb;
+    if (!xvfb.Start()) {
+        std::printf("4. start-up: Xvfb could not be started; skipped\n");
+        return 0;
+    }
+    xcb_connection_t* pConnection = xcb_connect(xvfb.Display().c_str(), nullptr);
+    if (xcb_connection_has_error(pConnection)) {
+        std::printf("4. start-up: no connection to Xvfb on %s; skipped\n", xvfb.Display().c_str());
+        return 0;
+    }
+    // Top-level windows are the root's children: their mapping is told to
+    // whoever watches the root's substructure.
+    const xcb_screen_t* pScreen = xcb_setup_roots_iterator(xcb_get_setup(pConnection)).data;
+    const uint32_t nMask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(pConnection, pScreen->root, XCB_CW_EVENT_MASK, &nMask);
+    xcb_flush(pConnection);
+
+    const Program programs[] = {
+        {"bare Qt window", BARE_PROGRAM, "Bare Qt window"},
+        {"Quado", QUADO_PROGRAM, "Quado"},
+    };
+    std::vector<Sample> samples[2];
+    // One start each first, not counted: it fills the page cache.
+    for (const Program& program : programs)
+        RunOnce(pConnection, xvfb.Display(), program);
+    // In turn, so that a busy moment of the machine falls on both alike.
+    for (int nRun = 0; nRun < Runs; ++nRun) {
+        for (int i = 0; i < 2; ++i) {
+            if (const std::optional<Sample> sample = RunOnce(pConnection, xvfb.Display(), programs[i]))
+                samples[i].push_back(*sample);
+        }
+    }
+    xcb_disconnect(pConnection);
+
+    std::printf("4. start-up on Xvfb, exec -> main window mapped; resident memory %.1f s later (%d runs each):\n",
+                std::chrono::duration<double>(IdleTime).count(), Runs);
+    double dStart[2];
+    double dRss[2];
+    for (int i = 0; i < 2; ++i) {
+        std::vector<double> starts;
+        std::vector<double> rss;
+        for (const Sample& sample : samples[i]) {
+            starts.push_back(sample.dStartMs);
+            rss.push_back(sample.dRssMiB);
+        }
+        dStart[i] = Median(starts);
+        dRss[i] = Median(rss);
+        std::printf("   %-16s median %7.1f ms %7.1f MiB   runs:", programs[i].pszName, dStart[i], dRss[i]);
+        for (const Sample& sample : samples[i])
+            std::printf(" %.0f ms/%.1f MiB", sample.dStartMs, sample.dRssMiB);
+        std::printf("\n");
+    }
+    if (samples[0].size() < 3 || samples[1].size() < 3 || dStart[0] <= 0 || dRss[0] <= 0) {
+        std::printf("   too few runs came up; no figures\n");
+        return 1;
+    }
+    std::printf("   Quado / bare: start %.2f, memory %.2f (goal <= 1.25 both)\n", dStart[1] / dStart[0],
+                dRss[1] / dRss[0]);
+    std::printf("FIGURE P4_start_ratio %.2f\n", dStart[1] / dStart[0]);
+    std::printf("FIGURE P4_rss_ratio %.2f\n", dRss[1] / dRss[0]);
+    return 0;
+}
