@@ -44,7 +44,7 @@ $(FUZZ_BUILD)/build.ninja:
 
 fuzz: deps $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz
+	cd $(FUZZ_BUILD) && ctest --output-on-failure -j $(JOBS) -L fuzz
 
 $(TSAN_BUILD)/build.ninja:
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUADO_SANITIZE=thread -DQUADO_BENCH=OFF
@@ -53,25 +53,37 @@ tsan: deps $(TSAN_BUILD)/build.ninja
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target quado_tsan_tests
 	cd $(TSAN_BUILD) && ctest --output-on-failure -L tsan
 
-test: suite fuzz tsan
+test: suite fuzz tsan arm64
 
 # arm64 (the board computers behind exhibit screens): cross-built on this PC,
-# its suite run under the qemu user emulator, and its .deb. Left out: the
-# fuzzers and the ThreadSanitizer run (both native-only) and the kernel test,
-# whose guest is an x86 kernel.
+# its suite run under the qemu user emulator, and its .deb (the suite's
+# package test builds it, checks its Architecture and runs lintian on it).
+# Left out: the fuzzers and the ThreadSanitizer run (both native-only) and the
+# kernel test, whose guest is an x86 kernel. Where this machine cannot start
+# arm64 programs (no binfmt_misc, as in an unprivileged container), the
+# emulated suite is skipped with one line saying why; the package test, which
+# runs no arm64 code, still runs. No debug info: nobody debugs the emulated
+# run, and leaving it out makes the cross build markedly quicker.
 ARM64_BUILD ?= build-arm64
+ARM64_DEBS  := $(ARM64_BUILD)/tests/desktop/deb-check
 
 arm64-deps: deps
 	@bash tools/install-arm64-deps.sh
 
 $(ARM64_BUILD)/build.ninja:
 	cmake -S . -B $(ARM64_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-debian.cmake -DQUADO_BENCH=OFF
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-debian.cmake -DQUADO_BENCH=OFF \
+	  -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG"
 
 arm64: arm64-deps $(ARM64_BUILD)/build.ninja
 	cmake --build $(ARM64_BUILD) -j $(JOBS)
-	cd $(ARM64_BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'fuzz|tsan|kernel'
-	cd $(ARM64_BUILD) && cpack -G DEB -B packages
+	@if bash tools/arm64-can-run.sh; then \
+	  echo "cd $(ARM64_BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'fuzz|tsan|kernel'"; \
+	  cd $(ARM64_BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'fuzz|tsan|kernel'; \
+	else \
+	  cd $(ARM64_BUILD) && ctest --output-on-failure -L package; \
+	fi
+	mkdir -p $(ARM64_BUILD)/packages && cp $(ARM64_DEBS)/quado_*_arm64.deb $(ARM64_BUILD)/packages/
 	dpkg-deb -f $(ARM64_BUILD)/packages/quado_*_arm64.deb Architecture
 
 bench: build
