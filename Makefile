@@ -87,6 +87,7 @@ arm64: arm64-deps $(ARM64_BUILD)/build.ninja
 	dpkg-deb -f $(ARM64_BUILD)/packages/quado_*_arm64.deb Architecture
 
 bench: build
+	cmake --build $(BUILD) -j $(JOBS) --target quado_benches
 	@for b in $(BUILD)/bench/*/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || exit 1; fi; done | tee $(BUILD)/bench.log
 	@echo "--- summary ---"; grep -E '^FIGURE [A-Za-z0-9_]+ [-0-9.]+$$' $(BUILD)/bench.log || true
 
