@@ -390,5 +390,8 @@ void CMainFrame::OnDravikConnectionChanged(bool bConnected)
         m_dlgManualDriver.hide();
     }
     m_bDravikConnected = bConnected;
+    // The board's first tone may come at any moment now.
+    if (bConnected && m_pSoundPlayer)
+        m_pSoundPlayer->Prepare();
     UpdateCommandUI();
 }

@@ -8,6 +8,7 @@
 #include "app/ToolWindowPlacement.h"
 #include "board/PaintGeometry.h"
 #include "platform/MessageBox.h"
+#include "protocol/ISoundPlayer.h"
 
 namespace {
 
@@ -31,6 +32,9 @@ void CMainFrame::ToggleManualDriver()
         return;
     }
     m_bManualDriverShown = !m_bManualDriverShown;
+    // Its buttons sound as they are pressed.
+    if (m_bManualDriverShown && m_pSoundPlayer)
+        m_pSoundPlayer->Prepare();
     ShowToolWindow(ManualDriverWindow(), m_bManualDriverShown);
 }
 

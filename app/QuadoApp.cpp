@@ -23,7 +23,10 @@ bool CQuadoApp::InitInstance(const StartOptions& options)
     // separate top-level window) is still up.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    m_pSoundPlayer = std::make_unique<CSoundPlayer>();
+    // The audio stack is loaded and the device opened once sound is wanted
+    // (an adapter connects, the manual driver opens, a sound is asked for),
+    // not before the first picture.
+    m_pSoundPlayer = std::make_unique<CSoundPlayer>(CSoundPlayer::Opening::WhenWanted);
     m_pMainWnd = std::make_unique<CMainFrame>(m_pSoundPlayer.get(), CMainFrame::StartupWork::AfterFirstPaint);
     QObject::connect(m_pMainWnd.get(), &CMainFrame::Closed, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);

@@ -1,41 +1,25 @@
 #define SDL_MAIN_HANDLED
 #include "platform/AudioOutput.h"
 
-#include <SDL.h>
-#include <alsa/asoundlib.h>
-
 #include <atomic>
 #include <mutex>
 
-namespace {
+#include "platform/SdlLibrary.h"
 
-// ALSA prints a paragraph of its own on stderr when it finds no card; the
-// player's one line says all a user needs.
-void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...)
-{
-}
+namespace {
 
 class CSdlAudioOutput : public IAudioOutput {
 public:
-    CSdlAudioOutput()
-    {
-        snd_lib_error_set_handler(&IgnoreAlsaError);
-        // SDL would take SIGINT and SIGTERM for an event queue nobody reads,
-        // and Quado would then ignore Ctrl-C, kill and the end of the session.
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        // The only SDL events Quado gets are the audio devices' own; the
-        // filter takes them as they are raised and keeps the queue, which
-        // nobody reads, empty.
-        SDL_SetEventFilter(&CSdlAudioOutput::FilterEvent, this);
-    }
+    CSdlAudioOutput() = default;
 
     ~CSdlAudioOutput() override
     {
         Close();
+        if (!m_pSdl)
+            return;
         if (m_bSubsystemUp)
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        SDL_SetEventFilter(nullptr, nullptr);
-        snd_lib_error_set_handler(nullptr);
+            m_pSdl->QuitSubSystem(SDL_INIT_AUDIO);
+        m_pSdl->SetEventFilter(nullptr, nullptr);
     }
 
     void SetChangeHandler(ChangeHandler handler) override { m_handler = std::move(handler); }
@@ -46,12 +30,21 @@ public:
         // A fresh start of the subsystem each time: a sound server that was
         // not up at the last attempt, or has restarted, is found again. The
         // devices it lists as it starts are no news.
+        if (!m_pSdl) {
+            m_pSdl = LoadSdl(pstrError);
+            if (!m_pSdl)
+                return false;
+            // The only SDL events Quado gets are the audio devices' own; the
+            // filter takes them as they are raised and keeps the queue,
+            // which nobody reads, empty.
+            m_pSdl->SetEventFilter(&CSdlAudioOutput::FilterEvent, this);
+        }
         m_bOpening = true;
         if (m_bSubsystemUp)
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        m_bSubsystemUp = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+            m_pSdl->QuitSubSystem(SDL_INIT_AUDIO);
+        m_bSubsystemUp = m_pSdl->InitSubSystem(SDL_INIT_AUDIO) == 0;
         if (!m_bSubsystemUp) {
-            *pstrError = SDL_GetError();
+            *pstrError = m_pSdl->GetError();
             m_bOpening = false;
             return false;
         }
@@ -68,9 +61,9 @@ public:
         // SDL may not grow it.
         const int nAllowed = SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_FORMAT_CHANGE
             | SDL_AUDIO_ALLOW_CHANNELS_CHANGE;
-        const SDL_AudioDeviceID hDevice = SDL_OpenAudioDevice(nullptr, 0, &specWant, &have, nAllowed);
+        const SDL_AudioDeviceID hDevice = m_pSdl->OpenAudioDevice(nullptr, 0, &specWant, &have, nAllowed);
         if (hDevice == 0)
-            *pstrError = SDL_GetError();
+            *pstrError = m_pSdl->GetError();
         m_hDevice = hDevice;
         m_bOpening = false;
         if (hDevice == 0)
@@ -85,22 +78,30 @@ public:
 
     void Resume() override
     {
-        if (m_hDevice != 0)
-            SDL_PauseAudioDevice(m_hDevice, 0);
+        if (m_pSdl && m_hDevice != 0)
+            m_pSdl->PauseAudioDevice(m_hDevice, 0);
     }
 
-    bool IsAlive() override { return m_hDevice != 0 && SDL_GetAudioDeviceStatus(m_hDevice) != SDL_AUDIO_STOPPED; }
+    bool IsAlive() override { return m_pSdl && m_hDevice != 0 && m_pSdl->GetAudioDeviceStatus(m_hDevice) != SDL_AUDIO_STOPPED; }
 
     void Close() override
     {
         const SDL_AudioDeviceID hDevice = m_hDevice.exchange(0);
         // Joins the device's thread.
-        if (hDevice != 0)
-            SDL_CloseAudioDevice(hDevice);
+        if (m_pSdl && hDevice != 0)
+            m_pSdl->CloseAudioDevice(hDevice);
     }
 
-    void Lock() override { SDL_LockAudioDevice(m_hDevice); }
-    void Unlock() override { SDL_UnlockAudioDevice(m_hDevice); }
+    void Lock() override
+    {
+        if (m_pSdl)
+            m_pSdl->LockAudioDevice(m_hDevice);
+    }
+    void Unlock() override
+    {
+        if (m_pSdl)
+            m_pSdl->UnlockAudioDevice(m_hDevice);
+    }
 
 private:
     // On the thread that raised the event: the device's own when it fails,
@@ -118,6 +119,9 @@ private:
         return 0;
     }
 
+    // Set by the first Open, on the player's thread, before any other call
+    // reaches SDL.
+    const SdlApi* m_pSdl = nullptr;
     ChangeHandler m_handler;
     bool m_bSubsystemUp = false;
     std::atomic<bool> m_bOpening = false;

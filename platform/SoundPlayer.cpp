@@ -1,7 +1,6 @@
 #define SDL_MAIN_HANDLED
 #include "platform/SoundPlayer.h"
 
-#include <SDL.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,6 +8,7 @@
 
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
+#include "platform/SdlLibrary.h"
 
 namespace {
 
@@ -35,18 +35,27 @@ bool SameFormat(const AudioFormat& a, const AudioFormat& b)
 
 } // namespace
 
-CSoundPlayer::CSoundPlayer()
-    : CSoundPlayer(nullptr)
+CSoundPlayer::CSoundPlayer(Opening nOpening)
+    : CSoundPlayer(nullptr, {}, nOpening)
 {
 }
 
-CSoundPlayer::CSoundPlayer(std::unique_ptr<IAudioOutput> pOutput, SoundRetryTiming timing)
+CSoundPlayer::CSoundPlayer(std::unique_ptr<IAudioOutput> pOutput, SoundRetryTiming timing, Opening nOpening)
     : m_pOutput(pOutput ? std::move(pOutput) : CreateSdlAudioOutput())
     , m_timing(timing)
     , m_retryPause(timing.first)
 {
     m_pOutput->SetChangeHandler([this](IAudioOutput::Change change) { OnChange(change); });
-    m_thread = std::thread([this] { Run(); });
+    if (nOpening == Opening::AtOnce) {
+        std::lock_guard lock(m_mutex);
+        StartLocked();
+    }
+}
+
+void CSoundPlayer::StartLocked()
+{
+    if (!m_thread.joinable() && !m_bStopping)
+        m_thread = std::thread([this] { Run(); });
 }
 
 CSoundPlayer::~CSoundPlayer()
@@ -56,7 +65,9 @@ CSoundPlayer::~CSoundPlayer()
         m_bStopping = true;
     }
     m_cvChange.notify_all();
-    m_thread.join();
+    // No keeper starts once m_bStopping is set.
+    if (m_thread.joinable())
+        m_thread.join();
     // Before the members its change handler reaches go.
     m_pOutput.reset();
 }
@@ -109,7 +120,7 @@ void CSoundPlayer::Run()
             m_nState = State::Open;
             ++m_nOpenings;
             m_pOutput->Lock();
-            StartLocked(m_pending.nSoundId, m_pending.bLoop);
+            PlayLocked(m_pending.nSoundId, m_pending.bLoop);
             m_pOutput->Unlock();
             m_pending = {};
         }
@@ -239,14 +250,23 @@ void CSoundPlayer::Stop()
     Ask(0, false);
 }
 
+void CSoundPlayer::Prepare()
+{
+    std::lock_guard lock(m_mutex);
+    StartLocked();
+}
+
 void CSoundPlayer::Ask(int nSoundId, bool bLoop)
 {
     std::lock_guard lock(m_mutex);
+    // A stop before any sound needs no device.
+    if (nSoundId != 0)
+        StartLocked();
     m_nLoopingId = bLoop ? nSoundId : 0;
     switch (m_nState) {
     case State::Open:
         m_pOutput->Lock();
-        StartLocked(nSoundId, bLoop);
+        PlayLocked(nSoundId, bLoop);
         m_pOutput->Unlock();
         break;
     case State::FirstAttempt:
@@ -258,7 +278,7 @@ void CSoundPlayer::Ask(int nSoundId, bool bLoop)
     }
 }
 
-void CSoundPlayer::StartLocked(int nSoundId, bool bLoop)
+void CSoundPlayer::PlayLocked(int nSoundId, bool bLoop)
 {
     const auto it = m_mapClips.find(nSoundId);
     m_pPlaying = it == m_mapClips.end() ? nullptr : it->second.get();
@@ -269,6 +289,11 @@ void CSoundPlayer::StartLocked(int nSoundId, bool bLoop)
 CSoundPlayer::ClipMap CSoundPlayer::PrepareClips(const AudioFormat& format)
 {
     ClipMap mapClips;
+    // Loaded by now when the output is SDL's; a stand-in output in tests
+    // still has its clips converted by SDL.
+    const SdlApi* pSdl = LoadSdl();
+    if (!pSdl)
+        return mapClips;
     const size_t nFrameBytes = size_t(SDL_AUDIO_BITSIZE(format.nFormat) / 8) * size_t(format.nChannels);
     for (const int nSoundId : WaveIds) {
         const QByteArray wave = LoadWaveResource(nSoundId);
@@ -277,14 +302,14 @@ CSoundPlayer::ClipMap CSoundPlayer::PrepareClips(const AudioFormat& format)
         SDL_AudioSpec src {};
         Uint8* pSamples = nullptr;
         Uint32 nBytes = 0;
-        if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(wave.constData(), int(wave.size())), 1, &src, &pSamples,
+        if (!pSdl->LoadWAV_RW(pSdl->RWFromConstMem(wave.constData(), int(wave.size())), 1, &src, &pSamples,
                             &nBytes))
             continue;
 
         // Whole-clip conversion, not SDL_AudioStream: a flushed stream drops
         // the last few hundred frames when it resamples.
         SDL_AudioCVT cvt {};
-        const int nBuilt = SDL_BuildAudioCVT(&cvt, src.format, src.channels, src.freq, format.nFormat,
+        const int nBuilt = pSdl->BuildAudioCVT(&cvt, src.format, src.channels, src.freq, format.nFormat,
                                              Uint8(format.nChannels), format.nRate);
         auto pClip = std::make_unique<Clip>();
         bool bConverted = nBuilt >= 0;
@@ -295,10 +320,10 @@ CSoundPlayer::ClipMap CSoundPlayer::PrepareClips(const AudioFormat& format)
             pClip->vecBytes.resize(size_t(nBytes) * size_t(cvt.len_mult));
             std::memcpy(pClip->vecBytes.data(), pSamples, nBytes);
             cvt.buf = pClip->vecBytes.data();
-            bConverted = SDL_ConvertAudio(&cvt) == 0;
+            bConverted = pSdl->ConvertAudio(&cvt) == 0;
             pClip->vecBytes.resize(size_t(cvt.len_cvt));
         }
-        SDL_FreeWAV(pSamples);
+        pSdl->FreeWAV(pSamples);
         // A partial frame at the end would shift every loop after it.
         pClip->vecBytes.resize(pClip->vecBytes.size() / nFrameBytes * nFrameBytes);
         if (bConverted && !pClip->vecBytes.empty())

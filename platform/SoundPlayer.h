@@ -30,12 +30,18 @@ public:
     static constexpr int PreferredChannels = 2;
     static constexpr int PreferredBufferFrames = 256;
 
+    // When the device is first opened: at construction, or once a sound is
+    // wanted (the first sound asked for, or Prepare). Until then nothing of
+    // the audio stack is loaded.
+    enum class Opening { AtOnce, WhenWanted };
+
     // Opens the default audio device on a thread of its own and returns at
     // once. Without a device the player is silent, says so in one line on
     // stderr, and plays again once a device is there (at start or after
     // the device went away). pOutput: SDL's default device when null.
-    CSoundPlayer();
-    explicit CSoundPlayer(std::unique_ptr<IAudioOutput> pOutput, SoundRetryTiming timing = {});
+    explicit CSoundPlayer(Opening nOpening = Opening::AtOnce);
+    explicit CSoundPlayer(std::unique_ptr<IAudioOutput> pOutput, SoundRetryTiming timing = {},
+                          Opening nOpening = Opening::AtOnce);
     ~CSoundPlayer() override;
     CSoundPlayer(const CSoundPlayer&) = delete;
     CSoundPlayer& operator=(const CSoundPlayer&) = delete;
@@ -48,8 +54,10 @@ public:
     void PlayOnce(int nSoundId) override;
     void PlayLooping(int nSoundId) override;
     void Stop() override;
+    void Prepare() override;
 
     // Waits until the first attempt to open has ended; true when open.
+    // With Opening::WhenWanted, only an attempt that was started ends.
     bool WaitForFirstAttempt(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     bool IsOpen() const;
     // The format the device runs in (SDL_AudioFormat), valid while open.
@@ -75,6 +83,8 @@ private:
         bool bLoop = false;
     };
 
+    // Starts the device's keeper unless it runs or the player is stopping.
+    void StartLocked();
     void Run();
     // True while the device lasted; false when stopping.
     bool WaitWhileOpen();
@@ -82,7 +92,7 @@ private:
     void OnChange(IAudioOutput::Change change);
     static ClipMap PrepareClips(const AudioFormat& format);
     void Ask(int nSoundId, bool bLoop);
-    void StartLocked(int nSoundId, bool bLoop);
+    void PlayLocked(int nSoundId, bool bLoop);
     static void AudioCallback(void* pUser, uint8_t* pStream, int nLen);
     void Fill(uint8_t* pStream, int nLen);
 

@@ -9,4 +9,8 @@ public:
     virtual void PlayOnce(int nSoundId) = 0;
     virtual void PlayLooping(int nSoundId) = 0;
     virtual void Stop() = 0;
+    // A sound may be asked for soon (an adapter has connected, the manual
+    // driver is up): a player that opens its device only when wanted starts
+    // opening it now, so that the first tone is on time.
+    virtual void Prepare() {}
 };

@@ -442,6 +442,25 @@ TEST(SoundDeviceTest, ASlowDeviceHoldsNoCallerAndTheFirstToneWaitsForIt)
     EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 166.0, 15.0);
 }
 
+// Opened when wanted: no device is touched (and no audio library loaded)
+// until a sound is asked for or one is said to come; a stop is no reason.
+TEST(SoundDeviceTest, OpenedWhenWantedTheFirstToneStillSounds)
+{
+    auto pControl = std::make_shared<CHandOutput::Control>();
+    CSoundPlayer player(std::make_unique<CHandOutput>(pControl), {}, CSoundPlayer::Opening::WhenWanted);
+    player.Stop();
+    EXPECT_FALSE(player.WaitForFirstAttempt(50ms));
+    EXPECT_EQ(pControl->nOpenAttempts, 0);
+    player.PlayLooping(AssetId::WaveBlue);
+    ASSERT_TRUE(player.WaitForFirstAttempt());
+    EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 166.0, 15.0);
+
+    auto pPrepared = std::make_shared<CHandOutput::Control>();
+    CSoundPlayer prepared(std::make_unique<CHandOutput>(pPrepared), {}, CSoundPlayer::Opening::WhenWanted);
+    prepared.Prepare();
+    EXPECT_TRUE(prepared.WaitForFirstAttempt());
+}
+
 // The same through SDL's disk driver: its output file names the device.
 // One that cannot be made (its folder does not exist) is a device missing
 // at start; a pipe whose reader leaves is a device lost while it plays.
