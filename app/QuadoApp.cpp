@@ -22,6 +22,11 @@ bool CQuadoApp::InitInstance(const StartOptions& options)
     // The run ends with the main window, even while a tool window (a
     // separate top-level window) is still up.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The menu bar stays in the window, where full screen and kiosk hide
+    // it; a desktop's global menu would keep showing it. Asking the session
+    // bus for one also cost every start a round trip (or, without a bus, a
+    // failed attempt to start one).
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
 
     // The audio stack is loaded and the device opened once sound is wanted
     // (an adapter connects, the manual driver opens, a sound is asked for),
