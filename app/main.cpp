@@ -3,6 +3,8 @@
 
 #include "app/QuadoApp.h"
 #include "app/StartOptions.h"
+#include "assets/AssetIds.h"
+#include "assets/AssetStore.h"
 
 int main(int argc, char* argv[])
 {
@@ -10,6 +12,8 @@ int main(int argc, char* argv[])
     StartOptions options;
     if (const int nExit = HandleStartOptions(argc, argv, false, &options); nExit >= 0)
         return nExit;
+    // The first picture's images are unpacked while the toolkit starts.
+    PrefetchBitmaps({AssetId::Background, AssetId::BoardNone});
     QApplication application(argc, argv);
     // Widgets must go before the QApplication: the app object lives inside.
     CQuadoApp theApp;

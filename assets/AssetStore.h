@@ -8,9 +8,18 @@
 #include <QImage>
 #include <QPixmap>
 
+#include <initializer_list>
+
 // A bitmap by id (board images, background, tool-bar image). A null image
 // when the id is unknown.
 QImage LoadBitmapResource(int nId);
+
+// Starts unpacking these bitmaps on a thread of their own and returns at
+// once. The next LoadBitmapResource of each takes that result (waiting for
+// it if need be) instead of unpacking again; later ones unpack as usual.
+// For the start, where the first picture's images can be made while the
+// toolkit connects to the display.
+void PrefetchBitmaps(std::initializer_list<int> ids);
 
 // An icon by id. The application icon carries 16, 32 and 48 px; the button
 // icons are 32 px. A null icon when the id is unknown.

@@ -175,3 +175,19 @@ TEST(AssetStore, UnknownIdsGiveNothing)
     EXPECT_TRUE(LoadWaveResource(AssetId::IconBlueDim).isEmpty());
     EXPECT_TRUE(LoadWaveResource(AssetId::BoardNone).isEmpty());
 }
+
+// A bitmap unpacked ahead is the same picture, is the caller's own to change
+// (the canvas is drawn into in place), and is handed out once: the next
+// caller gets a fresh one, untouched by what the first drew.
+TEST(AssetStore, PrefetchedBitmapIsTheSamePictureAndTheCallersOwn)
+{
+    const QImage fresh = LoadBitmapResource(AssetId::Background);
+    PrefetchBitmaps({AssetId::Background, AssetId::WaveWin});
+    QImage prefetched = LoadBitmapResource(AssetId::Background);
+    ASSERT_FALSE(prefetched.isNull());
+    EXPECT_EQ(prefetched, fresh);
+    const uchar* pBefore = prefetched.constBits();
+    prefetched.setPixel(0, 0, qRgb(1, 2, 3));
+    EXPECT_EQ(prefetched.constBits(), pBefore) << "changed in place, not copied";
+    EXPECT_EQ(LoadBitmapResource(AssetId::Background), fresh);
+}
