@@ -61,6 +61,11 @@ CChildView::CChildView()
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QString::fromLatin1(BoardAccessibleName));
     setAccessibleDescription(DescribeBoard(m_nLitQuadrant, m_strPanelText));
+    m_timerFrame.setSingleShot(true);
+    connect(&m_timerFrame, &QTimer::timeout, this, [this] {
+        update(m_rgnDue);
+        m_rgnDue = QRegion();
+    });
 }
 
 CChildView::~CChildView() = default;
@@ -284,11 +289,23 @@ void CChildView::RequestRepaint(const QRect& rcCanvas)
     } else {
         rcArea.translate(rc.nLeft, rc.nTop);
     }
-    update(rcArea.toAlignedRect().adjusted(-2, -2, 2, 2));
+    const QRect rcUpdate = rcArea.toAlignedRect().adjusted(-2, -2, 2, 2);
+    if (m_timerFrame.isActive()) {
+        m_rgnDue += rcUpdate;
+        return;
+    }
+    const qint64 nSincePaint = m_sinceLastPaint.isValid() ? m_sinceLastPaint.elapsed() : MinPaintIntervalMs;
+    if (nSincePaint >= MinPaintIntervalMs) {
+        update(rcUpdate);
+        return;
+    }
+    m_rgnDue = rcUpdate;
+    m_timerFrame.start(static_cast<int>(MinPaintIntervalMs - nSincePaint));
 }
 
 void CChildView::paintEvent(QPaintEvent*)
 {
+    m_sinceLastPaint.start();
     QPainter painter(this);
     const double dRatio = devicePixelRatioF();
     // Everything below is placed in device pixels.

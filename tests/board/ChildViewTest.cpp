@@ -6,12 +6,14 @@
 #include <string>
 
 #include <QFontMetrics>
+#include <QEvent>
 #include <QImage>
 #include <QWidget>
 
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
 #include "board/ChildView.h"
+#include "tests/support/EventWait.h"
 
 namespace {
 
@@ -335,4 +337,40 @@ TEST_F(ChildViewTest, ScaledPaintLandsInTheComputedRectangle)
         const QImage shot = m_view.grab().toImage();
         EXPECT_EQ(shot.size(), QSize(300, 1));
     }
+}
+
+namespace {
+
+// Notes the light each paint of the view shows.
+class CPaintWatch : public QObject {
+public:
+    explicit CPaintWatch(CChildView* pView) : m_pView(pView) { pView->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* pEvent) override
+    {
+        if (pEvent->type() == QEvent::Paint)
+            m_vecShown.push_back(m_pView->m_nLitQuadrant);
+        return false;
+    }
+    CChildView* m_pView;
+    std::vector<int> m_vecShown;
+};
+
+} // namespace
+
+// Repaints come once a frame: changes right after a paint wait for the next
+// frame, and that paint shows the last of them; none is left unpainted.
+TEST_F(ChildViewTest, ChangesWithinAFrameArePaintedTogetherAndNoneIsLost)
+{
+    CPaintWatch watch(&m_view);
+    m_parent.show();
+    ASSERT_TRUE(testsupport::WaitForEvents([&] { return !watch.m_vecShown.empty(); }));
+    for (const int nQuadrant : {QuadrantGreen, QuadrantRed, QuadrantBlue, QuadrantNone, QuadrantYellow}) {
+        const size_t nPaints = watch.m_vecShown.size();
+        m_view.LightQuadrant(nQuadrant);
+        ASSERT_TRUE(testsupport::WaitForEvents([&] { return watch.m_vecShown.size() > nPaints; })) << nQuadrant;
+    }
+    // A burst straight after a paint.
+    for (const int nQuadrant : {QuadrantRed, QuadrantAll, QuadrantBlue})
+        m_view.LightQuadrant(nQuadrant);
+    EXPECT_TRUE(testsupport::WaitForEvents([&] { return watch.m_vecShown.back() == QuadrantBlue; }));
 }
