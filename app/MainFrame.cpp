@@ -96,7 +96,10 @@ bool CMainFrame::Create()
         ShowToolWindow(DravikDriverWindow(), true);
         m_bFocusToDravikDriver = true;
     }
-    setWindowIcon(LoadIconResource(AssetId::IconApp));
+    // The application's icon is every window's; a frame made without one
+    // (in tests) has its own. Decoding it twice cost a start 2 ms.
+    if (QGuiApplication::windowIcon().isNull())
+        setWindowIcon(LoadIconResource(AssetId::IconApp));
     UpdateCommandUI();
     return true;
 }
