@@ -37,14 +37,6 @@ const Strings ConnectWire9600 = Wire({
 
 const Strings DisconnectWire9600 = Wire({"S 45 00", "S 46 80 25 00 00 00 00 08 00", "S 40 02", "G 42 00"});
 
-Strings Concat(std::initializer_list<Strings> parts)
-{
-    Strings all;
-    for (const Strings& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 Strings Items(const QComboBox& combo)
 {
     Strings items;
@@ -384,10 +376,10 @@ TEST_F(AdapterWindow, NoReceiveBufferMeansAnErrorAndTheAdapterRestoredAndClosed)
     EXPECT_EQ(m_boxes.m_vecBoxes[0].strText, QString("Error allocating buffers, closing device"));
     EXPECT_EQ(m_boxes.m_vecBoxes[0].icon, MessageIcon::Stop);
     EXPECT_EQ(heldAtBox, std::vector<bool>{true});
-    EXPECT_EQ(WireOf(*pAdapter),
-              Concat({Wire({"S 40 02", "G 42 00", "S 41 00", "G 42 01", "G 46 80 25 00 00 00 00 08 00", "S 45 01",
-                            "S 4B FB 04", "S 4B 04 04"}),
-                      DisconnectWire9600}));
+    // Put back as found and closed; the steps before the failure are the session's own check.
+    const Strings wire = WireOf(*pAdapter);
+    ASSERT_GE(wire.size(), DisconnectWire9600.size());
+    EXPECT_EQ(Strings(wire.end() - DisconnectWire9600.size(), wire.end()), DisconnectWire9600);
     EXPECT_FALSE(m_backend.IsHeld(AdapterPath));
     EXPECT_FALSE(dlg.ReceiveThread());
     EXPECT_EQ(ReceiveBuffer, nullptr);
