@@ -17,6 +17,7 @@
 #include "app/CommandIds.h"
 #include "platform/DialogUnits.h"
 #include "tests/adapter/AdapterTestSupport.h"
+#include "tests/support/BoardPictures.h"
 
 using namespace adaptertest;
 
@@ -593,11 +594,8 @@ TEST_F(AdapterWindow, AReadFullOfLinesComposesOnlyWhatItLeavesShowing)
     ASSERT_TRUE(FeedRead(*pAdapter, "G\nOff\nR\nOff\nY\nLevel 2 -\nOff\nB\nPress\n"));
     EXPECT_EQ(view.m_nLitQuadrant, int(QuadrantBlue));
     EXPECT_LE(view.RepaintRequestCount(), nRequests + 2);
-    CChildView reference;
-    reference.Create(nullptr);
-    reference.LightQuadrant(QuadrantBlue);
-    reference.ShowPanelText(L"Press button\nto start\n\nDr\u00FCcken Sie\nKnopf, um\nanzufangen");
-    EXPECT_TRUE(view.Canvas() == reference.Canvas());
+    EXPECT_TRUE(view.Canvas() == testsupport::ExpectedCanvas(
+                                     QuadrantBlue, L"Press button\nto start\n\nDr\u00FCcken Sie\nKnopf, um\nanzufangen"));
     // Every tone of the read was still started and stopped, in order.
     EXPECT_EQ(m_player.m_vecCalls,
               (Strings{"loop 153", "stop", "loop 154", "stop", "loop 156", "loop 151"}));
