@@ -90,10 +90,8 @@ TEST_F(DravikTest, AdapterRefusingTheRequestOrTheConfirmationIsToldAndClosed)
     const struct {
         int nAfterRequest, nAfterConfirm;
         std::vector<std::string> wire;
-    } cases[] = {
-        {1, 1, Wire({"S 40 02", "G 42 01", "S 40 01"})},
-        {0, 0, Wire({"S 40 02", "G 42 00", "S 41 00", "G 42 00", "S 40 01"})},
-    };
+    } cases[] = {{1, 1, Wire({"S 40 02", "G 42 01", "S 40 01"})},
+                 {0, 0, Wire({"S 40 02", "G 42 00", "S 41 00", "G 42 00", "S 40 01"})}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.wire.size());
         m_pAdapter->ClearTrace();
