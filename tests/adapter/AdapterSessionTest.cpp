@@ -92,14 +92,6 @@ protected:
 const Strings Handshake = Wire({"S 40 02", "G 42 00", "S 41 00", "G 42 01"});
 const Strings DisconnectWire = Wire({"S 45 00", "S 46 80 25 00 00 00 01 08 00", "S 40 02", "G 42 00"});
 
-Strings Concat(std::initializer_list<Strings> parts)
-{
-    Strings all;
-    for (const Strings& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 } // namespace
 
 TEST_F(AdapterSession, ConnectPausesAroundTheFirst4BAndDisconnectPutsTheFoundSettingsBack)

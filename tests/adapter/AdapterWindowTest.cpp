@@ -17,6 +17,7 @@
 #include "app/CommandIds.h"
 #include "platform/DialogUnits.h"
 #include "tests/adapter/AdapterTestSupport.h"
+#include "tests/support/BoardPictures.h"
 
 using namespace adaptertest;
 
@@ -36,14 +37,6 @@ const Strings ConnectWire9600 = Wire({
 });
 
 const Strings DisconnectWire9600 = Wire({"S 45 00", "S 46 80 25 00 00 00 00 08 00", "S 40 02", "G 42 00"});
-
-Strings Concat(std::initializer_list<Strings> parts)
-{
-    Strings all;
-    for (const Strings& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
 
 Strings Items(const QComboBox& combo)
 {
@@ -384,10 +377,10 @@ TEST_F(AdapterWindow, NoReceiveBufferMeansAnErrorAndTheAdapterRestoredAndClosed)
     EXPECT_EQ(m_boxes.m_vecBoxes[0].strText, QString("Error allocating buffers, closing device"));
     EXPECT_EQ(m_boxes.m_vecBoxes[0].icon, MessageIcon::Stop);
     EXPECT_EQ(heldAtBox, std::vector<bool>{true});
-    EXPECT_EQ(WireOf(*pAdapter),
-              Concat({Wire({"S 40 02", "G 42 00", "S 41 00", "G 42 01", "G 46 80 25 00 00 00 00 08 00", "S 45 01",
-                            "S 4B FB 04", "S 4B 04 04"}),
-                      DisconnectWire9600}));
+    // Put back as found and closed; the steps before the failure are the session's own check.
+    const Strings wire = WireOf(*pAdapter);
+    ASSERT_GE(wire.size(), DisconnectWire9600.size());
+    EXPECT_EQ(Strings(wire.end() - DisconnectWire9600.size(), wire.end()), DisconnectWire9600);
     EXPECT_FALSE(m_backend.IsHeld(AdapterPath));
     EXPECT_FALSE(dlg.ReceiveThread());
     EXPECT_EQ(ReceiveBuffer, nullptr);
@@ -474,7 +467,7 @@ TEST_F(AdapterWindow, OnlyAnAdaptersInterfaceNameRefreshesTheList)
     EXPECT_FALSE(refreshes(0x8000, 5, L"\\\\?\\HID#Vid_046d&Pid_c52b#7&2a1b&0&0000"));
 }
 
-TEST(AdapterInterfaceName, TheFirst25CharactersMustMatchByteForByte)
+TEST(AdapterInterfaceName, TheFirst25CharactersMustMatchExactly)
 {
     const auto matches = [](const std::wstring& str) { return CQuadoDravikDriver::IsAdapterInterfaceName(str); };
     EXPECT_TRUE(matches(L"\\\\?\\HID#Vid_10c4&Pid_8253"));
@@ -484,10 +477,14 @@ TEST(AdapterInterfaceName, TheFirst25CharactersMustMatchByteForByte)
     EXPECT_FALSE(matches(L"\\\\?\\HID#VID_10C4&PID_8253#hidraw0"));
     EXPECT_FALSE(matches(L"\\\\?\\hid#vid_10c4&pid_8253#hidraw0"));
     EXPECT_FALSE(matches(L"\\\\?\\HID#Vid_10c4&Pid_8254#hidraw0"));
-    // Each character counts by its low byte only.
-    std::wstring strWide = L"\\\\?\\HID#Vid_10c4&Pid_8253";
-    strWide[8] = static_cast<wchar_t>(0x0100 | L'V');
-    EXPECT_TRUE(matches(strWide));
+    // A character above 0xFF whose low byte is the prefix's is still another character.
+    std::wstring strWide = L"\\\\?\\HID#Vid_10c4&Pid_8253#hidraw0";
+    for (const size_t nAt : {size_t{0}, size_t{8}, size_t{24}}) {
+        SCOPED_TRACE(nAt);
+        std::wstring strAlias = strWide;
+        strAlias[nAt] = static_cast<wchar_t>(0x0100 | strAlias[nAt]);
+        EXPECT_FALSE(matches(strAlias));
+    }
 }
 
 TEST(HidrawEvents, BecomeArrivalsAndRemovalsWithWindowsStyleNames)
@@ -597,11 +594,8 @@ TEST_F(AdapterWindow, AReadFullOfLinesComposesOnlyWhatItLeavesShowing)
     ASSERT_TRUE(FeedRead(*pAdapter, "G\nOff\nR\nOff\nY\nLevel 2 -\nOff\nB\nPress\n"));
     EXPECT_EQ(view.m_nLitQuadrant, int(QuadrantBlue));
     EXPECT_LE(view.RepaintRequestCount(), nRequests + 2);
-    CChildView reference;
-    reference.Create(nullptr);
-    reference.LightQuadrant(QuadrantBlue);
-    reference.ShowPanelText(L"Press button\nto start\n\nDr\u00FCcken Sie\nKnopf, um\nanzufangen");
-    EXPECT_TRUE(view.Canvas() == reference.Canvas());
+    EXPECT_TRUE(view.Canvas() == testsupport::ExpectedCanvas(
+                                     QuadrantBlue, L"Press button\nto start\n\nDr\u00FCcken Sie\nKnopf, um\nanzufangen"));
     // Every tone of the read was still started and stopped, in order.
     EXPECT_EQ(m_player.m_vecCalls,
               (Strings{"loop 153", "stop", "loop 154", "stop", "loop 156", "loop 151"}));

@@ -47,6 +47,15 @@ inline std::vector<std::string> Wire(std::initializer_list<const char*> lines)
     return std::vector<std::string>(lines.begin(), lines.end());
 }
 
+// Wire pieces one after the other, for a trace made of known sequences.
+inline std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts)
+{
+    std::vector<std::string> all;
+    for (const std::vector<std::string>& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
 // A UART data report as the adapter sends it: id 0x80 + n, the bytes, padding.
 inline std::vector<uint8_t> UartReport(const std::string& strBytes, size_t nLength = 65)
 {

@@ -85,25 +85,27 @@ TEST_F(DravikTest, ConnectWhileConnectedOrPastTheLastAdapterSendsNothing)
     EXPECT_TRUE(WireOf(*m_pAdapter).empty());
 }
 
-TEST_F(DravikTest, AdapterRefusingTheFirstRequestIsToldAndClosed)
+TEST_F(DravikTest, AdapterRefusingTheRequestOrTheConfirmationIsToldAndClosed)
 {
-    m_pAdapter->SetStateAfterRequest(1);
-    EXPECT_EQ(m_dravik.Connect(0), DeviceReadFailed);
-    EXPECT_EQ(WireOf(*m_pAdapter), Wire({"S 40 02", "G 42 01", "S 40 01"}));
-    EXPECT_FALSE(m_backend.IsHeld("hid/0"));
+    const struct {
+        int nAfterRequest, nAfterConfirm;
+        std::vector<std::string> wire;
+    } cases[] = {{1, 1, Wire({"S 40 02", "G 42 01", "S 40 01"})},
+                 {0, 0, Wire({"S 40 02", "G 42 00", "S 41 00", "G 42 00", "S 40 01"})}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wire.size());
+        m_pAdapter->ClearTrace();
+        m_pAdapter->SetStateAfterRequest(c.nAfterRequest);
+        m_pAdapter->SetStateAfterConfirm(c.nAfterConfirm);
+        EXPECT_EQ(m_dravik.Connect(0), DeviceReadFailed);
+        EXPECT_EQ(WireOf(*m_pAdapter), c.wire);
+        EXPECT_FALSE(m_dravik.GetDevice().IsOpen());
+        EXPECT_FALSE(m_backend.IsHeld("hid/0"));
 
-    m_pAdapter->ClearTrace();
-    EXPECT_EQ(m_dravik.Disconnect(), DeviceNotOpen);
-    EXPECT_TRUE(WireOf(*m_pAdapter).empty());
-}
-
-TEST_F(DravikTest, AdapterRefusingTheConfirmationIsToldAndClosed)
-{
-    m_pAdapter->SetStateAfterConfirm(0);
-    EXPECT_EQ(m_dravik.Connect(0), DeviceReadFailed);
-    EXPECT_EQ(WireOf(*m_pAdapter), Wire({"S 40 02", "G 42 00", "S 41 00", "G 42 00", "S 40 01"}));
-    EXPECT_FALSE(m_dravik.GetDevice().IsOpen());
-    EXPECT_FALSE(m_backend.IsHeld("hid/0"));
+        m_pAdapter->ClearTrace();
+        EXPECT_EQ(m_dravik.Disconnect(), DeviceNotOpen);
+        EXPECT_TRUE(WireOf(*m_pAdapter).empty());
+    }
 }
 
 TEST_F(DravikTest, OddStatesAndFailedTransfersLeaveTheDeviceOpenForDisconnect)

@@ -14,13 +14,11 @@
 #include "app/FullScreenNotice.h"
 #include "board/PaintGeometry.h"
 #include "tests/display/DisplaySupport.h"
+#include "tests/support/BoardPictures.h"
+
+using testsupport::ScreenShot;
 
 namespace {
-
-QImage ScreenShot()
-{
-    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
-}
 
 // The screen shows the canvas 1:1 at rcCanvas, black around it, except
 // inside rcSkip (the bar, which lies over the board).

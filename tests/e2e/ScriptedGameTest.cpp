@@ -9,8 +9,10 @@
 
 #include "app/CommandIds.h"
 #include "tests/adapter/AdapterTestSupport.h"
+#include "tests/support/BoardPictures.h"
 
 using namespace adaptertest;
+using testsupport::ExpectedCanvas;
 
 namespace {
 
@@ -24,16 +26,6 @@ std::wstring LevelText(int nLevel, int nMax)
     const std::wstring strLevel = std::to_wstring(nLevel);
     const std::wstring strMax = std::to_wstring(nMax);
     return L"Level:\n" + strLevel + L" of " + strMax + L"\n\nSchwierigkeit:\n" + strLevel + L" aus " + strMax;
-}
-
-QImage ExpectedCanvas(int nQuadrant, const std::wstring& strPanel)
-{
-    CChildView view;
-    view.Create(nullptr);
-    if (!strPanel.empty())
-        view.ShowPanelText(strPanel);
-    view.LightQuadrant(nQuadrant);
-    return view.Canvas();
 }
 
 // Stands between the interpreter and the real view, noting every light.

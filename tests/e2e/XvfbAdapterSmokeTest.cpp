@@ -19,14 +19,12 @@
 #include "drivers/QuadoDravikDriver.h"
 #include "drivers/ReceiveThread.h"
 #include "platform/MessageBox.h"
+#include "tests/support/BoardPictures.h"
 #include "tests/support/MessageBoxCapture.h"
 
-namespace {
+using testsupport::ScreenShot;
 
-QImage ScreenShot()
-{
-    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
-}
+namespace {
 
 // What the X server shows at the widget's place is what the widget paints.
 bool ScreenShows(QWidget& widget)

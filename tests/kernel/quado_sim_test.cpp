@@ -6,6 +6,7 @@
 #include "protocol/GameMessageInterpreter.h"
 #include "protocol/IQuadoBoard.h"
 #include "protocol/ISoundPlayer.h"
+#include "tools/quado-sim/SimOptions.h"
 #include "tools/quado-sim/UartScript.h"
 #include "tools/quado-sim/VirtualDravik.h"
 
@@ -245,6 +246,40 @@ TEST(FileInput, EachLineIsOneChunkAndTheIntervalSeparatesThem)
     EXPECT_EQ(script[2].strBytes, "\n");
     EXPECT_EQ(script[3].strBytes, "Off") << "a last line without line feed still goes out";
     EXPECT_EQ(script[3].delay, milliseconds(300));
+}
+
+TEST(UsbIdsOption, TakesHexWithOrWithoutPrefixAndRefusesJunk)
+{
+    const auto parse = [](std::string strIds, SimOptions& options, std::string& strError) {
+        std::string strProgram = "quado-sim", strOption = "--usb-ids";
+        char* argv[] = {strProgram.data(), strOption.data(), strIds.data()};
+        return ParseSimOptions(3, argv, options, strError);
+    };
+    const struct {
+        const char* pIds;
+        uint16_t nVendor, nProduct;
+    } good[] = {
+        {"046d:c52b", 0x046D, 0xC52B}, {"0x10:0X8253", 0x0010, 0x8253}, {"0x10C4:0xffff", 0x10C4, 0xFFFF},
+        {"1:0", 0x0001, 0x0000},
+    };
+    for (const auto& c : good) {
+        SCOPED_TRACE(c.pIds);
+        SimOptions options;
+        std::string strError;
+        ASSERT_TRUE(parse(c.pIds, options, strError)) << strError;
+        EXPECT_EQ(options.nVendorId, c.nVendor);
+        EXPECT_EQ(options.nProductId, c.nProduct);
+    }
+    // Folding case by setting bit 5 would turn the control characters 0x10-0x19 into digits.
+    for (const char* pIds : {"0x:8253", "10c4", "10c4:", ":8253", "10c45:8253", "0x10c45:8253", "10g4:8253",
+                             "10c4:82 3", "\x10\x11:8253", "-1:8253", "10c4:8253:1"}) {
+        SCOPED_TRACE(pIds);
+        SimOptions options;
+        std::string strError;
+        EXPECT_FALSE(parse(pIds, options, strError));
+        EXPECT_NE(strError.find("--usb-ids"), std::string::npos) << strError;
+        EXPECT_NE(strError.find(pIds), std::string::npos) << "names what it refused: " << strError;
+    }
 }
 
 } // namespace

@@ -17,8 +17,11 @@
 #include "assets/AssetStore.h"
 #include "assets/SoundTable.h"
 #include "platform/MessageBox.h"
+#include "tests/support/BoardPictures.h"
 #include "tests/support/MessageBoxCapture.h"
 #include "tests/support/RecordingSoundPlayer.h"
+
+using testsupport::ExpectedCanvas;
 
 namespace {
 
@@ -38,17 +41,6 @@ struct ShownDriver {
         pCommand->trigger();
     }
 };
-
-// What the board's canvas must look like after the same calls on a view of
-// its own.
-QImage ExpectedCanvas(int nQuadrant, const std::wstring& strPanel)
-{
-    CChildView view;
-    view.Create(nullptr);
-    view.ShowPanelText(strPanel);
-    view.LightQuadrant(nQuadrant);
-    return view.Canvas();
-}
 
 bool Shows(const CQuadoDriverDialogButton& button, const QPixmap& icon)
 {

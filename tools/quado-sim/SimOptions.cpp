@@ -17,16 +17,25 @@ bool ParseNumber(const char* pText, double fMin, double fMax, double& fValue)
     return pEnd != pText && *pEnd == 0 && fValue >= fMin && fValue <= fMax;
 }
 
+// One to four hex digits, with or without a leading 0x; nothing else.
 bool ParseHex16(std::string_view text, uint16_t& nValue)
 {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.remove_prefix(2);
     if (text.empty() || text.size() > 4)
         return false;
     unsigned nResult = 0;
     for (char c : text) {
-        const char* pDigit = std::strchr("0123456789abcdef", c | 0x20);
-        if (!pDigit || !*pDigit)
+        unsigned nDigit = 0;
+        if (c >= '0' && c <= '9')
+            nDigit = static_cast<unsigned>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            nDigit = static_cast<unsigned>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            nDigit = static_cast<unsigned>(c - 'A' + 10);
+        else
             return false;
-        nResult = nResult * 16 + static_cast<unsigned>(pDigit - "0123456789abcdef");
+        nResult = nResult * 16 + nDigit;
     }
     nValue = static_cast<uint16_t>(nResult);
     return true;
@@ -128,7 +137,8 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& options, std::string& st
             const std::size_t nColon = ids.find(':');
             if (nColon == std::string_view::npos || !ParseHex16(ids.substr(0, nColon), options.nVendorId) ||
                 !ParseHex16(ids.substr(nColon + 1), options.nProductId)) {
-                strError = "--usb-ids takes VVVV:PPPP in hex";
+                strError = "--usb-ids takes VVVV:PPPP, two hex numbers of up to four digits (0x allowed), not \"" +
+                           std::string(ids) + "\"";
                 return false;
             }
         } else {
