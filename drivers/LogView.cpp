@@ -6,9 +6,90 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 
 #include <algorithm>
+
+namespace {
+
+// The log's scroll bar keeps its last picture and shows it again while its
+// look cannot have changed. A growing log moves its range every frame, but
+// its handle only every few frames by a pixel; repainting the style's
+// gradients and lines each time cost more than the rows of text beside it.
+// While the pointer is over it or a button is held on it, it paints as any
+// other scroll bar (hover and pressed looks).
+class CLogScrollBar : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void paintEvent(QPaintEvent* pEvent) override
+    {
+        if (m_bPressed || underMouse() || isSliderDown()) {
+            m_pixCache = QPixmap();
+            QScrollBar::paintEvent(pEvent);
+            return;
+        }
+        QStyleOptionSlider opt;
+        initStyleOption(&opt);
+        opt.subControls = QStyle::SC_All;
+        opt.activeSubControls = QStyle::SC_None;
+        const Look look{opt.rect,
+                        style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, this),
+                        opt.state,
+                        value() == minimum(),
+                        value() == maximum(),
+                        palette().cacheKey(),
+                        devicePixelRatio()};
+        if (m_pixCache.isNull() || !(look == m_look)) {
+            QPixmap pix(opt.rect.size() * look.dDevicePixelRatio);
+            pix.setDevicePixelRatio(look.dDevicePixelRatio);
+            pix.fill(Qt::transparent);
+            QPainter painter(&pix);
+            style()->drawComplexControl(QStyle::CC_ScrollBar, &opt, &painter, this);
+            painter.end();
+            m_pixCache = pix;
+            m_look = look;
+        }
+        QPainter(this).drawPixmap(0, 0, m_pixCache);
+    }
+
+    void mousePressEvent(QMouseEvent* pEvent) override
+    {
+        m_bPressed = true;
+        QScrollBar::mousePressEvent(pEvent);
+    }
+
+    void mouseReleaseEvent(QMouseEvent* pEvent) override
+    {
+        QScrollBar::mouseReleaseEvent(pEvent);
+        m_bPressed = pEvent->buttons() != Qt::NoButton;
+        update();
+    }
+
+private:
+    // Everything the picture depends on; the handle's place stands for the
+    // value, range and page.
+    struct Look {
+        QRect rcBar;
+        QRect rcSlider;
+        QStyle::State nState;
+        bool bAtMinimum;
+        bool bAtMaximum;
+        qint64 nPalette;
+        qreal dDevicePixelRatio;
+        bool operator==(const Look&) const = default;
+    };
+
+    QPixmap m_pixCache;
+    Look m_look{};
+    bool m_bPressed = false;
+};
+
+} // namespace
 
 CLogView::CLogView(QWidget* pParent) : QAbstractScrollArea(pParent)
 {
@@ -17,6 +98,7 @@ CLogView::CLogView(QWidget* pParent) : QAbstractScrollArea(pParent)
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setFocusPolicy(Qt::StrongFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBar(new CLogScrollBar(Qt::Vertical, this));
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
     m_timerFrame.setSingleShot(true);

@@ -191,3 +191,28 @@ TEST_F(AdapterFrameTest, MouseSelectionIsWhatCtrlCCopies)
     QTest::keyClick(&log, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), log.Text());
 }
+
+// The log's scroll bar shows its last picture again while nothing it shows
+// has changed; as lines keep coming, its handle must still be drawn where a
+// plain scroll bar in the same state draws it.
+TEST_F(AdapterFrameTest, LogScrollBarShowsTheHandleWhereThePlainOneDoes)
+{
+    LogWindow window;
+    CLogView& log = window.m_dlg.m_reLog;
+    QScrollBar* pBar = log.verticalScrollBar();
+    QScrollBar plain(Qt::Vertical);
+    for (int i = 0; i < 60; ++i) {
+        window.m_dlg.ProcessChunk(L"G\nOff\n");
+        log.grab();
+        plain.resize(pBar->size());
+        plain.setRange(pBar->minimum(), pBar->maximum());
+        plain.setPageStep(pBar->pageStep());
+        plain.setValue(pBar->value());
+        // The one sits in a window, the other alone: the same pixels, in
+        // two formats.
+        ASSERT_EQ(pBar->grab().toImage().convertToFormat(QImage::Format_RGB32),
+                  plain.grab().toImage().convertToFormat(QImage::Format_RGB32))
+            << "after " << i + 1 << " chunks";
+    }
+    EXPECT_GT(pBar->maximum(), 0);
+}
