@@ -96,12 +96,29 @@ void CChildView::CreatePanelFont()
     font.setStyleHint(QFont::SansSerif);
     font.setWeight(QFont::Normal);
     font.setItalic(false);
-    for (int nPixels = PanelFontStartPixels; nPixels > 1; --nPixels) {
+    // The largest size up to the start whose cell fits. A cell grows with
+    // the size, so the search starts where the start size's cell says the
+    // answer lies and steps from there: each size tried loads the face
+    // anew, and stepping down from the start took six of them.
+    const auto fits = [&font](int nPixels) {
         font.setPixelSize(nPixels);
         const QFontMetrics metrics(font);
-        if (metrics.ascent() + metrics.descent() <= PanelLineHeight)
-            break;
+        return metrics.ascent() + metrics.descent() <= PanelLineHeight;
+    };
+    font.setPixelSize(PanelFontStartPixels);
+    const QFontMetrics startMetrics(font);
+    const int nStartCell = std::max(1, startMetrics.ascent() + startMetrics.descent());
+    int nPixels = std::clamp(PanelFontStartPixels * PanelLineHeight / nStartCell + 1, 2, PanelFontStartPixels);
+    if (fits(nPixels)) {
+        while (nPixels < PanelFontStartPixels && fits(nPixels + 1))
+            ++nPixels;
+    } else {
+        while (nPixels > 2) {
+            if (fits(--nPixels))
+                break;
+        }
     }
+    font.setPixelSize(nPixels);
     m_fontPanel = font;
 }
 
