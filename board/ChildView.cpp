@@ -50,6 +50,7 @@ void CopyImage(const QImage& source, QImage& target, int x, int y)
 } // namespace
 
 CChildView::CChildView()
+    : m_pacer([this](const QRegion& rgn) { update(rgn); })
 {
     // Painting covers the whole client area itself: the picture and black
     // margins. No background is filled first, so a change never flashes.
@@ -61,11 +62,6 @@ CChildView::CChildView()
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QString::fromLatin1(BoardAccessibleName));
     setAccessibleDescription(DescribeBoard(m_nLitQuadrant, m_strPanelText));
-    m_timerFrame.setSingleShot(true);
-    connect(&m_timerFrame, &QTimer::timeout, this, [this] {
-        update(m_rgnDue);
-        m_rgnDue = QRegion();
-    });
 }
 
 CChildView::~CChildView() = default;
@@ -307,22 +303,12 @@ void CChildView::RequestRepaint(const QRect& rcCanvas)
         rcArea.translate(rc.nLeft, rc.nTop);
     }
     const QRect rcUpdate = rcArea.toAlignedRect().adjusted(-2, -2, 2, 2);
-    if (m_timerFrame.isActive()) {
-        m_rgnDue += rcUpdate;
-        return;
-    }
-    const qint64 nSincePaint = m_sinceLastPaint.isValid() ? m_sinceLastPaint.elapsed() : MinPaintIntervalMs;
-    if (nSincePaint >= MinPaintIntervalMs) {
-        update(rcUpdate);
-        return;
-    }
-    m_rgnDue = rcUpdate;
-    m_timerFrame.start(static_cast<int>(MinPaintIntervalMs - nSincePaint));
+    m_pacer.Request(rcUpdate);
 }
 
 void CChildView::paintEvent(QPaintEvent*)
 {
-    m_sinceLastPaint.start();
+    m_pacer.Painted();
     QPainter painter(this);
     const double dRatio = devicePixelRatioF();
     // Everything below is placed in device pixels.

@@ -4,15 +4,13 @@
 // drawn again at the device size, so nothing shown is an enlarged picture.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
-#include <QRegion>
-#include <QTimer>
 #include <QWidget>
 
 #include <string>
 
+#include "board/FramePacer.h"
 #include "board/PaintGeometry.h"
 #include "protocol/IQuadoBoard.h"
 
@@ -33,9 +31,6 @@ public:
     // The panel font's cell height (ascent plus descent) and line advance.
     static constexpr int PanelLineHeight = 48;
     static constexpr int BoardImageCount = 6;
-    // Repaints come at most this often: a screen shows no more frames, and
-    // the lights of a burst between two frames cost one composition.
-    static constexpr int MinPaintIntervalMs = 16;
 
     CChildView();
     ~CChildView() override;
@@ -116,11 +111,8 @@ private:
     bool m_b1xReleased = false;
     ScaledCanvas m_scaled;
     int m_nRepaintRequests = 0;
-    // What is to be repainted once m_timerFrame runs out; the first change
-    // after a quiet frame is repainted at once.
-    QRegion m_rgnDue;
-    QElapsedTimer m_sinceLastPaint;
-    QTimer m_timerFrame;
+    // The lights of a burst between two frames cost one composition.
+    CFramePacer m_pacer;
     std::wstring m_strPanelText;
     PaintRect m_rcLastPaint;
 };

@@ -44,7 +44,7 @@ protected:
                         value() == maximum(),
                         palette().cacheKey(),
                         devicePixelRatio()};
-        if (m_pixCache.isNull() || !(look == m_look)) {
+        if (m_pixCache.isNull() || look != m_look) {
             QPixmap pix(opt.rect.size() * look.dDevicePixelRatio);
             pix.setDevicePixelRatio(look.dDevicePixelRatio);
             pix.fill(Qt::transparent);
@@ -91,7 +91,8 @@ private:
 
 } // namespace
 
-CLogView::CLogView(QWidget* pParent) : QAbstractScrollArea(pParent)
+CLogView::CLogView(QWidget* pParent)
+    : QAbstractScrollArea(pParent), m_pacer([this](const QRegion&) { viewport()->update(); })
 {
     // A fixed pitch makes a row's width a count of characters, so the rows
     // can be found without laying any text out.
@@ -101,8 +102,6 @@ CLogView::CLogView(QWidget* pParent) : QAbstractScrollArea(pParent)
     setVerticalScrollBar(new CLogScrollBar(Qt::Vertical, this));
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
-    m_timerFrame.setSingleShot(true);
-    connect(&m_timerFrame, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
 }
 
 int CLogView::Columns() const
@@ -144,13 +143,8 @@ void CLogView::RebuildIndex()
 void CLogView::RequestSettle()
 {
     m_bDirty = true;
-    if (m_timerFrame.isActive())
-        return;
-    const qint64 nSincePaint = m_sinceLastPaint.isValid() ? m_sinceLastPaint.elapsed() : MinPaintIntervalMs;
-    if (nSincePaint >= MinPaintIntervalMs)
-        viewport()->update();
-    else
-        m_timerFrame.start(static_cast<int>(MinPaintIntervalMs - nSincePaint));
+    // The whole viewport is repainted: new rows may scroll every row.
+    m_pacer.Request(QRegion());
 }
 
 void CLogView::Append(const QString& strText)
@@ -231,7 +225,7 @@ void CLogView::Settle()
 
 void CLogView::paintEvent(QPaintEvent*)
 {
-    m_sinceLastPaint.start();
+    m_pacer.Painted();
     Settle();
     QPainter painter(viewport());
     painter.setPen(palette().color(QPalette::Text));

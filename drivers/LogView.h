@@ -5,11 +5,11 @@
 #pragma once
 
 #include <QAbstractScrollArea>
-#include <QElapsedTimer>
 #include <QString>
-#include <QTimer>
 
 #include <vector>
+
+#include "board/FramePacer.h"
 
 class CLogView : public QAbstractScrollArea {
     Q_OBJECT
@@ -18,11 +18,6 @@ public:
     // line of any length is painted a row at a time. The text itself keeps
     // the line whole.
     static constexpr int MaxRowChars = 4096;
-    // New text is painted at most this often: a screen shows no more frames
-    // than that, and a board sending a thousand chunks a second would
-    // otherwise repaint the log and its scroll bar a thousand times.
-    static constexpr int MinPaintIntervalMs = 16;
-
     explicit CLogView(QWidget* pParent = nullptr);
 
     // The log's text exactly: line feeds between lines, every other
@@ -75,7 +70,7 @@ private:
     // The selection runs between these text offsets, in either order.
     int m_nSelAnchor = 0;
     int m_nSelEnd = 0;
-    // Since the last paint; a repaint due sooner waits on m_timerFrame.
-    QElapsedTimer m_sinceLastPaint;
-    QTimer m_timerFrame;
+    // A board sending a thousand chunks a second would otherwise repaint the
+    // log and its scroll bar a thousand times.
+    CFramePacer m_pacer;
 };
