@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <QFile>
@@ -126,18 +127,20 @@ void PrefetchBitmaps(std::initializer_list<int> ids)
     // first.
     auto pPromises = std::make_shared<std::vector<std::promise<QImage>>>(vecIds.size());
     Prefetched& prefetched = PrefetchedBitmaps();
+    std::thread threadEarlier;
     {
         std::lock_guard lock(prefetched.mutex);
         for (size_t i = 0; i < vecIds.size(); ++i)
             prefetched.mapImages[vecIds[i]] = (*pPromises)[i].get_future();
+        threadEarlier = std::exchange(prefetched.thread, std::thread([vecIds, pPromises] {
+                                          for (size_t i = 0; i < vecIds.size(); ++i)
+                                              (*pPromises)[i].set_value(UnpackBitmap(vecIds[i]));
+                                      }));
     }
-    std::lock_guard lock(prefetched.mutex);
-    if (prefetched.thread.joinable())
-        prefetched.thread.join();
-    prefetched.thread = std::thread([vecIds, pPromises] {
-        for (size_t i = 0; i < vecIds.size(); ++i)
-            (*pPromises)[i].set_value(UnpackBitmap(vecIds[i]));
-    });
+    // Joined without the lock, so a load meanwhile does not wait for an
+    // earlier prefetch it does not need.
+    if (threadEarlier.joinable())
+        threadEarlier.join();
 }
 
 QImage LoadBitmapResource(int nId)
