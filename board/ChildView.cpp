@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 #include <QKeyEvent>
 #include <QPaintEvent>
@@ -37,6 +39,38 @@ QImage LoadCanvasImage(int nId)
 {
     const QImage image = LoadBitmapResource(nId);
     return image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32);
+}
+
+// The smallest rectangle holding every pixel in which two RGB32 images
+// differ; all of b when they cannot be compared.
+QRect DifferingRect(const QImage& a, const QImage& b)
+{
+    if (a.isNull() || b.isNull() || a.size() != b.size() || a.format() != b.format())
+        return b.rect();
+    const auto row = [](const QImage& image, int y) { return reinterpret_cast<const QRgb*>(image.constScanLine(y)); };
+    const size_t nRowBytes = size_t(a.width()) * sizeof(QRgb);
+    int nLeft = a.width();
+    int nRight = -1;
+    int nTop = -1;
+    int nBottom = -1;
+    for (int y = 0; y < a.height(); ++y) {
+        const QRgb* pA = row(a, y);
+        const QRgb* pB = row(b, y);
+        if (std::memcmp(pA, pB, nRowBytes) == 0)
+            continue;
+        if (nTop < 0)
+            nTop = y;
+        nBottom = y;
+        int x = 0;
+        while (x < nLeft && pA[x] == pB[x])
+            ++x;
+        nLeft = std::min(nLeft, x);
+        x = a.width() - 1;
+        while (x > nRight && pA[x] == pB[x])
+            --x;
+        nRight = std::max(nRight, x);
+    }
+    return nTop < 0 ? QRect() : QRect(QPoint(nLeft, nTop), QPoint(nRight, nBottom));
 }
 
 // Copies all of source into target at (x, y), clipped to target.
@@ -126,8 +160,18 @@ const QImage& CChildView::BoardImage(int nIndex)
     if (!(m_nBoardsLoaded & nBit)) {
         m_bmpBoard[nIndex] = LoadCanvasImage(BoardImageIds[nIndex]);
         m_nBoardsLoaded |= nBit;
+        m_rcBoardChange[nIndex] =
+            nIndex == QuadrantNone ? QRect() : DifferingRect(BoardImage(QuadrantNone), m_bmpBoard[nIndex]);
     }
     return m_bmpBoard[nIndex];
+}
+
+QRect CChildView::BoardChange(int nFrom, int nTo) const
+{
+    const unsigned nBoth = (1u << nFrom) | (1u << nTo);
+    if (nFrom < 0 || (m_nBoardsLoaded & nBoth) != nBoth)
+        return BoardRect;
+    return (m_rcBoardChange[nFrom] | m_rcBoardChange[nTo]).translated(BoardLeft, BoardTop);
 }
 
 void CChildView::LightQuadrant(int nIndex)
@@ -136,9 +180,12 @@ void CChildView::LightQuadrant(int nIndex)
     // ignored rather than remembered as "shown".
     if (nIndex == m_nLitQuadrant || nIndex < 0 || nIndex >= BoardImageCount)
         return;
-    m_nLitQuadrant = nIndex;
+    const int nWasLit = std::exchange(m_nLitQuadrant, nIndex);
     setAccessibleDescription(DescribeBoard(m_nLitQuadrant, m_strPanelText));
-    RequestRepaint(BoardRect);
+    // Pictures at another scale are drawn from art of their own, whose
+    // changes the 1x images do not bound.
+    const bool b1x = m_scaled.bmpCanvas.isNull() && devicePixelRatioF() == 1.0;
+    RequestRepaint(b1x ? BoardChange(nWasLit, nIndex) : BoardRect);
 }
 
 void CChildView::ShowPanelText(const std::wstring& strText)
@@ -173,8 +220,18 @@ void CChildView::ComposeCanvas()
     // Each board image covers every non-white pixel of the others, so laying
     // the last one over whatever is there gives the same picture as laying
     // every one in turn. The board and the panel do not overlap.
+    // Outside where either image differs from the dim one, the two are the
+    // same, so laying the new one there would change nothing: a light going
+    // on or off costs its quadrant, not the board.
     if (m_nCanvasQuadrant != m_nLitQuadrant) {
-        DrawKeyedBitmap(BoardImage(m_nLitQuadrant), m_bmpCanvas, BoardLeft, BoardTop, BoardKey);
+        const QImage& bmpBoard = BoardImage(m_nLitQuadrant);
+        const QRect rcChange = m_nCanvasQuadrant < 0 ? bmpBoard.rect()
+                                                     : BoardChange(m_nCanvasQuadrant, m_nLitQuadrant)
+                                                           .translated(-BoardLeft, -BoardTop)
+                                                           .intersected(bmpBoard.rect());
+        if (!rcChange.isEmpty())
+            DrawKeyedBitmap(ImagePart(bmpBoard, rcChange), m_bmpCanvas, BoardLeft + rcChange.left(),
+                            BoardTop + rcChange.top(), BoardKey);
         m_nCanvasQuadrant = m_nLitQuadrant;
     }
     if (m_bCanvasPanelStale && !m_bmpPanelBack.isNull()) {

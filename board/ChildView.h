@@ -98,6 +98,10 @@ private:
     // Asks for a repaint of the part of the view that shows rcCanvas.
     void RequestRepaint(const QRect& rcCanvas);
     const QImage& BoardImage(int nIndex);
+    // The canvas rectangle in which board images nFrom and nTo may differ:
+    // where either differs from the dim one, or the whole board while
+    // either is not decoded.
+    QRect BoardChange(int nFrom, int nTo) const;
     void ComposeCanvas();
     const QImage& ComposeScaledCanvas(double dScale);
     QImage RenderPanelText(double dScale, const QSize& size, const QPointF& ptOffset) const;
@@ -107,6 +111,9 @@ private:
     int m_nCanvasQuadrant = -1;
     bool m_bCanvasPanelStale = false;
     unsigned m_nBoardsLoaded = 0;
+    // Where each decoded board image differs from the dim one, in image
+    // pixels (empty for the dim one itself).
+    QRect m_rcBoardChange[BoardImageCount];
     // The 1x images were let go for a scaled picture (they did load).
     bool m_b1xReleased = false;
     ScaledCanvas m_scaled;

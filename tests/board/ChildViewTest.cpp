@@ -6,6 +6,8 @@
 #include <string>
 
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QEvent>
 #include <QImage>
 #include <QWidget>
@@ -146,6 +148,7 @@ TEST_F(ChildViewTest, EveryChangeOfLightShowsExactlyTheNewBoard)
             if (nFrom == nTo)
                 continue;
             m_view.LightQuadrant(nFrom);
+            m_view.Canvas();
             m_view.LightQuadrant(nTo);
             EXPECT_EQ(m_view.m_nLitQuadrant, nTo);
             EXPECT_TRUE(m_view.Canvas() == expected[nTo]) << nFrom << " -> " << nTo;
@@ -373,4 +376,37 @@ TEST_F(ChildViewTest, ChangesWithinAFrameArePaintedTogetherAndNoneIsLost)
     for (const int nQuadrant : {QuadrantRed, QuadrantAll, QuadrantBlue})
         m_view.LightQuadrant(nQuadrant);
     EXPECT_TRUE(testsupport::WaitForEvents([&] { return watch.m_vecShown.back() == QuadrantBlue; }));
+}
+
+// A paint repaints only what a change touched; what is then on screen is
+// still the whole new board, from every light straight to every other.
+TEST_F(ChildViewTest, AfterEveryChangeOfLightTheScreenShowsExactlyTheNewBoard)
+{
+    QImage expected[6];
+    for (int i = 0; i < 6; ++i)
+        expected[i] = ExpectedCanvas(i);
+    m_view.resize(1280, 768);
+    CPaintWatch watch(&m_view);
+    m_parent.show();
+    ASSERT_TRUE(testsupport::WaitForEvents([&] { return !watch.m_vecShown.empty(); }));
+    const auto screen = [&] {
+        return QGuiApplication::primaryScreen()->grabWindow(m_parent.winId()).toImage().convertToFormat(
+            QImage::Format_RGB32);
+    };
+    ASSERT_EQ(screen().size(), QSize(1280, 768));
+    const auto light = [&](int nQuadrant) {
+        const size_t nPaints = watch.m_vecShown.size();
+        m_view.LightQuadrant(nQuadrant);
+        return testsupport::WaitForEvents([&] { return watch.m_vecShown.size() > nPaints; });
+    };
+    for (int nFrom = 0; nFrom < 6; ++nFrom) {
+        for (int nTo = 0; nTo < 6; ++nTo) {
+            if (nFrom == nTo)
+                continue;
+            if (m_view.m_nLitQuadrant != nFrom)
+                ASSERT_TRUE(light(nFrom)) << nFrom;
+            ASSERT_TRUE(light(nTo)) << nFrom << " -> " << nTo;
+            EXPECT_TRUE(screen() == expected[nTo]) << nFrom << " -> " << nTo;
+        }
+    }
 }
