@@ -241,7 +241,7 @@ void CLogView::paintEvent(QPaintEvent*)
         const int nEnd = RowEnd(nRow);
         const int nTop = (nRow - nFirst) * nRowHeight;
         if (nEnd > nStart)
-            painter.drawText(2, nTop + nAscent, QStringView(m_strText).mid(nStart, nEnd - nStart).toString());
+            painter.drawStaticText(2, nTop, ShapedRow(QStringView(m_strText).mid(nStart, nEnd - nStart)));
         // The selected part of the row over a highlight.
         const int nFrom = std::max(nStart, nSelFrom);
         const int nTo = std::min(nEnd, nSelTo);
@@ -253,6 +253,22 @@ void CLogView::paintEvent(QPaintEvent*)
             painter.setPen(palette().color(QPalette::Text));
         }
     }
+}
+
+const QStaticText& CLogView::ShapedRow(QStringView strRow)
+{
+    const QString strKey = strRow.toString();
+    auto it = m_hashShaped.constFind(strKey);
+    if (it == m_hashShaped.cend()) {
+        // A log full of noise would otherwise keep every row it ever showed.
+        if (m_hashShaped.size() >= MaxShapedRows)
+            m_hashShaped.clear();
+        QStaticText text(strKey);
+        text.setTextFormat(Qt::PlainText);
+        text.prepare(QTransform(), viewport()->font());
+        it = m_hashShaped.insert(strKey, text);
+    }
+    return *it;
 }
 
 // The row's end, without the line feed that closes it.
@@ -318,6 +334,7 @@ void CLogView::changeEvent(QEvent* pEvent)
 {
     QAbstractScrollArea::changeEvent(pEvent);
     if (pEvent->type() == QEvent::FontChange) {
+        m_hashShaped.clear();
         m_nColumns = Columns();
         RebuildIndex();
         RequestSettle();

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QHash>
+#include <QStaticText>
 #include <QString>
 
 #include <vector>
@@ -59,6 +61,10 @@ private:
     // The text offset nearest a point of the viewport, between characters.
     int OffsetAt(const QPoint& pt) const;
     int RowEnd(int nRow) const;
+    // The row's text laid out once: a board's log repeats a few lines ("G",
+    // "Off") over and over, and laying out every row on screen again each
+    // frame was most of a paint.
+    const QStaticText& ShapedRow(QStringView strRow);
 
     QString m_strText;
     // Offsets of the first character of each display row; never empty.
@@ -73,4 +79,6 @@ private:
     // A board sending a thousand chunks a second would otherwise repaint the
     // log and its scroll bar a thousand times.
     CFramePacer m_pacer;
+    static constexpr int MaxShapedRows = 1024;
+    QHash<QString, QStaticText> m_hashShaped;
 };
