@@ -219,10 +219,10 @@ void CChildView::ComposeCanvas()
         return;
     // Each board image covers every non-white pixel of the others, so laying
     // the last one over whatever is there gives the same picture as laying
-    // every one in turn. The board and the panel do not overlap.
-    // Outside where either image differs from the dim one, the two are the
-    // same, so laying the new one there would change nothing: a light going
-    // on or off costs its quadrant, not the board.
+    // every one in turn. Outside where either image differs from the dim
+    // one the two are the same, so laying the new one there would change
+    // nothing: a light going on or off costs its quadrant, not the board.
+    // The board and the panel do not overlap.
     if (m_nCanvasQuadrant != m_nLitQuadrant) {
         const QImage& bmpBoard = BoardImage(m_nLitQuadrant);
         const QRect rcChange = m_nCanvasQuadrant < 0 ? bmpBoard.rect()

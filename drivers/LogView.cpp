@@ -260,9 +260,13 @@ const QStaticText& CLogView::ShapedRow(QStringView strRow)
     const QString strKey = strRow.toString();
     auto it = m_hashShaped.constFind(strKey);
     if (it == m_hashShaped.cend()) {
-        // A log full of noise would otherwise keep every row it ever showed.
-        if (m_hashShaped.size() >= MaxShapedRows)
+        // A log full of noise would otherwise keep every row it ever showed;
+        // wide rows count by their characters.
+        if (m_hashShaped.size() >= MaxShapedRows || m_nShapedChars >= MaxShapedChars) {
             m_hashShaped.clear();
+            m_nShapedChars = 0;
+        }
+        m_nShapedChars += strKey.size();
         QStaticText text(strKey);
         text.setTextFormat(Qt::PlainText);
         text.prepare(QTransform(), viewport()->font());
@@ -335,6 +339,7 @@ void CLogView::changeEvent(QEvent* pEvent)
     QAbstractScrollArea::changeEvent(pEvent);
     if (pEvent->type() == QEvent::FontChange) {
         m_hashShaped.clear();
+        m_nShapedChars = 0;
         m_nColumns = Columns();
         RebuildIndex();
         RequestSettle();

@@ -80,5 +80,7 @@ private:
     // log and its scroll bar a thousand times.
     CFramePacer m_pacer;
     static constexpr int MaxShapedRows = 1024;
+    static constexpr qsizetype MaxShapedChars = 64 * 1024;
     QHash<QString, QStaticText> m_hashShaped;
+    qsizetype m_nShapedChars = 0;
 };
