@@ -1,6 +1,7 @@
 #include "protocol/GameMessageInterpreter.h"
 
 #include "assets/SoundTable.h"
+#include "protocol/GameEvents.h"
 #include "protocol/IQuadoBoard.h"
 #include "protocol/ISoundPlayer.h"
 
@@ -58,6 +59,32 @@ bool EqualsNoCase(std::wstring_view line, std::wstring_view keyword)
     return line.size() == keyword.size() && StartsWithNoCase(line, keyword);
 }
 
+// The lines that end a game, in the order they are tested, with the sound
+// played first (if any) and the panel text shown then.
+struct EndKeyword {
+    std::wstring_view strKeyword;
+    int nSound;
+    std::wstring_view strPanel;
+    GameEndCause nCause;
+};
+constexpr EndKeyword EndKeywords[] = {
+    {L"Incorrect", SoundLose, LoseText, GameEndCause::Incorrect},
+    {L"Timeout", SoundLose, TimeoutText, GameEndCause::Timeout},
+    {L"Congrat", SoundWin, WinText, GameEndCause::Congrat},
+    {L"Press", SoundNone, PressText, GameEndCause::Press},
+};
+
+// The number is whatever the board put between the first space and the first
+// '-'; it is shown as sent, never parsed.
+std::wstring_view LevelNumber(std::wstring_view line)
+{
+    std::wstring_view levelPart;
+    if (const std::size_t nDash = line.find(L'-'); nDash != std::wstring_view::npos)
+        levelPart = Trim(line.substr(0, nDash));
+    const std::size_t nSpace = levelPart.find(L' ');
+    return Trim(nSpace == std::wstring_view::npos ? levelPart : levelPart.substr(nSpace));
+}
+
 } // namespace
 
 void CGameMessageInterpreter::SetLinks(IQuadoBoard** ppView, const bool* pbMute,
@@ -99,6 +126,8 @@ void CGameMessageInterpreter::InterpretLine()
     strLine.swap(m_strLine);
     const bool bOverLong = m_bLineOverLong;
     m_bLineOverLong = false;
+    if (m_pEvents)
+        m_pEvents->OnLine();
     // Only its head survived, and a head may look like a keyword it never was.
     if (bOverLong)
         return;
@@ -128,50 +157,42 @@ void CGameMessageInterpreter::InterpretLine()
     }
 
     if (StartsWithNoCase(line, L"Level")) {
-        ShowPanelText(BuildLevelText(line));
+        const std::wstring_view number = LevelNumber(line);
+        ShowPanelText(BuildLevelText(number));
         m_bTonePlaying = false;
+        if (m_pEvents)
+            m_pEvents->OnLevel(number);
     } else if (StartsWithNoCase(line, L"MAX_LEVEL")) {
         const std::size_t nEquals = line.find(L'=');
         m_strMaxLevel = nEquals == std::wstring_view::npos ? line : Trim(line.substr(nEquals + 1));
         m_bMaxLevelKnown = true;
         m_bTonePlaying = false;
+        if (m_pEvents)
+            m_pEvents->OnMaxLevel(m_strMaxLevel);
     } else if (StartsWithNoCase(line, L"New")) {
         m_bGameRunning = true;
         m_bTonePlaying = false;
-    } else if (StartsWithNoCase(line, L"Incorrect")) {
-        PlayOnce(SoundLose);
-        ShowPanelText(std::wstring(LoseText));
-        m_bTonePlaying = false;
-        m_bGameRunning = false;
-    } else if (StartsWithNoCase(line, L"Timeout")) {
-        PlayOnce(SoundLose);
-        ShowPanelText(std::wstring(TimeoutText));
-        m_bTonePlaying = false;
-        m_bGameRunning = false;
-    } else if (StartsWithNoCase(line, L"Congrat")) {
-        PlayOnce(SoundWin);
-        ShowPanelText(std::wstring(WinText));
-        m_bTonePlaying = false;
-        m_bGameRunning = false;
-    } else if (StartsWithNoCase(line, L"Press")) {
-        ShowPanelText(std::wstring(PressText));
-        m_bTonePlaying = false;
-        m_bGameRunning = false;
+        if (m_pEvents)
+            m_pEvents->OnNew();
+    } else {
+        for (const EndKeyword& end : EndKeywords) {
+            if (!StartsWithNoCase(line, end.strKeyword))
+                continue;
+            if (end.nSound != 0)
+                PlayOnce(end.nSound);
+            ShowPanelText(std::wstring(end.strPanel));
+            m_bTonePlaying = false;
+            m_bGameRunning = false;
+            if (m_pEvents)
+                m_pEvents->OnEnd(end.nCause);
+            return;
+        }
     }
 }
 
 // "Level 3 -" with highest level 12 reads "Level:\n3 of 12\n\nSchwierigkeit:\n3 aus 12".
-// The number is whatever the board put between the first space and the first
-// '-'; it is shown as sent, never parsed.
-std::wstring CGameMessageInterpreter::BuildLevelText(std::wstring_view line) const
+std::wstring CGameMessageInterpreter::BuildLevelText(std::wstring_view number) const
 {
-    std::wstring_view levelPart;
-    if (const std::size_t nDash = line.find(L'-'); nDash != std::wstring_view::npos)
-        levelPart = Trim(line.substr(0, nDash));
-    const std::size_t nSpace = levelPart.find(L' ');
-    const std::wstring_view number =
-        Trim(nSpace == std::wstring_view::npos ? levelPart : levelPart.substr(nSpace));
-
     std::wstring strText = L"Level:\n";
     strText += number;
     if (m_bMaxLevelKnown) {

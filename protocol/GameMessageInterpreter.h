@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+class CGameEvents;
 class IQuadoBoard;
 class ISoundPlayer;
 
@@ -18,6 +19,8 @@ public:
     // ppView is the address of the frame's view pointer, read at each use so a
     // view created or destroyed later is seen; any link may be null.
     void SetLinks(IQuadoBoard** ppView, const bool* pbMute, ISoundPlayer* pSoundPlayer);
+    // Where what the lines mean for a game is told; may be null.
+    void SetEvents(CGameEvents* pEvents) { m_pEvents = pEvents; }
 
     // One read's text, carriage returns already removed. Stops at the first
     // zero character; every line feed interprets the line collected so far.
@@ -46,11 +49,12 @@ private:
     void PlayColourTone(int nSoundNumber);
     void PlayOnce(int nSoundNumber);
     void StopSound();
-    std::wstring BuildLevelText(std::wstring_view line) const;
+    std::wstring BuildLevelText(std::wstring_view number) const;
 
     IQuadoBoard** m_ppView = nullptr;
     const bool* m_pbMute = nullptr;
     ISoundPlayer* m_pSoundPlayer = nullptr;
+    CGameEvents* m_pEvents = nullptr;
 
     std::wstring m_strLine;
     // Set once the line being collected has passed MaxLineLength.

@@ -1,5 +1,6 @@
 // What the board shows and plays for the game board's text lines.
 
+#include "protocol/GameEvents.h"
 #include "protocol/GameMessageInterpreter.h"
 #include "tests/protocol/RecordingDoubles.h"
 
@@ -259,6 +260,76 @@ TEST_F(GameMessages, ReadBoundariesNeverChangeTheOutcome)
         std::sort(cuts.begin(), cuts.end());
         ASSERT_EQ(Run(cuts), whole) << "round " << nRound;
     }
+}
+
+// The game events a stream gives, each in a word or two: what records and
+// telemetry will see.
+class GameEventStream : public GameMessages {
+protected:
+    GameEventStream()
+    {
+        m_interpreter.SetEvents(&m_events);
+        m_events.Subscribe([this](const GameEvent& event) {
+            using Kind = GameEvent::Kind;
+            const std::string strLevel(event.game.levelReached.strText.begin(), event.game.levelReached.strText.end());
+            switch (event.nKind) {
+            case Kind::GameStarted:
+                m_seen.push_back("started");
+                break;
+            case Kind::GameEnded:
+                m_seen.push_back(std::string(OutcomeName(event.game.nOutcome)) + "/" +
+                                 EndCauseName(event.game.nCause) + " at " + strLevel +
+                                 (event.game.strMaxLevel ? " of " + std::string(event.game.strMaxLevel->begin(),
+                                                                                event.game.strMaxLevel->end())
+                                                         : std::string()));
+                break;
+            case Kind::Connected:
+            case Kind::Disconnected:
+                m_seen.push_back(event.nKind == Kind::Connected ? "connected " + event.strSerial
+                                                                : std::string("disconnected ") +
+                                                                      DisconnectReasonName(event.nReason));
+                break;
+            case Kind::LevelShown:
+            case Kind::Line:
+                break;
+            }
+        });
+    }
+
+    std::vector<std::string> Events(std::wstring_view text)
+    {
+        m_seen.clear();
+        Feed(text);
+        return m_seen;
+    }
+
+    CGameEvents m_events;
+    std::vector<std::string> m_seen;
+};
+
+TEST_F(GameEventStream, EachGameEndsOnceWithItsOutcomeAndTheHighestLevelReached)
+{
+    using V = std::vector<std::string>;
+    EXPECT_EQ(Events(L"Press\nNew\nMAX_LEVEL=12\nLevel 1 -\nG\nLevel 3 -\nLevel 2 -\nCongratulations!\n"),
+              (V{"started", "won/congrat at 3 of 12"}));
+    EXPECT_EQ(Events(L"New\nLevel 1 -\nIncorrect\nNew\nTimeout\n"),
+              (V{"started", "lost/incorrect at 1 of 12", "started", "timeout/timeout at  of 12"}));
+    // A "Press" or another "New" while a game runs abandons it; the end
+    // lines with no game running end nothing.
+    EXPECT_EQ(Events(L"Congrat\nNew\nLevel x -\nPress\nNew\nNewton\nTimeout\nIncorrect\n"),
+              (V{"started", "abandoned/press at x of 12", "started", "abandoned/new at  of 12", "started",
+                 "timeout/timeout at  of 12"}));
+    EXPECT_EQ(m_events.LineCount(), 21u);
+
+    // The link going away ends the game it carried, and only that one.
+    m_events.OnConnected("DRAVIK-7");
+    EXPECT_EQ(Events(L"New\nLevel 4 -\n"), V{"started"});
+    m_events.OnDisconnected(DisconnectReason::AdapterLost);
+    m_events.OnConnected("DRAVIK-7");
+    m_events.OnDisconnected(DisconnectReason::User);
+    EXPECT_EQ(m_seen, (V{"started", "abandoned/adapter_lost at 4 of 12", "disconnected adapter_lost",
+                         "connected DRAVIK-7", "disconnected user"}));
+    EXPECT_EQ(Events(L"Congrat\n"), V{}) << "the board's end of a game already abandoned";
 }
 
 } // namespace

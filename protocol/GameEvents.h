@@ -1,0 +1,120 @@
+// What the board's lines and the adapter link mean for a game, published in one
+// place: a game started, a level shown, a game ended and how, the adapter
+// connected or lost. The interpreter and the adapter window feed it; records,
+// the idle screen, the kiosk line and the venue's telemetry observe it. It
+// changes nothing on the board. Plain C++, UI thread only.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class GameOutcome : uint8_t { Won, Lost, TimedOut, Abandoned };
+
+// What ended a game: the board's line, or the link going away under it.
+enum class GameEndCause : uint8_t { Congrat, Incorrect, Timeout, Press, New, Disconnect, AdapterLost };
+
+enum class DisconnectReason : uint8_t {
+    User,        // the button, the menu, a remote command
+    AdapterLost, // it stopped answering, or its reads failed
+    Closing,     // the program ends
+};
+
+const char* OutcomeName(GameOutcome nOutcome);   // "won", "lost", "timeout", "abandoned"
+const char* EndCauseName(GameEndCause nCause);   // "congrat", "incorrect", ... "adapter_lost"
+const char* DisconnectReasonName(DisconnectReason nReason); // "user", "adapter_lost", "closing"
+GameOutcome OutcomeOf(GameEndCause nCause);
+
+// A level as the board sent it, and its number when it is one.
+struct GameLevel {
+    std::wstring strText;
+    std::optional<int> nNumber;
+
+    static GameLevel From(std::wstring_view text);
+    bool operator==(const GameLevel&) const = default;
+};
+
+// One game from "New" to its end.
+struct GameRecord {
+    std::chrono::system_clock::time_point tStart;
+    std::chrono::system_clock::time_point tEnd;
+    GameOutcome nOutcome = GameOutcome::Abandoned;
+    GameEndCause nCause = GameEndCause::Press;
+    // The highest level shown during the game (by number where the board
+    // sends numbers, else the last one); empty text when none was shown.
+    GameLevel levelReached;
+    // The board's highest level when it has told it.
+    std::optional<std::wstring> strMaxLevel;
+    std::string strSerial;
+
+    std::chrono::milliseconds Duration() const
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(tEnd - tStart);
+    }
+};
+
+struct GameEvent {
+    enum class Kind : uint8_t { GameStarted, LevelShown, GameEnded, Connected, Disconnected, Line };
+    Kind nKind = Kind::Line;
+    std::chrono::system_clock::time_point tWhen;
+    // GameStarted, LevelShown, GameEnded: the game so far (or as it ended).
+    GameRecord game;
+    // LevelShown: the level just shown.
+    GameLevel level;
+    // Connected, Disconnected: the adapter's serial.
+    std::string strSerial;
+    DisconnectReason nReason = DisconnectReason::User;
+};
+
+class CGameEvents {
+public:
+    using Observer = std::function<void(const GameEvent&)>;
+    using Clock = std::function<std::chrono::system_clock::time_point()>;
+
+    // Observers are told in the order they subscribed; the returned id ends
+    // the subscription.
+    int Subscribe(Observer observer);
+    void Unsubscribe(int nId);
+    void SetClock(Clock clock) { m_clock = std::move(clock); }
+
+    // --- Fed by the interpreter, from its own decisions ---
+    // Every complete line, recognised or not.
+    void OnLine();
+    // "New": starts a game, abandoning one that runs.
+    void OnNew();
+    void OnLevel(std::wstring_view number);
+    void OnMaxLevel(std::wstring_view maxLevel);
+    // "Congrat", "Incorrect", "Timeout", "Press": ends a running game.
+    void OnEnd(GameEndCause nCause);
+
+    // --- Fed by the adapter window ---
+    void OnConnected(const std::string& strSerial);
+    // A game in progress ends abandoned, then the link is told.
+    void OnDisconnected(DisconnectReason nReason);
+
+    bool IsGameOpen() const { return m_game.has_value(); }
+    const std::optional<GameRecord>& OpenGame() const { return m_game; }
+    bool IsConnected() const { return m_bConnected; }
+    const std::string& Serial() const { return m_strSerial; }
+    // Lines seen since start, and when the last one came (unset before any).
+    uint64_t LineCount() const { return m_nLines; }
+    std::optional<std::chrono::steady_clock::time_point> LastLineTime() const { return m_tLastLine; }
+
+private:
+    std::chrono::system_clock::time_point Now() const;
+    void Publish(GameEvent&& event);
+    void EndGame(GameEndCause nCause);
+
+    Clock m_clock;
+    std::vector<std::pair<int, Observer>> m_observers;
+    int m_nNextId = 1;
+    std::optional<GameRecord> m_game;
+    std::optional<std::wstring> m_strMaxLevel;
+    bool m_bConnected = false;
+    std::string m_strSerial;
+    uint64_t m_nLines = 0;
+    std::optional<std::chrono::steady_clock::time_point> m_tLastLine;
+};
