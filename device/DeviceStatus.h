@@ -13,4 +13,5 @@ enum DeviceStatus : uint8_t {
     DeviceNullArgument = 6,
     DeviceAlreadyConnected = 7,
     DeviceBadBuffer = 8,        // bad buffer or report count
+    DeviceWrongAdapter = 9,     // the adapter at that index is not the one the list showed
 };

@@ -55,7 +55,24 @@ DeviceStatus CDravik::Connect(uint32_t nDeviceIndex)
     const uint16_t nStoredCount = m_hidDevice.GetInputBufferCount();
     if (m_hidDevice.Open(nDeviceIndex, nStoredCount ? nStoredCount : FallbackReadCount) != DeviceSuccess)
         return DeviceOpenFailed;
+    return ConnectOpened();
+}
 
+DeviceStatus CDravik::Connect(uint32_t nDeviceIndex, const CHIDDevice::AdapterIdentity& expected)
+{
+    if (m_hidDevice.IsOpen())
+        return DeviceAlreadyConnected;
+
+    const uint16_t nStoredCount = m_hidDevice.GetInputBufferCount();
+    const DeviceStatus nOpened =
+        m_hidDevice.Open(nDeviceIndex, nStoredCount ? nStoredCount : FallbackReadCount, expected);
+    if (nOpened != DeviceSuccess)
+        return nOpened == DeviceWrongAdapter ? DeviceWrongAdapter : DeviceOpenFailed;
+    return ConnectOpened();
+}
+
+DeviceStatus CDravik::ConnectOpened()
+{
     ReleaseBuffers();
     const uint32_t nInputLength = m_hidDevice.GetInputReportLength();
     const uint32_t nFeatureLength = m_hidDevice.GetFeatureReportLength();

@@ -30,6 +30,9 @@ public:
     CDravik& operator=(const CDravik&) = delete;
 
     DeviceStatus Connect(uint32_t nDeviceIndex);
+    // Connects only the adapter expected at that index (see CHIDDevice::Open);
+    // DeviceWrongAdapter, with nothing sent to any adapter, when another is there.
+    DeviceStatus Connect(uint32_t nDeviceIndex, const CHIDDevice::AdapterIdentity& expected);
     DeviceStatus Disconnect();
 
     DeviceStatus EnableUart();
@@ -59,6 +62,7 @@ public:
     CHIDDevice& GetDevice() { return m_hidDevice; }
 
 private:
+    DeviceStatus ConnectOpened();
     bool PrepareFeature(uint8_t nReportId);
     DeviceStatus SendPrepared(uint32_t nLength);
     DeviceStatus SendRequest(uint8_t nRequest);

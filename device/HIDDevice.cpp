@@ -53,9 +53,21 @@ void WalkAdapters(Visitor&& visit)
         std::unique_ptr<IHidHandle> pHandle = OpenAdapter(entry, error);
         if (!pHandle)
             continue;
-        if (visit(pHandle, nAdapter++))
+        if (visit(pHandle, nAdapter++, entry))
             return;
     }
+}
+
+// The serial as the list shows it: cut so that it fits SerialNumberSize
+// bytes with the terminator.
+bool ReadSerial(IHidHandle& handle, std::string& strSerial)
+{
+    if (!handle.GetSerialNumber(strSerial))
+        return false;
+    if (strSerial.size() > CHIDDevice::SerialNumberSize - 1)
+        strSerial.resize(CHIDDevice::SerialNumberSize - 1);
+    strSerial.resize(std::strlen(strSerial.c_str()));
+    return true;
 }
 
 } // namespace
@@ -75,7 +87,7 @@ CHIDDevice::~CHIDDevice()
 uint32_t CHIDDevice::GetDeviceCount()
 {
     uint32_t nCount = 0;
-    WalkAdapters([&](std::unique_ptr<IHidHandle>&, uint32_t) {
+    WalkAdapters([&](std::unique_ptr<IHidHandle>&, uint32_t, const HidDeviceEntry&) {
         ++nCount;
         return false;
     });
@@ -87,20 +99,30 @@ DeviceStatus CHIDDevice::GetSerialNumber(uint32_t nIndex, char* pSerial)
     if (!pSerial)
         return DeviceNullArgument;
     DeviceStatus nResult = DeviceNotFound;
-    WalkAdapters([&](std::unique_ptr<IHidHandle>& pHandle, uint32_t nAdapter) {
+    WalkAdapters([&](std::unique_ptr<IHidHandle>& pHandle, uint32_t nAdapter, const HidDeviceEntry&) {
         if (nAdapter != nIndex)
             return false;
         std::string strSerial;
-        if (pHandle->GetSerialNumber(strSerial)) {
-            // A serial of SerialNumberSize characters or more is cut so that the
-            // text stays terminated.
+        if (ReadSerial(*pHandle, strSerial)) {
             std::memset(pSerial, 0, SerialNumberSize);
-            std::memcpy(pSerial, strSerial.data(), std::min(strSerial.size(), SerialNumberSize - 1));
+            std::memcpy(pSerial, strSerial.data(), strSerial.size());
             nResult = DeviceSuccess;
         }
         return false;
     });
     return nResult;
+}
+
+std::vector<CHIDDevice::AdapterIdentity> CHIDDevice::ListAdapters()
+{
+    std::vector<AdapterIdentity> adapters;
+    WalkAdapters([&](std::unique_ptr<IHidHandle>& pHandle, uint32_t, const HidDeviceEntry& entry) {
+        AdapterIdentity identity{entry.strPath, {}, false};
+        identity.bSerialRead = ReadSerial(*pHandle, identity.strSerial);
+        adapters.push_back(std::move(identity));
+        return false;
+    });
+    return adapters;
 }
 
 uint32_t CHIDDevice::GetDeniedDeviceCount()
@@ -131,6 +153,7 @@ void CHIDDevice::ResetState()
     // Dropping the handle closes it: a reset never leaves a device held
     // with nobody able to release it.
     m_pHandle.reset();
+    m_strOpenPath.clear();
     m_bOpen = 0;
     m_nInputReportLength = 0;
     m_nOutputReportLength = 0;
@@ -140,13 +163,35 @@ void CHIDDevice::ResetState()
 
 DeviceStatus CHIDDevice::Open(uint32_t nIndex, uint16_t nInputBufferCount)
 {
+    return OpenChecked(nIndex, nInputBufferCount, nullptr);
+}
+
+DeviceStatus CHIDDevice::Open(uint32_t nIndex, uint16_t nInputBufferCount, const AdapterIdentity& expected)
+{
+    return OpenChecked(nIndex, nInputBufferCount, &expected);
+}
+
+DeviceStatus CHIDDevice::OpenChecked(uint32_t nIndex, uint16_t nInputBufferCount, const AdapterIdentity* pExpected)
+{
     if (m_bOpen)
         return DeviceOpenFailed;
 
-    WalkAdapters([&](std::unique_ptr<IHidHandle>& pHandle, uint32_t nAdapter) {
+    bool bWrongAdapter = false;
+    WalkAdapters([&](std::unique_ptr<IHidHandle>& pHandle, uint32_t nAdapter, const HidDeviceEntry& entry) {
         if (nAdapter != nIndex)
             return false;
+        if (pExpected) {
+            // A node's name is reused by the next device plugged in: the
+            // serial tells them apart.
+            std::string strSerial;
+            const bool bSerialRead = ReadSerial(*pHandle, strSerial);
+            bWrongAdapter = entry.strPath != pExpected->strPath ||
+                            (pExpected->bSerialRead && (!bSerialRead || strSerial != pExpected->strSerial));
+            if (bWrongAdapter)
+                return true;
+        }
         m_pHandle = std::move(pHandle);
+        m_strOpenPath = entry.strPath;
         m_bOpen = 1;
 
         HidReportLengths lengths;
@@ -169,6 +214,8 @@ DeviceStatus CHIDDevice::Open(uint32_t nIndex, uint16_t nInputBufferCount)
         }
         return true;
     });
+    if (bWrongAdapter)
+        return DeviceWrongAdapter;
     return m_bOpen ? DeviceSuccess : DeviceNotFound;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CHIDDevice {
 public:
@@ -22,6 +23,15 @@ public:
     // layer keeps for the device.
     static constexpr uint16_t DefaultInputBufferCount = 0;
 
+    // An adapter as a list shows it: where it is, and its serial number as
+    // GetSerialNumber gives it (bSerialRead false when it could not be read).
+    struct AdapterIdentity {
+        std::string strPath;
+        std::string strSerial;
+        bool bSerialRead = false;
+        bool operator==(const AdapterIdentity&) const = default;
+    };
+
     CHIDDevice();
     virtual ~CHIDDevice();
     CHIDDevice(const CHIDDevice&) = delete;
@@ -33,6 +43,9 @@ public:
     // bytes, always terminated, one byte per character). pSerial is written
     // only on success.
     static DeviceStatus GetSerialNumber(uint32_t nIndex, char* pSerial);
+    // GetDeviceCount and each GetSerialNumber in one walk, with the paths:
+    // entry i is adapter index i.
+    static std::vector<AdapterIdentity> ListAdapters();
     // Adapters present that could not be opened for lack of permission; lets
     // the adapter window explain an empty list.
     static uint32_t GetDeniedDeviceCount();
@@ -43,6 +56,13 @@ public:
 
     void ResetState();
     DeviceStatus Open(uint32_t nIndex, uint16_t nInputBufferCount);
+    // Opens adapter nIndex only if it is the one expected (same path, and
+    // same serial when that was read); else nothing is kept and the result
+    // is DeviceWrongAdapter. Indices shift when an adapter goes or is taken
+    // between listing and opening.
+    DeviceStatus Open(uint32_t nIndex, uint16_t nInputBufferCount, const AdapterIdentity& expected);
+    // The path of the adapter held; empty when none.
+    const std::string& GetOpenPath() const { return m_strOpenPath; }
     bool IsOpen();
     void Close();
 
@@ -69,7 +89,10 @@ public:
     void SetReadTimeout(uint32_t nTimeoutMs) { m_nReadTimeout = nTimeoutMs; }
 
 private:
+    DeviceStatus OpenChecked(uint32_t nIndex, uint16_t nInputBufferCount, const AdapterIdentity* pExpected);
+
     std::unique_ptr<IHidHandle> m_pHandle;
+    std::string m_strOpenPath;
     uint32_t m_bOpen = 0;
     uint32_t m_nReadTimeout = DefaultReadTimeout;
     uint16_t m_nInputReportLength = 0;

@@ -36,10 +36,14 @@ bool CAdapterSession::IsConnected()
 
 CAdapterSession::ConnectResult CAdapterSession::Connect(uint32_t nIndex, CReceiveThread::Dispatcher dispatch,
                                                         CReceiveThread::ChunkProcessor process,
-                                                        const std::function<void()>& onInputFlushed)
+                                                        const std::function<void()>& onInputFlushed,
+                                                        const CHIDDevice::AdapterIdentity* pExpected)
 {
     m_bUartSavedValid = false;
-    if (m_dravik.Connect(nIndex) != DeviceSuccess)
+    const DeviceStatus nConnected = pExpected ? m_dravik.Connect(nIndex, *pExpected) : m_dravik.Connect(nIndex);
+    if (nConnected == DeviceWrongAdapter)
+        return ConnectResult::WrongAdapter;
+    if (nConnected != DeviceSuccess)
         return ConnectResult::OpenFailed;
 
     UartConfig uartFound = {};
@@ -73,7 +77,7 @@ CAdapterSession::ConnectResult CAdapterSession::Connect(uint32_t nIndex, CReceiv
     }
     ReceiveBufferSize = nCapacity;
 
-    m_hReceiveThread = CReceiveThread::Create(m_dravik, std::move(dispatch), std::move(process));
+    m_hReceiveThread = CReceiveThread::Create(m_dravik, std::move(dispatch), std::move(process), m_onReadFailed);
     m_hReceiveThread->Start();
 
     m_dravik.SendFeature49(m_feature49.data());

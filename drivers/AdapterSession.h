@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "device/HIDDevice.h"
 #include "device/UartConfig.h"
 #include "drivers/ReceiveThread.h"
 
@@ -25,7 +26,7 @@ public:
 
     // Where a connect stopped. After a failure the session holds what it
     // had reached; Disconnect lets go of it.
-    enum class ConnectResult { Connected, OpenFailed, EnableUartFailed, AllocateFailed };
+    enum class ConnectResult { Connected, OpenFailed, WrongAdapter, EnableUartFailed, AllocateFailed };
 
     // The receive buffer; null when it cannot be had.
     using Allocator = std::function<uint8_t*(uint32_t nSize)>;
@@ -44,14 +45,18 @@ public:
     // the 0x4B requests with their pauses and flushes what the adapter had
     // queued (calling onInputFlushed right after), allocates the receive
     // buffer, starts the receive thread with dispatch and process, and sets
-    // the adapter's 0x49 feature and the default UART settings.
+    // the adapter's 0x49 feature and the default UART settings. With
+    // pExpected, only that adapter is connected (WrongAdapter otherwise).
     ConnectResult Connect(uint32_t nIndex, CReceiveThread::Dispatcher dispatch,
-                          CReceiveThread::ChunkProcessor process, const std::function<void()>& onInputFlushed = {});
+                          CReceiveThread::ChunkProcessor process, const std::function<void()>& onInputFlushed = {},
+                          const CHIDDevice::AdapterIdentity* pExpected = nullptr);
     // Stops the receive thread, releases the buffer, and closes the adapter:
     // UART off, the settings this connect found put back. Nothing to do is fine.
     void Disconnect();
 
     bool IsConnected();
+    // Given to every receive thread this session starts (see CReceiveThread).
+    void SetReadFailureHandler(CReceiveThread::FailureHandler onReadFailed) { m_onReadFailed = std::move(onReadFailed); }
     // The settings the last connect found (flow control as found), and
     // whether this connect got that far.
     const UartConfig& SavedUartConfig() const { return m_uartSaved; }
@@ -68,6 +73,7 @@ private:
     Allocator m_allocate;
     Pauser m_pause;
     std::shared_ptr<CReceiveThread> m_hReceiveThread;
+    CReceiveThread::FailureHandler m_onReadFailed;
     UartConfig m_uartSaved = {};
     // Set only when this connect attempt fetched the adapter's settings: an
     // attempt that failed before then has nothing of its own to restore.
