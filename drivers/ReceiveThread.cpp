@@ -5,15 +5,18 @@
 #include <utility>
 
 std::shared_ptr<CReceiveThread> CReceiveThread::Create(CDravik& dravik, Dispatcher dispatch,
-                                                       ChunkProcessor process)
+                                                       ChunkProcessor process, FailureHandler onReadFailed)
 {
-    return std::shared_ptr<CReceiveThread>(new CReceiveThread(dravik, std::move(dispatch), std::move(process)));
+    return std::shared_ptr<CReceiveThread>(
+        new CReceiveThread(dravik, std::move(dispatch), std::move(process), std::move(onReadFailed)));
 }
 
-CReceiveThread::CReceiveThread(CDravik& dravik, Dispatcher dispatch, ChunkProcessor process)
+CReceiveThread::CReceiveThread(CDravik& dravik, Dispatcher dispatch, ChunkProcessor process,
+                               FailureHandler onReadFailed)
     : m_dravik(dravik)
     , m_dispatch(std::move(dispatch))
     , m_process(std::move(process))
+    , m_onReadFailed(std::move(onReadFailed))
 {
 }
 
@@ -41,6 +44,7 @@ void CReceiveThread::Stop()
         m_bStarted = true;
         m_bStopping = true;
         m_bPending = false;
+        m_bPendingFailure = false;
         m_strPending.clear();
     }
     if (!m_thread.joinable())
@@ -65,6 +69,12 @@ uint64_t CReceiveThread::GetProcessedChunks() const
     return m_nProcessed;
 }
 
+uint64_t CReceiveThread::GetFailedReads() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_nFailedReads;
+}
+
 void CReceiveThread::ReceiveThreadMain()
 {
     for (;;) {
@@ -74,10 +84,14 @@ void CReceiveThread::ReceiveThreadMain()
                 return;
         }
         uint16_t nReceived = 0;
-        // A failed read (unplugged adapter, cancelled read) is retried at
-        // once; the window's poll notices a lost adapter and stops us.
-        if (m_dravik.ReadUartData(&nReceived) != DeviceSuccess)
+        // An adapter pulled out fails every read at once: retrying at once
+        // would spin a core until the window's poll noticed. The window
+        // hears of it now and stops us, or the read is tried again later.
+        if (m_dravik.ReadUartData(&nReceived) != DeviceSuccess) {
+            if (!ReportFailure())
+                return;
             continue;
+        }
 
         std::wstring strChunk(nReceived, L'\0');
         for (uint16_t i = 0; i < nReceived; ++i)
@@ -109,24 +123,52 @@ bool CReceiveThread::HandOff(std::wstring&& strChunk)
     return !m_bStopping;
 }
 
+bool CReceiveThread::ReportFailure()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_nFailedReads;
+        if (m_bStopping)
+            return false;
+        m_bPending = true;
+        m_bPendingFailure = true;
+    }
+    m_dispatch([pWeak = weak_from_this()] {
+        if (std::shared_ptr<CReceiveThread> pThread = pWeak.lock())
+            pThread->ProcessPending();
+    });
+    std::unique_lock lock(m_mutex);
+    m_cvHandOff.wait(lock, [this] { return !m_bPending || m_bStopping; });
+    m_cvHandOff.wait_for(lock, RetryPause, [this] { return m_bStopping; });
+    return !m_bStopping;
+}
+
 void CReceiveThread::ProcessPending()
 {
     std::wstring strChunk;
+    bool bFailure = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_bStopping || !m_bPending)
             return;
         strChunk = std::move(m_strPending);
         m_strPending.clear();
+        bFailure = std::exchange(m_bPendingFailure, false);
     }
     // Not under the lock: processing may stop this very thread.
-    m_process(strChunk);
+    if (bFailure) {
+        if (m_onReadFailed)
+            m_onReadFailed();
+    } else {
+        m_process(strChunk);
+    }
     {
         std::lock_guard lock(m_mutex);
         if (m_bStopping)
             return;
         m_bPending = false;
-        ++m_nProcessed;
+        if (!bFailure)
+            ++m_nProcessed;
     }
     m_cvHandOff.notify_all();
 }

@@ -176,11 +176,12 @@ TEST_F(ReceiveThread, ATaskLeftQueuedAfterTheThreadIsGoneDoesNothing)
     EXPECT_TRUE(m_chunks.empty());
 }
 
-TEST_F(ReceiveThread, FailingReadsAreRetriedUntilTheStopAndNothingIsHandedOver)
+TEST_F(ReceiveThread, AFailedReadIsToldToTheConsumerAndTheStopEndsTheRetriesWithNothingHandedOver)
 {
     StartThread();
     m_backend.Unplug("/dev/hidraw0");
-    std::this_thread::sleep_for(30ms);
+    ASSERT_TRUE(WaitFor([&] { return m_pThread->GetFailedReads() >= 1; }));
     ASSERT_TRUE(StopReturns());
-    EXPECT_EQ(m_nDispatched, 0);
+    EXPECT_TRUE(Chunks().empty());
+    EXPECT_EQ(m_pThread->GetProcessedChunks(), 0u);
 }
