@@ -56,7 +56,7 @@ int CAutoConnect::ChosenIndex()
 
 void CAutoConnect::TryNow()
 {
-    if (!m_bEnabled || m_bAttempting || m_pTarget->IsConnected())
+    if (!m_bEnabled || m_bAttempting || m_pTarget->IsBusy() || m_pTarget->IsConnected())
         return;
     const int nIndex = ChosenIndex();
     bool bConnected = false;
@@ -116,6 +116,11 @@ void CDravikAutoConnect::RefreshList()
 {
     if (!m_driver.IsConnected())
         m_driver.RefreshDeviceList();
+}
+
+bool CDravikAutoConnect::IsBusy()
+{
+    return m_driver.IsShowingError();
 }
 
 bool CDravikAutoConnect::ConnectQuietly(int nIndex)

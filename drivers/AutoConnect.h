@@ -21,6 +21,9 @@ public:
     // The normal connect sequence for that list entry, its failure put on the
     // status line instead of a message box. True when connected.
     virtual bool ConnectQuietly(int nIndex) = 0;
+    // Something the user must answer first is on screen: no attempt now; the
+    // target tells of the change once it has gone.
+    virtual bool IsBusy() { return false; }
 };
 
 class CAutoConnect : public QObject {
@@ -81,6 +84,7 @@ public:
     std::vector<QString> ListedSerials() override;
     void RefreshList() override;
     bool ConnectQuietly(int nIndex) override;
+    bool IsBusy() override;
 
 private:
     CQuadoDravikDriver& m_driver;

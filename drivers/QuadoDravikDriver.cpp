@@ -3,56 +3,23 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMetaObject>
 #include <QScreen>
 
-#include <new>
 #include <string>
 
 #include "board/IMainFrame.h"
-#include "drivers/UartStatusText.h"
-#include "platform/MessageBox.h"
 
 namespace {
 
 constexpr char HideText[] = "Hide";
 constexpr char SelectGroupText[] = "Dravik Select";
-constexpr char ConnectText[] = "Connect";
-constexpr char DisconnectText[] = "Disconnect";
 constexpr char ReceivedLabelText[] = "Received Data:";
 constexpr char ClearText[] = "Clear Data";
 // Shown in the list for an adapter whose serial number cannot be read.
 constexpr char UnreadableSerialText[] = "<no serial number>";
 // Shown in an empty list when adapters are present but may not be opened.
 constexpr char NoAccessHint[] = "Adapter present, no access (udev rule?)";
-// The status line while disconnected after such an adapter arrived, and the
-// way out in full on its tool tip.
-constexpr char NoAccessStatusText[] =
-    "NOT CONNECTED  -  Adapter found without access: install Quado's udev rule, then re-plug it";
-constexpr char NoAccessDetailText[] =
-    "Quado may not read and write the adapter's /dev/hidraw node.\n"
-    "Install the quado package, or copy 70-quado-dravik.rules into /etc/udev/rules.d\n"
-    "and run: sudo udevadm control --reload-rules\n"
-    "Then unplug the adapter and plug it in again.";
-
-constexpr char ErrorCaption[] = "Error";
-constexpr char NoDeviceSelectedText[] = "No device selected";
-constexpr char ConnectErrorText[] = "Error connecting to device";
-constexpr char EnableUartErrorText[] = "Error enabling UART, closing device";
-constexpr char AllocateErrorText[] = "Error allocating buffers, closing device";
-
-constexpr char NotConnectedText[] = "NOT CONNECTED";
-
 static_assert(CQuadoDravikDriver::AdapterInterfacePrefix.size() == 25);
-
-// The wait cursor for the whole of a connect or disconnect.
-class CWaitCursor {
-public:
-    CWaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~CWaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    CWaitCursor(const CWaitCursor&) = delete;
-    CWaitCursor& operator=(const CWaitCursor&) = delete;
-};
 
 } // namespace
 
@@ -61,10 +28,9 @@ CQuadoDravikDriver::CQuadoDravikDriver(DeviceWatch nWatch)
                            | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
     , m_btnHide(QString::fromLatin1(HideText))
     , m_grpSelect(QString::fromLatin1(SelectGroupText))
-    , m_btnConnect(QString::fromLatin1(ConnectText))
+    , m_btnConnect(QString::fromLatin1(ConnectCaption))
     , m_stReceived(QString::fromLatin1(ReceivedLabelText))
     , m_btnClear(QString::fromLatin1(ClearText))
-    , m_strStatus(QString::fromLatin1(NotConnectedText))
 {
     setWindowTitle(QString::fromLatin1(Caption));
     LayOut();
@@ -74,6 +40,9 @@ CQuadoDravikDriver::CQuadoDravikDriver(DeviceWatch nWatch)
     connect(&m_btnClear, &QPushButton::clicked, this, &CQuadoDravikDriver::OnClearData);
     m_timerPoll.setInterval(PollPeriodMs);
     connect(&m_timerPoll, &QTimer::timeout, this, [this] { OnTimer(PollTimerId); });
+    // A failed read is checked at once, as the poll would check it.
+    m_session.SetReadFailureHandler([this] { OnTimer(PollTimerId); });
+    m_interpreter.SetEvents(&m_gameEvents);
 
     if (nWatch == DeviceWatch::AtOnce)
         StartDeviceWatch();
@@ -94,6 +63,7 @@ CQuadoDravikDriver::~CQuadoDravikDriver()
     m_hDevNotify.reset();
     m_timerPoll.stop();
     m_session.Disconnect();
+    m_gameEvents.OnDisconnected(DisconnectReason::Closing);
 }
 
 void CQuadoDravikDriver::SetLinks(IMainFrame* pMainFrame, IQuadoBoard** ppView, const bool* pbMute,
@@ -147,17 +117,20 @@ bool CQuadoDravikDriver::OnDeviceChange(uint32_t nEvent, uint32_t nDeviceType, s
 
 void CQuadoDravikDriver::RefreshDeviceList()
 {
-    m_bListMissesHeldAdapter = IsConnected();
-    const uint32_t nCount = CHIDDevice::GetDeviceCount();
+    const bool bConnected = IsConnected();
+    m_bListMissesHeldAdapter = bConnected;
+    m_vecListed = CHIDDevice::ListAdapters();
+    const uint32_t nCount = static_cast<uint32_t>(m_vecListed.size());
+    // The adapter held cannot be listed by any walk; the greyed list goes
+    // on showing it rather than another one.
+    if (bConnected)
+        m_vecListed.insert(m_vecListed.begin(), m_connected);
     m_cbDevices.clear();
-    for (uint32_t i = 0; i < nCount; ++i) {
-        char szSerial[CHIDDevice::SerialNumberSize] = {};
-        if (CHIDDevice::GetSerialNumber(i, szSerial) == DeviceSuccess)
-            m_cbDevices.addItem(QString::fromLatin1(szSerial));
-        else
-            m_cbDevices.addItem(QString::fromLatin1(UnreadableSerialText));
+    for (const CHIDDevice::AdapterIdentity& adapter : m_vecListed) {
+        m_cbDevices.addItem(adapter.bSerialRead ? QString::fromLatin1(adapter.strSerial.c_str())
+                                                : QString::fromLatin1(UnreadableSerialText));
     }
-    if (nCount > 0)
+    if (!m_vecListed.empty())
         m_cbDevices.setCurrentIndex(0);
 
     // Present adapters missing from the list are held by another program or
@@ -191,153 +164,6 @@ std::vector<QString> CQuadoDravikDriver::ListedSerials() const
     for (int i = 0; i < m_cbDevices.count(); ++i)
         serials.push_back(m_cbDevices.itemText(i));
     return serials;
-}
-
-bool CQuadoDravikDriver::ConnectQuietly(int nIndex)
-{
-    if (IsConnected())
-        return true;
-    m_cbDevices.setCurrentIndex(nIndex);
-    const bool bQuietBefore = m_bQuietErrors;
-    m_bQuietErrors = true;
-    ToggleConnection();
-    m_bQuietErrors = bQuietBefore;
-    return IsConnected();
-}
-
-QString CQuadoDravikDriver::ConnectedStatusText(const UartConfig* pConfig)
-{
-    return QString::fromLatin1(ConnectedUartText(pConfig));
-}
-
-void CQuadoDravikDriver::UpdateStatusLine()
-{
-    const bool bHint = m_bAccessHint && !IsConnected();
-    if (!IsConnected()) {
-        m_strStatus = QString::fromLatin1(bHint ? NoAccessStatusText : NotConnectedText);
-        if (!m_strLastFailure.isEmpty())
-            m_strStatus += QString::fromLatin1("  -  ") + m_strLastFailure;
-    } else {
-        UartConfig config = {};
-        m_strStatus = ConnectedStatusText(m_dravik.GetUartConfig(&config) == DeviceSuccess ? &config : nullptr);
-    }
-    m_stStatus.setText(m_strStatus);
-    m_stStatus.setToolTip(bHint ? QString::fromLatin1(NoAccessDetailText) : QString());
-}
-
-void CQuadoDravikDriver::ToggleConnection()
-{
-    const CWaitCursor waitCursor;
-    if (IsConnected())
-        Disconnect();
-    else
-        Connect();
-}
-
-void CQuadoDravikDriver::ShowError(const char* pszText)
-{
-    if (m_bQuietErrors) {
-        // Nobody may be there to click a box away.
-        m_strLastFailure = QString::fromLatin1(pszText);
-        return;
-    }
-    QuadoMessageBox(this, QString::fromLatin1(pszText), QString::fromLatin1(ErrorCaption), MessageIcon::Stop);
-}
-
-uint8_t* CQuadoDravikDriver::AllocateReceiveBuffer(uint32_t nSize)
-{
-    return new (std::nothrow) uint8_t[nSize];
-}
-
-void CQuadoDravikDriver::Connect()
-{
-    const int nSelected = m_cbDevices.currentIndex();
-    if (m_cbDevices.count() == 0 || nSelected < 0) {
-        ShowError(NoDeviceSelectedText);
-        Disconnect();
-        return;
-    }
-
-    // The log is emptied while the adapter's stale input goes, then given
-    // back.
-    const QString strSavedLog = m_reLog.Text();
-    bool bLogCleared = false;
-    const CAdapterSession::ConnectResult result = m_session.Connect(
-        static_cast<uint32_t>(nSelected),
-        [this](std::function<void()> task) { QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection); },
-        [this](std::wstring_view chunk) { ProcessChunk(chunk); },
-        [this, &bLogCleared] {
-            m_reLog.Clear();
-            bLogCleared = true;
-        });
-    if (bLogCleared)
-        m_reLog.SetText(strSavedLog);
-
-    const char* pszError = nullptr;
-    switch (result) {
-    case CAdapterSession::ConnectResult::OpenFailed:
-        pszError = ConnectErrorText;
-        break;
-    case CAdapterSession::ConnectResult::EnableUartFailed:
-        pszError = EnableUartErrorText;
-        break;
-    case CAdapterSession::ConnectResult::AllocateFailed:
-        pszError = AllocateErrorText;
-        break;
-    case CAdapterSession::ConnectResult::Connected:
-        break;
-    }
-    if (pszError) {
-        ShowError(pszError);
-        Disconnect();
-        return;
-    }
-    m_timerPoll.start();
-
-    m_cbDevices.setEnabled(false);
-    m_btnConnect.setText(QString::fromLatin1(DisconnectText));
-    // A working connection answers the access hint; a later refused arrival
-    // raises it anew.
-    m_bAccessHint = false;
-    m_strLastFailure.clear();
-    UpdateStatusLine();
-
-    if (m_pMainFrame)
-        m_pMainFrame->OnDravikConnectionChanged(true);
-}
-
-void CQuadoDravikDriver::Disconnect()
-{
-    m_timerPoll.stop();
-    m_session.Disconnect();
-    // Nothing would ever stop a colour tone the board started and can no
-    // longer end; the board picture stays as it was.
-    m_interpreter.StopTone();
-
-    m_cbDevices.setEnabled(true);
-    m_btnConnect.setText(QString::fromLatin1(ConnectText));
-    // Otherwise the adapter just let go would stay off the list until the
-    // next plug event, and Connect would say "No device selected".
-    if (m_bListMissesHeldAdapter)
-        RefreshDeviceList();
-    UpdateStatusLine();
-    if (m_pMainFrame)
-        m_pMainFrame->OnDravikConnectionChanged(false);
-    if (m_onListOrConnectionChanged)
-        m_onListOrConnectionChanged();
-}
-
-void CQuadoDravikDriver::OnTimer(int nIdEvent)
-{
-    if (nIdEvent != PollTimerId)
-        return;
-    if (!IsConnected()) {
-        m_timerPoll.stop();
-        return;
-    }
-    uint8_t nReply = 0;
-    if (m_dravik.PollAdapter(&nReply) != DeviceSuccess)
-        ToggleConnection();
 }
 
 void CQuadoDravikDriver::OnClearData()

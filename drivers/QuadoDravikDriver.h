@@ -26,6 +26,7 @@
 #include "drivers/ChunkBoard.h"
 #include "drivers/LogView.h"
 #include "platform/DeviceNotifier.h"
+#include "protocol/GameEvents.h"
 #include "protocol/GameMessageInterpreter.h"
 
 class IMainFrame;
@@ -36,6 +37,9 @@ class CQuadoDravikDriver : public QDialog {
     Q_OBJECT
 public:
     static constexpr const char* Caption = "QUADO Dravik Driver";
+    // Button 1014's two captions.
+    static constexpr const char* ConnectCaption = "Connect";
+    static constexpr const char* DisconnectCaption = "Disconnect";
     static constexpr int PollTimerId = 85;
     static constexpr int PollPeriodMs = 500;
     // The log keeps at least this many of the most recent characters; older
@@ -87,6 +91,10 @@ public:
 
     bool IsConnected() { return m_dravik.GetDevice().IsOpen(); }
     CGameMessageInterpreter& Interpreter() { return m_interpreter; }
+    // What the board's lines and this window's link mean for a game.
+    CGameEvents& GameEvents() { return m_gameEvents; }
+    // While an error box is up: nothing may connect behind the user's back.
+    bool IsShowingError() const { return m_bShowingError; }
     const std::shared_ptr<CReceiveThread>& ReceiveThread() const { return m_session.ReceiveThread(); }
     bool IsPollTimerActive() const { return m_timerPoll.isActive(); }
     // Whether the hint about an adapter found without access stands (the
@@ -115,6 +123,7 @@ public:
     IMainFrame* m_pMainFrame = nullptr;
     IQuadoBoard** m_ppView = nullptr;
     const bool* m_pbMute = nullptr;
+    CGameEvents m_gameEvents;
     CGameMessageInterpreter m_interpreter;
     // The interpreter's board while a chunk is processed (see ChunkBoard.h).
     CChunkBoard m_chunkBoard;
@@ -141,11 +150,18 @@ protected:
 private:
     void LayOut();
     void Connect();
-    void Disconnect();
+    void Disconnect(DisconnectReason nReason = DisconnectReason::User);
+    // The poll found the adapter gone (or a read failed and it then did).
+    void OnAdapterLost();
     void ShowError(const char* pszText);
     void AppendToLog(const QString& strText);
 
     QTimer m_timerPoll;
+    // The adapters as listed, entry for entry: what a connect must find.
+    std::vector<CHIDDevice::AdapterIdentity> m_vecListed;
+    // The adapter this window holds, shown in the list while connected.
+    CHIDDevice::AdapterIdentity m_connected;
+    bool m_bShowingError = false;
     // Adapters refused for lack of permission at the last list refresh; a
     // rise means one arrived, and the status line says so until the refused
     // adapters are gone or a connection succeeds.

@@ -161,7 +161,7 @@ TEST_F(AdapterWindow, WithNoAdapterConnectSaysNoDeviceSelected)
     ClickConnect();
     ASSERT_EQ(m_boxes.m_vecBoxes.size(), 2u);
     EXPECT_EQ(m_boxes.m_vecBoxes[1].strText, QString("No device selected"));
-    EXPECT_EQ(m_backend.GetOpenAttempts(AdapterPath), 2u) << "only the list's own walk opened it";
+    EXPECT_EQ(m_backend.GetOpenAttempts(AdapterPath), 1u) << "only the list's own walk opened it";
     ExpectDisconnectedLook();
 }
 
@@ -248,7 +248,6 @@ struct FailureCase {
     const char* pszName;
     std::function<void(CSimulatedHidBackend&, CSimulatedAdapter&)> arrange;
     const char* pszBox;
-    bool bHeldAtBox;
     Strings wire;
 };
 
@@ -258,30 +257,30 @@ std::vector<FailureCase> FailureCases()
     return {
         {"adapter refuses the first request",
          [](CSimulatedHidBackend&, CSimulatedAdapter& a) { a.SetStateAfterRequest(1); },
-         "Error connecting to device", false, Wire({"S 40 02", "G 42 01", "S 40 01"})},
+         "Error connecting to device", Wire({"S 40 02", "G 42 01", "S 40 01"})},
         {"adapter refuses the confirmation",
          [](CSimulatedHidBackend&, CSimulatedAdapter& a) { a.SetStateAfterConfirm(0); },
-         "Error connecting to device", false, Wire({"S 40 02", "G 42 00", "S 41 00", "G 42 00", "S 40 01"})},
+         "Error connecting to device", Wire({"S 40 02", "G 42 00", "S 41 00", "G 42 00", "S 40 01"})},
         {"adapter answers an unknown state",
          [](CSimulatedHidBackend&, CSimulatedAdapter& a) { a.SetStateAfterRequest(7); },
-         "Error connecting to device", true, Wire({"S 40 02", "G 42 07", "S 40 02", "G 42 07"})},
+         "Error connecting to device", Wire({"S 40 02", "G 42 07", "S 40 02", "G 42 07"})},
         {"adapter held by another program",
          [](CSimulatedHidBackend& b, CSimulatedAdapter&) { b.SetOpenRefusal("/dev/hidraw0", HidOpenError::InUse); },
-         "Error connecting to device", false, Wire({})},
+         "Error connecting to device", Wire({})},
         // Failed transfers leave the adapter open: it is closed with its
         // handshake, and no settings are written back, for none were fetched.
         {"first request lost",
          [](CSimulatedHidBackend&, CSimulatedAdapter& a) { a.FailNext(Dir::Set, 0x40); },
-         "Error connecting to device", true, Wire({"!S 40 02", "S 40 02", "G 42 00"})},
+         "Error connecting to device", Wire({"!S 40 02", "S 40 02", "G 42 00"})},
         {"state not fetched",
          [](CSimulatedHidBackend&, CSimulatedAdapter& a) { a.FailNext(Dir::Get, 0x42); },
-         "Error connecting to device", true, Wire({"S 40 02", "!G 42 00", "S 40 02", "G 42 00"})},
+         "Error connecting to device", Wire({"S 40 02", "!G 42 00", "S 40 02", "G 42 00"})},
         {"confirmation lost",
          [](CSimulatedHidBackend&, CSimulatedAdapter& a) { a.FailNext(Dir::Set, 0x41); },
-         "Error connecting to device", true, Wire({"S 40 02", "G 42 00", "!S 41 00", "S 40 02", "G 42 00"})},
+         "Error connecting to device", Wire({"S 40 02", "G 42 00", "!S 41 00", "S 40 02", "G 42 00"})},
         {"UART cannot be enabled",
          [](CSimulatedHidBackend&, CSimulatedAdapter& a) { a.FailNext(Dir::Set, 0x45); },
-         "Error enabling UART, closing device", true,
+         "Error enabling UART, closing device",
          Concat({handshake,
                  Wire({"G 46 80 25 00 00 00 00 08 00", "!S 45 01", "S 46 80 25 00 00 00 00 08 00", "S 40 02",
                        "G 42 00"})})},
@@ -290,14 +289,14 @@ std::vector<FailureCase> FailureCases()
              a.FailNext(Dir::Get, 0x46);
              a.FailNext(Dir::Set, 0x45);
          },
-         "Error enabling UART, closing device", true,
+         "Error enabling UART, closing device",
          Concat({handshake, Wire({"!G 46 00 00 00 00 00 00 00 00", "!S 45 01", "S 40 02", "G 42 00"})})},
     };
 }
 
 } // namespace
 
-TEST_F(AdapterWindow, EveryFailedConnectShowsItsErrorFirstAndEndsDisconnectedAndClosed)
+TEST_F(AdapterWindow, EveryFailedConnectLetsGoOfTheAdapterBeforeItsErrorIsShown)
 {
     for (const FailureCase& c : FailureCases()) {
         SCOPED_TRACE(c.pszName);
@@ -320,7 +319,7 @@ TEST_F(AdapterWindow, EveryFailedConnectShowsItsErrorFirstAndEndsDisconnectedAnd
         EXPECT_EQ(m_boxes.m_vecBoxes[0].strText, QString(c.pszBox));
         EXPECT_EQ(m_boxes.m_vecBoxes[0].strCaption, QString("Error"));
         EXPECT_EQ(m_boxes.m_vecBoxes[0].icon, MessageIcon::Stop);
-        EXPECT_EQ(heldAtBox, std::vector<bool>{c.bHeldAtBox});
+        EXPECT_EQ(heldAtBox, std::vector<bool>{false}) << "nothing may stay open under the box";
         EXPECT_EQ(WireOf(*pAdapter), c.wire);
         EXPECT_FALSE(m_backend.IsHeld(AdapterPath));
         EXPECT_FALSE(pAdapter->IsUartEnabled());
@@ -376,7 +375,7 @@ TEST_F(AdapterWindow, NoReceiveBufferMeansAnErrorAndTheAdapterRestoredAndClosed)
     ASSERT_EQ(m_boxes.m_vecBoxes.size(), 1u);
     EXPECT_EQ(m_boxes.m_vecBoxes[0].strText, QString("Error allocating buffers, closing device"));
     EXPECT_EQ(m_boxes.m_vecBoxes[0].icon, MessageIcon::Stop);
-    EXPECT_EQ(heldAtBox, std::vector<bool>{true});
+    EXPECT_EQ(heldAtBox, std::vector<bool>{false});
     // Put back as found and closed; the steps before the failure are the session's own check.
     const Strings wire = WireOf(*pAdapter);
     ASSERT_GE(wire.size(), DisconnectWire9600.size());
@@ -397,10 +396,14 @@ TEST_F(AdapterWindow, APulledAdapterIsDisconnectedSilentlyByThePoll)
     ASSERT_TRUE(FeedRead(*pAdapter, "G\r\n"));
     ASSERT_EQ(m_pFrame->m_wndView.m_nLitQuadrant, int(QuadrantGreen));
 
+    const std::shared_ptr<CReceiveThread> pThread = dlg.ReceiveThread();
     m_backend.Unplug(AdapterPath);
     Hotplug(HidrawUevent::Action::Remove, AdapterPath);
     ASSERT_TRUE(WaitForEvents([&] { return !dlg.IsConnected(); }));
 
+    // A pulled adapter fails every read at once: one failed read is enough
+    // to look, and the thread does not spin until the poll comes.
+    EXPECT_EQ(pThread->GetFailedReads(), 1u);
     EXPECT_TRUE(m_boxes.m_vecBoxes.empty());
     ExpectDisconnectedLook();
     EXPECT_TRUE(WaitForEvents([&] { return dlg.m_cbDevices.count() == 0; })) << "the removal refreshes the list";
@@ -430,12 +433,14 @@ TEST_F(AdapterWindow, ArrivalsAndRemovalsOfAdaptersRefreshTheListAlsoWhileConnec
     ASSERT_TRUE(dlg.IsConnected());
     AddAdapter("/dev/hidraw1", "LATECOMER");
     Hotplug(HidrawUevent::Action::Add, "/dev/hidraw1");
-    // The connected adapter is held, so only the newcomer is listed.
-    ASSERT_TRUE(WaitForEvents([&] { return Items(dlg.m_cbDevices) == Strings{"LATECOMER"}; }));
+    // The greyed list goes on naming the adapter it holds, not the newcomer.
+    ASSERT_TRUE(WaitForEvents([&] { return Items(dlg.m_cbDevices) == Strings{AdapterSerial, "LATECOMER"}; }));
+    EXPECT_EQ(dlg.m_cbDevices.currentText(), QString(AdapterSerial));
     EXPECT_FALSE(dlg.m_cbDevices.isEnabled());
     m_backend.RemoveDevice("/dev/hidraw1");
     Hotplug(HidrawUevent::Action::Remove, "/dev/hidraw1");
-    ASSERT_TRUE(WaitForEvents([&] { return dlg.m_cbDevices.count() == 0; }));
+    ASSERT_TRUE(WaitForEvents([&] { return dlg.m_cbDevices.count() == 1; }));
+    EXPECT_EQ(dlg.m_cbDevices.currentText(), QString(AdapterSerial));
     EXPECT_TRUE(dlg.IsConnected());
     EXPECT_FALSE(dlg.m_cbDevices.isEnabled());
 
@@ -447,6 +452,75 @@ TEST_F(AdapterWindow, ArrivalsAndRemovalsOfAdaptersRefreshTheListAlsoWhileConnec
     ClickConnect();
     EXPECT_TRUE(m_boxes.m_vecBoxes.empty());
     EXPECT_TRUE(dlg.IsConnected());
+}
+
+TEST_F(AdapterWindow, AConnectOpensOnlyTheAdapterTheListShowed)
+{
+    auto pFirst = AddAdapter("/dev/hidraw0", "FIRST");
+    auto pSecond = AddAdapter("/dev/hidraw1", "SECOND");
+    CQuadoDravikDriver& dlg = MakeFrame();
+    ASSERT_EQ(Items(dlg.m_cbDevices), (Strings{"FIRST", "SECOND"}));
+    const QString strChanged("The adapter list has changed: choose the adapter again");
+
+    // Another program takes the first one after the list was read: the
+    // second is now adapter 0, and must not be opened in its place.
+    m_backend.SetOpenRefusal("/dev/hidraw0", HidOpenError::InUse);
+    ClickConnect();
+    ASSERT_EQ(m_boxes.m_vecBoxes.size(), 1u);
+    EXPECT_EQ(m_boxes.m_vecBoxes[0].strText, strChanged);
+    EXPECT_TRUE(WireOf(*pSecond).empty()) << "nothing went to an adapter nobody chose";
+    EXPECT_FALSE(m_backend.IsHeld("/dev/hidraw1"));
+    EXPECT_EQ(Items(dlg.m_cbDevices), Strings{"SECOND"}) << "the list is read again";
+    ExpectDisconnectedLook();
+
+    // Automatic connection by serial is told on the status line.
+    m_backend.SetOpenRefusal("/dev/hidraw0", HidOpenError::None);
+    dlg.RefreshDeviceList();
+    m_backend.SetOpenRefusal("/dev/hidraw0", HidOpenError::InUse);
+    EXPECT_FALSE(dlg.ConnectQuietly(0));
+    EXPECT_EQ(dlg.m_stStatus.text(), QString("NOT CONNECTED  -  ") + strChanged);
+    EXPECT_TRUE(WireOf(*pSecond).empty());
+
+    // A node's name passes to the next device plugged in: the serial tells.
+    m_backend.SetOpenRefusal("/dev/hidraw0", HidOpenError::None);
+    dlg.RefreshDeviceList();
+    m_backend.RemoveDevice("/dev/hidraw0");
+    auto pStranger = AddAdapter("/dev/hidraw0", "STRANGER");
+    EXPECT_FALSE(dlg.ConnectQuietly(0));
+    EXPECT_TRUE(WireOf(*pStranger).empty());
+    EXPECT_EQ(Items(dlg.m_cbDevices), (Strings{"STRANGER", "SECOND"}));
+    EXPECT_TRUE(dlg.ConnectQuietly(0)) << "chosen again from the fresh list";
+}
+
+TEST_F(AdapterWindow, WhileAFailedConnectsBoxIsUpNothingConnectsBehindIt)
+{
+    auto pAdapter = AddAdapter();
+    CQuadoDravikDriver& dlg = MakeFrame();
+    CAutoConnect& autoConnect = m_pFrame->m_autoConnect.Control();
+    pAdapter->FailNext(Dir::Set, 0x41);
+    autoConnect.SetEnabled(true);
+    ASSERT_TRUE(WaitForEvents([&] { return autoConnect.GetAttempts() == 1; }));
+    ASSERT_FALSE(dlg.IsConnected());
+
+    // The person tries too, and fails; the box's own event loop runs
+    // automatic connection's retries and the poll.
+    pAdapter->FailNext(Dir::Set, 0x41);
+    bool bOpenAtBox = true;
+    int nAttemptsAtBox = -1;
+    const MessageBoxHook hookPrev =
+        SetMessageBoxHook([&](QWidget*, const QString&, const QString&, MessageIcon) {
+            autoConnect.OnListOrConnectionChanged();
+            QCoreApplication::processEvents();
+            bOpenAtBox = m_backend.IsHeld(AdapterPath) || dlg.IsConnected();
+            nAttemptsAtBox = autoConnect.GetAttempts();
+            return MessageBoxOk;
+        });
+    ClickConnect();
+    SetMessageBoxHook(hookPrev);
+    EXPECT_FALSE(bOpenAtBox);
+    EXPECT_EQ(nAttemptsAtBox, 1);
+    // Once the box is gone, automatic connection carries on.
+    EXPECT_TRUE(WaitForEvents([&] { return dlg.IsConnected(); }));
 }
 
 TEST_F(AdapterWindow, OnlyAnAdaptersInterfaceNameRefreshesTheList)
