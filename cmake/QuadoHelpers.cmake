@@ -1,5 +1,10 @@
 # Small helpers shared by the subdirectories.
 
+# How long ctest lets one test program run before it calls it hung. Only a
+# guard against a hung build: the emulated arm64 run on a busy machine must
+# never come near it.
+set(QUADO_TEST_HANG_GUARD 1800)
+
 # Adds every immediate subdirectory of DIR that holds a CMakeLists.txt, so
 # areas can land their tests, benches and tools without touching a shared list.
 function(quado_add_optional_subdirs dir)
@@ -50,7 +55,7 @@ function(quado_add_gtest)
   target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 300)
+    set(T_TIMEOUT ${QUADO_TEST_HANG_GUARD})
   endif()
   set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;${T_ENV}")
@@ -65,7 +70,7 @@ function(quado_add_qtest)
   target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 300)
+    set(T_TIMEOUT ${QUADO_TEST_HANG_GUARD})
   endif()
   set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;${T_ENV}")

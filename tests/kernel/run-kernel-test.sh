@@ -16,7 +16,7 @@ SKIP=77
 TEST_BIN=""
 SIM_BIN=""
 WORK=""
-TIMEOUT=100
+TIMEOUT=600
 # A guest that has not reached its init this long after start under KVM is
 # taken as a broken KVM; the run starts again under emulation.
 KVM_GRACE=8

@@ -5,9 +5,11 @@
 
 #include <QTest>
 
+#include "tests/support/HangGuard.h"
+
 namespace testsupport {
 
-inline constexpr int DefaultEventWaitMs = 10000;
+inline constexpr int DefaultEventWaitMs = HangGuardMs;
 
 // Runs the event loop until the predicate holds (true) or the timeout has
 // passed (false).

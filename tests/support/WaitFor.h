@@ -5,9 +5,11 @@
 #include <chrono>
 #include <thread>
 
+#include "tests/support/HangGuard.h"
+
 namespace testsupport {
 
-inline constexpr std::chrono::milliseconds DefaultWait{10000};
+inline constexpr std::chrono::milliseconds DefaultWait = HangGuard;
 
 // Polls until the predicate holds (true) or the timeout has passed (false).
 template <class Predicate>
