@@ -17,6 +17,7 @@
 #include "device/SimulatedHidBackend.h"
 #include "drivers/ReceiveThread.h"
 #include "tests/adapter/TaskLoop.h"
+#include "tests/support/HangGuard.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ TEST(ReceiveStress, ConnectStreamStopAThousandTimes)
         // share of the lines, with the rest still on their way.
         const bool bWaitForAll = nCycle % 2 == 0;
         const size_t nWaitFor = bWaitForAll ? sent.size() : random() % sent.size();
-        const auto deadline = Clock::now() + 10s;
+        const auto deadline = Clock::now() + testsupport::HangGuard;
         while (nLinesSeen < nWaitFor && Clock::now() < deadline)
             std::this_thread::sleep_for(20us);
         if (!bWaitForAll && random() % 4 == 0) {
@@ -103,9 +104,9 @@ TEST(ReceiveStress, ConnectStreamStopAThousandTimes)
             loop.Post([] { std::this_thread::sleep_for(200us); });
         }
 
-        const auto stopStart = Clock::now();
+        // The read pending here has no timeout: a stop that waited for it
+        // would never return.
         loop.RunSync([&] { pThread->Stop(); });
-        ASSERT_LT(Clock::now() - stopStart, 2s) << "cycle " << nCycle;
         const std::vector<std::string> afterStop = loop.RunSync([&] { return received.lines; });
 
         ASSERT_LE(afterStop.size(), sent.size());

@@ -4,6 +4,7 @@
 #include "DeviceTestSupport.h"
 
 #include "device/Dravik.h"
+#include "tests/support/HangGuard.h"
 
 #include <atomic>
 #include <chrono>
@@ -114,7 +115,7 @@ TEST_F(DeviceStressTest, BytesArriveWholeAndInOrderWhileTheWindowPolls)
         }
     });
     feeder.join();
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    const auto deadline = std::chrono::steady_clock::now() + testsupport::HangGuard;
     while (session.m_nReceived / BlockSize + m_backend.GetDroppedReports("hid/0") < Blocks &&
            std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(1ms);

@@ -4,6 +4,7 @@
 #include "DeviceTestSupport.h"
 
 #include "device/Dravik.h"
+#include "tests/support/HangGuard.h"
 
 #include <atomic>
 #include <chrono>
@@ -419,7 +420,7 @@ TEST_F(DravikReadTest, UnpluggedAdapterFailsPollsAndReads)
     });
     std::this_thread::sleep_for(20ms);
     m_backend.Unplug("hid/0");
-    ASSERT_EQ(read.wait_for(2s), std::future_status::ready);
+    ASSERT_EQ(read.wait_for(testsupport::HangGuard), std::future_status::ready);
     EXPECT_EQ(read.get(), DeviceTransferFailed);
     uint8_t nPoll = 0;
     EXPECT_EQ(m_dravik.PollAdapter(&nPoll), DeviceTransferFailed);

@@ -3,6 +3,7 @@
 #include "DeviceTestSupport.h"
 
 #include "device/HIDDevice.h"
+#include "tests/support/HangGuard.h"
 
 #include <array>
 #include <chrono>
@@ -289,7 +290,7 @@ TEST_F(HidDeviceReadTest, AReadWaitsForAReportWithinItsTimeoutAndLeavesNoReadPen
         });
         EXPECT_EQ(waiting.wait_for(50ms), std::future_status::timeout);
         Push("soon");
-        ASSERT_EQ(waiting.wait_for(10s), std::future_status::ready);
+        ASSERT_EQ(waiting.wait_for(testsupport::HangGuard), std::future_status::ready);
         EXPECT_EQ(waiting.get(), std::make_pair(DeviceSuccess, 65u));
     }
 
@@ -317,7 +318,7 @@ TEST_F(HidDeviceReadTest, CancelWakesABlockedRead)
     std::this_thread::sleep_for(20ms);
     // The read has no timeout: only the cancel can end it.
     m_device.CancelRead();
-    ASSERT_EQ(read.wait_for(10s), std::future_status::ready);
+    ASSERT_EQ(read.wait_for(testsupport::HangGuard), std::future_status::ready);
     EXPECT_EQ(read.get(), DeviceReadFailed);
 }
 
@@ -351,7 +352,7 @@ TEST_F(HidDeviceReadTest, UnplugWakesABlockedReadAndFailsEveryLaterTransfer)
     started.get_future().wait();
     std::this_thread::sleep_for(20ms);
     m_backend.Unplug("hid/0");
-    ASSERT_EQ(read.wait_for(2s), std::future_status::ready);
+    ASSERT_EQ(read.wait_for(testsupport::HangGuard), std::future_status::ready);
     EXPECT_EQ(read.get(), DeviceReadFailed);
 
     uint8_t report[2] = {0x4A, 0};

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/HangGuard.h"
+
 #include <array>
 #include <chrono>
 #include <cstring>
@@ -160,7 +162,7 @@ TEST_F(LinuxHandleTest, ReaderQueuesReportsAndReadsTimeOutOrCancel)
     std::this_thread::sleep_for(20ms);
     // Without a timeout only the cancel can end the read.
     pHandle->CancelRead();
-    ASSERT_EQ(read.wait_for(10s), std::future_status::ready);
+    ASSERT_EQ(read.wait_for(testsupport::HangGuard), std::future_status::ready);
     EXPECT_EQ(read.get(), HidReadResult::Failed);
 }
 

@@ -20,6 +20,7 @@
 #include "app/MainFrame.h"
 #include "assets/AssetIds.h"
 #include "platform/SoundPlayer.h"
+#include "tests/support/HangGuard.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ size_t FileBytes(const std::string& strFile)
 // time, but a loaded machine may lag, so the output's own length is the clock.
 bool WaitForOutput(const std::string& strFile, size_t nBytes)
 {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    const auto deadline = std::chrono::steady_clock::now() + testsupport::HangGuard;
     while (FileBytes(strFile) < nBytes) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
@@ -50,7 +51,7 @@ bool WaitForOutput(const std::string& strFile, size_t nBytes)
 // tone's own length in the output is the clock.
 bool WaitForTone(const std::string& strFile, size_t nToneBytes)
 {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    const auto deadline = std::chrono::steady_clock::now() + testsupport::HangGuard;
     size_t nChecked = 0;
     size_t nToneAt = SIZE_MAX;
     while (std::chrono::steady_clock::now() < deadline) {

@@ -26,6 +26,7 @@
 #include "device/SimulatedHidBackend.h"
 #include "drivers/QuadoDravikDriver.h"
 #include "platform/MessageBox.h"
+#include "tests/support/HangGuard.h"
 #include "tests/support/MessageBoxCapture.h"
 #include "tests/support/RecordingSoundPlayer.h"
 
@@ -263,7 +264,7 @@ private slots:
         {
             CMainFrame frame(&player, CMainFrame::StartupWork::AfterFirstPaint);
             QVERIFY(frame.Create());
-            QTRY_VERIFY_WITH_TIMEOUT(frame.m_dlgDravikDriver.IsDeviceWatchStarted(), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(frame.m_dlgDravikDriver.IsDeviceWatchStarted(), testsupport::HangGuardMs);
             QCOMPARE(frame.m_dlgDravikDriver.ListedSerials(), std::vector<QString>{QString("QSIM0001")});
         }
         SetHidBackend(nullptr);
@@ -285,7 +286,7 @@ private slots:
                     return;
                 bSeen = true;
                 // Should a check below fail and return early, the box still ends.
-                QTimer::singleShot(3000, pDlg, &QDialog::reject);
+                QTimer::singleShot(testsupport::HangGuardMs, pDlg, &QDialog::reject);
                 QCOMPARE(pDlg->parentWidget(), &frame);
                 QCOMPARE(pDlg->windowTitle(), QString("About Quado"));
                 QCOMPARE(pDlg->m_pVersion->text(), QString("Quado Version 1.0"));
@@ -341,7 +342,7 @@ private slots:
             QTimer guard;
             guard.setSingleShot(true);
             connect(&guard, &QTimer::timeout, qApp, [] { QCoreApplication::exit(7); });
-            guard.start(10000);
+            guard.start(testsupport::HangGuardMs);
             QCOMPARE(QApplication::exec(), 0);
             QCOMPARE(QCoreApplication::organizationName(), QString("Norvane Quado"));
             QCOMPARE(QCoreApplication::applicationName(), QString("Quado"));

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "tests/support/HangGuard.h"
+
 namespace toolstest {
 
 struct RunResult {
@@ -23,7 +25,7 @@ QString DataFile(const char* pszName);
 
 RunResult RunProgram(const QString& strProgram, const QStringList& args, const QByteArray& stdinBytes = {},
                      const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
-                     int nTimeoutMs = 60000);
+                     int nTimeoutMs = testsupport::HangGuardMs);
 
 // One replay into its own directory, with its results loaded.
 struct Replay {

@@ -32,9 +32,10 @@ QJsonObject SoundCall(const char* pszOp, int nId)
     return call;
 }
 
-// Runs the UI thread's events until the condition holds; false on time-out.
+// Runs the UI thread's events until the condition holds; false only when the
+// hang guard runs out.
 template <class Predicate>
-bool WaitUntil(Predicate predicate, int nTimeoutMs)
+bool WaitUntil(Predicate predicate, int nTimeoutMs = CReplaySession::HangGuardMs)
 {
     QTimer tick;
     tick.start(WaitTickMs);
@@ -154,8 +155,13 @@ bool CReplaySession::SetClientSize(QString& strError)
     CChildView& view = m_pFrame->m_wndView;
     for (int nAttempt = 0; nAttempt < 3 && view.size() != target; ++nAttempt) {
         const QSize extra = m_pFrame->size() - view.size();
-        m_pFrame->resize(target + extra);
-        WaitUntil([&] { return view.size() == target; }, 200);
+        const QSize wanted = target + extra;
+        const QSize before = m_pFrame->size();
+        m_pFrame->resize(wanted);
+        // The window system answers with the size it gave, the one asked
+        // for or another; either way the frame's size tells.
+        WaitUntil([&] { return m_pFrame->size() == wanted || m_pFrame->size() != before; });
+        QCoreApplication::processEvents();
     }
     if (view.size() != target) {
         strError = QStringLiteral("the board view cannot be made %1x%2 (it is %3x%4)")
@@ -184,17 +190,29 @@ bool CReplaySession::Deliver(const std::string& strBytes, QString& strError)
 {
     // One feed is one input report, read and processed before the next goes
     // out, so no read ever carries more than the chunk size.
-    const std::shared_ptr<CReceiveThread>& pThread = m_pFrame->m_dlgDravikDriver.ReceiveThread();
+    CQuadoDravikDriver& dlg = m_pFrame->m_dlgDravikDriver;
+    // Held here: a disconnect drops the window's own link to the thread.
+    const std::shared_ptr<CReceiveThread> pThread = dlg.ReceiveThread();
     const auto* pBytes = reinterpret_cast<const uint8_t*>(strBytes.data());
     for (size_t nPos = 0; nPos < strBytes.size(); nPos += m_options.nChunk) {
         const size_t nCount = std::min(m_options.nChunk, strBytes.size() - nPos);
         const uint64_t nBefore = pThread->GetProcessedChunks();
         m_pAdapter->FeedUart(pBytes + nPos, nCount);
-        if (!WaitUntil([&] { return pThread->GetProcessedChunks() > nBefore; }, ReadTimeoutMs)) {
-            strError = QStringLiteral("the read of bytes %1 to %2 was not processed within %3 ms")
-                           .arg(nPos).arg(nPos + nCount - 1).arg(ReadTimeoutMs);
-            return false;
-        }
+        const auto processed = [&] { return pThread->GetProcessedChunks() > nBefore; };
+        const auto dead = [&] { return !dlg.IsConnected() || !pThread->IsRunning(); };
+        const bool bSettled = WaitUntil([&] { return processed() || dead(); });
+        if (processed())
+            continue;
+        const QString strBytesRead = QStringLiteral("bytes %1 to %2").arg(nPos).arg(nPos + nCount - 1);
+        if (!bSettled)
+            strError = QStringLiteral("the read of %1 was not processed within %2 minutes")
+                           .arg(strBytesRead).arg(HangGuardMs / 60000);
+        else if (!dlg.IsConnected())
+            strError = QStringLiteral("the adapter was disconnected before %1 were read (%2)")
+                           .arg(strBytesRead, dlg.m_strStatus);
+        else
+            strError = QStringLiteral("the receive thread ended before %1 were read").arg(strBytesRead);
+        return false;
     }
     return true;
 }

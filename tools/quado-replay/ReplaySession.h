@@ -33,8 +33,10 @@ class CReplaySession {
 public:
     static constexpr const char* AdapterPath = "/dev/hidraw-replay0";
     static constexpr const char* AdapterSerial = "REPLAY01";
-    // How long one read may take to come through before the run is given up.
-    static constexpr int ReadTimeoutMs = 10000;
+    // Only for a run that hangs: a read comes through, or the adapter
+    // window says why it cannot (disconnected, its receive thread ended),
+    // however slow the machine.
+    static constexpr int HangGuardMs = 10 * 60 * 1000;
 
     explicit CReplaySession(const ReplayOptions& options);
     ~CReplaySession();
