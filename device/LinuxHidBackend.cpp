@@ -17,6 +17,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <mutex>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -150,6 +151,9 @@ public:
     bool FlushInput() override
     {
         // No flush ioctl exists: drain what the kernel holds, then our queue.
+        // The reader is kept out meanwhile: a report it had taken from the
+        // node just before would otherwise be queued just after.
+        const std::lock_guard lock(m_drainMutex);
         uint8_t scratch[MaxRawReportSize];
         for (;;) {
             const ssize_t nRead = read(m_nFd, scratch, sizeof scratch);
@@ -168,6 +172,8 @@ private:
         // Unnumbered devices send no id byte; slot 0 stands in for it.
         uint8_t* pRaw = buffer.data() + 1;
         for (;;) {
+            // Taking a report and queueing it is one step as a flush sees it.
+            const std::lock_guard lock(m_drainMutex);
             const ssize_t nRead = read(m_nFd, pRaw, MaxRawReportSize);
             if (nRead > 0) {
                 if (m_summary.bNumbered)
@@ -218,6 +224,7 @@ private:
     bool m_bSummaryValid;
     ReportDescriptorSummary m_summary;
     CHidReportQueue m_queue;
+    std::mutex m_drainMutex;
     std::thread m_reader;
 };
 

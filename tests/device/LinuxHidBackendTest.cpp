@@ -151,7 +151,7 @@ TEST_F(LinuxHandleTest, ReaderQueuesReportsAndReadsTimeOutOrCancel)
 
     // Unnumbered nodes send no id byte: the reader puts a 0 in front.
     Send("\x83" "G\r");
-    ASSERT_EQ(pHandle->ReadReports(buffer.data(), 4, 8, 2000, nBytes), HidReadResult::Ok);
+    ASSERT_EQ(pHandle->ReadReports(buffer.data(), 4, 8, testsupport::HangGuardMs, nBytes), HidReadResult::Ok);
     ASSERT_EQ(nBytes, 4u);
     EXPECT_EQ(std::memcmp(buffer.data(), "\x00\x83G\r", 4), 0);
 
@@ -177,6 +177,26 @@ TEST_F(LinuxHandleTest, FlushEmptiesBothQueues)
     std::array<uint8_t, 16> buffer{};
     size_t nBytes = 0;
     EXPECT_EQ(pHandle->ReadReports(buffer.data(), 4, 4, 30, nBytes), HidReadResult::Timeout);
+}
+
+// The reader drains the node all the time; a report it took just before a
+// flush must not land in the queue just after it.
+TEST_F(LinuxHandleTest, NothingThatCameBeforeAFlushIsReadAfterIt)
+{
+    auto pHandle = OpenFifo();
+    ASSERT_TRUE(pHandle);
+    std::array<uint8_t, 8> buffer{};
+    int nStale = 0;
+    for (int nRound = 0; nRound < 20000; ++nRound) {
+        Send("old");
+        ASSERT_TRUE(pHandle->FlushInput());
+        Send("new");
+        size_t nBytes = 0;
+        ASSERT_EQ(pHandle->ReadReports(buffer.data(), 8, 1, testsupport::HangGuardMs, nBytes), HidReadResult::Ok);
+        nStale += std::memcmp(buffer.data() + 1, "old", 3) == 0;
+        // Whatever of "new" the read did not take goes with the next flush.
+    }
+    EXPECT_EQ(nStale, 0);
 }
 
 TEST_F(LinuxHandleTest, EndOfDataCountsAsAGoneDevice)
