@@ -89,10 +89,39 @@ private:
     bool m_bPressed = false;
 };
 
+// Each character takes one cell of the fixed pitch, which is what lets rows,
+// the selection and copying agree. A tab or a control character would take
+// none or many, so it is shown as a mark of its own; copying gives the
+// character itself.
+QChar DisplayedChar(QChar c)
+{
+    const char16_t n = c.unicode();
+    if (n == u'\t')
+        return QChar(u'\u00BB');
+    if (n < 0x20 || (n >= 0x7F && n < 0xA0))
+        return QChar(u'\u00B7');
+    if (n == 0xAD) // the soft hyphen is drawn as nothing
+        return QLatin1Char('-');
+    return c;
+}
+
+QString DisplayedText(QStringView text)
+{
+    QString strShown = text.toString();
+    for (QChar& c : strShown)
+        c = DisplayedChar(c);
+    return strShown;
+}
+
 } // namespace
 
 CLogView::CLogView(QWidget* pParent)
-    : QAbstractScrollArea(pParent), m_pacer([this](const QRegion&) { viewport()->update(); })
+    : QAbstractScrollArea(pParent), m_pacer([this](const QRegion&) {
+        // The scroll bar moves before the paint, not inside it: a change in
+        // a paint asks for a second one.
+        Settle();
+        viewport()->update();
+    })
 {
     // A fixed pitch makes a row's width a count of characters, so the rows
     // can be found without laying any text out.
@@ -179,11 +208,16 @@ void CLogView::KeepLast(int nKeep)
     m_vecRowStarts.erase(m_vecRowStarts.begin(), itFirstKept);
     for (int& nStart : m_vecRowStarts)
         nStart -= nDrop;
-    if (m_vecRowStarts.empty() || m_vecRowStarts.front() != 0)
+    // A cut inside a row leaves its rest as a row of its own; a cut on a
+    // row's start takes whole rows only.
+    int nRowsGone = nRemoved;
+    if (m_vecRowStarts.empty() || m_vecRowStarts.front() != 0) {
         m_vecRowStarts.insert(m_vecRowStarts.begin(), 0);
+        --nRowsGone;
+    }
     QScrollBar* pBar = verticalScrollBar();
     if (!m_bFollowEnd)
-        pBar->setValue(std::max(0, pBar->value() - (nRemoved - 1)));
+        pBar->setValue(std::max(0, pBar->value() - nRowsGone));
     RequestSettle();
 }
 
@@ -240,8 +274,10 @@ void CLogView::paintEvent(QPaintEvent*)
         const int nStart = m_vecRowStarts[nRow];
         const int nEnd = RowEnd(nRow);
         const int nTop = (nRow - nFirst) * nRowHeight;
-        if (nEnd > nStart)
-            painter.drawStaticText(2, nTop, ShapedRow(QStringView(m_strText).mid(nStart, nEnd - nStart)));
+        if (nEnd > nStart) {
+            const QString strRow = DisplayedText(QStringView(m_strText).mid(nStart, nEnd - nStart));
+            painter.drawStaticText(2, nTop, ShapedRow(strRow));
+        }
         // The selected part of the row over a highlight.
         const int nFrom = std::max(nStart, nSelFrom);
         const int nTo = std::min(nEnd, nSelTo);
@@ -249,15 +285,14 @@ void CLogView::paintEvent(QPaintEvent*)
             const QRect rc(2 + (nFrom - nStart) * nAdvance, nTop, (nTo - nFrom) * nAdvance, nRowHeight);
             painter.fillRect(rc, palette().color(QPalette::Highlight));
             painter.setPen(palette().color(QPalette::HighlightedText));
-            painter.drawText(rc.left(), nTop + nAscent, QStringView(m_strText).mid(nFrom, nTo - nFrom).toString());
+            painter.drawText(rc.left(), nTop + nAscent, DisplayedText(QStringView(m_strText).mid(nFrom, nTo - nFrom)));
             painter.setPen(palette().color(QPalette::Text));
         }
     }
 }
 
-const QStaticText& CLogView::ShapedRow(QStringView strRow)
+const QStaticText& CLogView::ShapedRow(const QString& strKey)
 {
-    const QString strKey = strRow.toString();
     auto it = m_hashShaped.constFind(strKey);
     if (it == m_hashShaped.cend()) {
         // A log full of noise would otherwise keep every row it ever showed;

@@ -64,7 +64,7 @@ private:
     // The row's text laid out once: a board's log repeats a few lines ("G",
     // "Off") over and over, and laying out every row on screen again each
     // frame was most of a paint.
-    const QStaticText& ShapedRow(QStringView strRow);
+    const QStaticText& ShapedRow(const QString& strRow);
 
     QString m_strText;
     // Offsets of the first character of each display row; never empty.

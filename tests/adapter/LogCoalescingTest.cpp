@@ -69,6 +69,26 @@ std::vector<std::wstring> MixedChunks()
     return chunks;
 }
 
+// Counts the events of one type that reach a widget.
+class CEventCounter : public QObject {
+public:
+    CEventCounter(QObject* pWatched, QEvent::Type nType, int& nCount) : m_nType(nType), m_nCount(nCount)
+    {
+        pWatched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* pEvent) override
+    {
+        m_nCount += pEvent->type() == m_nType;
+        return false;
+    }
+
+private:
+    QEvent::Type m_nType;
+    int& m_nCount;
+};
+
 } // namespace
 
 TEST_F(AdapterFrameTest, ABurstBetweenTwoPaintsShowsWhatChunkByChunkShows)
@@ -215,4 +235,77 @@ TEST_F(AdapterFrameTest, LogScrollBarShowsTheHandleWhereThePlainOneDoes)
             << "after " << i + 1 << " chunks";
     }
     EXPECT_GT(pBar->maximum(), 0);
+}
+
+// Someone reading back in a full log must see the same text stay put while
+// the oldest text is trimmed away, also when a cut falls on a row's start.
+TEST_F(AdapterFrameTest, AScrolledBackLogStaysOnItsTextWhileTheOldestIsTrimmed)
+{
+    LogWindow window;
+    CLogView& log = window.m_dlg.m_reLog;
+    for (int i = 0; i < 400; ++i)
+        log.Append(QString::number(i % 10) + QLatin1Char('\n'));
+    log.grab();
+    QScrollBar* pBar = log.verticalScrollBar();
+    pBar->setValue(pBar->maximum() / 2);
+    const QImage shown = log.viewport()->grab().toImage();
+    // Two characters a row: cuts of 2 fall on a row's start, cuts of 3 inside one.
+    for (const int nCut : {2, 2, 3, 2, 1, 4}) {
+        log.KeepLast(static_cast<int>(log.Text().size()) - nCut);
+        log.Append(QStringLiteral("x\n"));
+        ASSERT_EQ(log.viewport()->grab().toImage(), shown) << "after a cut of " << nCut;
+    }
+}
+
+// A paint that changes the scroll bar asks for another paint: data coming
+// in must cost one paint per frame, not two.
+TEST_F(AdapterFrameTest, StreamingDataPaintsTheLogOncePerFrame)
+{
+    LogWindow window;
+    QWidget* pViewport = window.m_dlg.m_reLog.viewport();
+    int nPaints = 0;
+    CEventCounter counter(pViewport, QEvent::Paint, nPaints);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window.m_dlg));
+    for (int i = 0; i < 30; ++i) {
+        const int nBefore = nPaints;
+        window.m_dlg.ProcessChunk(L"G\nOff\n");
+        ASSERT_TRUE(WaitForEvents([&] { return nPaints > nBefore; }));
+        // Whatever the paint asked for in turn comes now.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(nPaints, nBefore + 1) << "chunk " << i;
+    }
+}
+
+// Tabs and control characters take one cell each, like every other
+// character, so what is painted, selected and copied lines up.
+TEST_F(AdapterFrameTest, TabsAndControlCharactersTakeOneCellEach)
+{
+    LogWindow window;
+    CLogView& log = window.m_dlg.m_reLog;
+    window.m_dlg.ProcessChunk(QString::fromLatin1("a\tb\x01\x85" "c\n").toStdWString());
+    const QImage picture = log.viewport()->grab().toImage();
+    const int nAdvance = log.fontMetrics().horizontalAdvance(QLatin1Char('M'));
+    const int nRow = log.fontMetrics().lineSpacing();
+    const QRgb background = picture.pixel(picture.width() - 1, picture.height() - 1);
+    const auto inked = [&](int nFrom, int nTo) {
+        for (int x = nFrom; x < nTo; ++x)
+            for (int y = 0; y < nRow; ++y)
+                if (picture.pixel(x, y) != background)
+                    return true;
+        return false;
+    };
+    for (int nCell = 0; nCell < 6; ++nCell)
+        EXPECT_TRUE(inked(2 + nCell * nAdvance, 2 + (nCell + 1) * nAdvance)) << "cell " << nCell << " is blank";
+    EXPECT_FALSE(inked(2 + 6 * nAdvance, picture.width() / 2)) << "the row runs past its six characters";
+
+    // Dragging over the first four cells selects the first four characters.
+    QWidget* pViewport = log.viewport();
+    QTest::mousePress(pViewport, Qt::LeftButton, {}, QPoint(2, nRow / 2));
+    QMouseEvent move(QEvent::MouseMove, QPointF(2 + 4 * nAdvance, nRow / 2), QPointF(), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pViewport, &move);
+    EXPECT_EQ(log.SelectedText(), QString::fromLatin1("a\tb\x01"));
+    QTest::keyClick(&log, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QString::fromLatin1("a\tb\x01"));
 }
