@@ -297,7 +297,8 @@ TEST_F(AdapterFrameTest, TabsAndControlCharactersTakeOneCellEach)
     };
     for (int nCell = 0; nCell < 6; ++nCell)
         EXPECT_TRUE(inked(2 + nCell * nAdvance, 2 + (nCell + 1) * nAdvance)) << "cell " << nCell << " is blank";
-    EXPECT_FALSE(inked(2 + 6 * nAdvance, picture.width() / 2)) << "the row runs past its six characters";
+    // A glyph's edge may touch the next cell, no more.
+    EXPECT_FALSE(inked(2 + 6 * nAdvance + nAdvance / 2, picture.width() / 2)) << "the row runs past its six characters";
 
     // Dragging over the first four cells selects the first four characters.
     QWidget* pViewport = log.viewport();
