@@ -84,7 +84,7 @@ void CopyImage(const QImage& source, QImage& target, int x, int y)
 } // namespace
 
 CChildView::CChildView()
-    : m_pacer([this](const QRegion& rgn) { update(rgn); })
+    : m_pacer(this)
 {
     // Painting covers the whole client area itself: the picture and black
     // margins. No background is filled first, so a change never flashes.
@@ -363,10 +363,10 @@ void CChildView::RequestRepaint(const QRect& rcCanvas)
     m_pacer.Request(rcUpdate);
 }
 
-void CChildView::paintEvent(QPaintEvent*)
+void CChildView::paintEvent(QPaintEvent* pEvent)
 {
-    m_pacer.Painted();
     QPainter painter(this);
+    m_pacer.Painted(painter, pEvent->region());
     const double dRatio = devicePixelRatioF();
     // Everything below is placed in device pixels.
     if (dRatio != 1.0)

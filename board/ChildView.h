@@ -54,6 +54,8 @@ public:
     // How many repaints the view has asked for since construction; lets
     // tests see that a change requested one and a non-change did not.
     int RepaintRequestCount() const { return m_nRepaintRequests; }
+    // A change waits for its frame to be repainted.
+    bool IsRepaintPending() const { return m_pacer.IsRepaintPending(); }
     // The text last given to ShowPanelText ("" before any), and where the
     // last paint put the canvas; read by quado-replay's state report.
     const std::wstring& PanelText() const { return m_strPanelText; }

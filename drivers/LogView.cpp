@@ -116,12 +116,10 @@ QString DisplayedText(QStringView text)
 } // namespace
 
 CLogView::CLogView(QWidget* pParent)
-    : QAbstractScrollArea(pParent), m_pacer([this](const QRegion&) {
-        // The scroll bar moves before the paint, not inside it: a change in
-        // a paint asks for a second one.
-        Settle();
-        viewport()->update();
-    })
+    : QAbstractScrollArea(pParent)
+    // The scroll bar moves before the paint, not inside it: a change in a
+    // paint asks for a second one.
+    , m_pacer(viewport(), [this] { Settle(); })
 {
     // A fixed pitch makes a row's width a count of characters, so the rows
     // can be found without laying any text out.
@@ -173,7 +171,7 @@ void CLogView::RequestSettle()
 {
     m_bDirty = true;
     // The whole viewport is repainted: new rows may scroll every row.
-    m_pacer.Request(QRegion());
+    m_pacer.RequestAll();
 }
 
 void CLogView::Append(const QString& strText)
@@ -257,11 +255,11 @@ void CLogView::Settle()
     m_bSettling = false;
 }
 
-void CLogView::paintEvent(QPaintEvent*)
+void CLogView::paintEvent(QPaintEvent* pEvent)
 {
-    m_pacer.Painted();
     Settle();
     QPainter painter(viewport());
+    m_pacer.Painted(painter, pEvent->region());
     painter.setPen(palette().color(QPalette::Text));
     const int nRowHeight = RowHeight();
     const int nAscent = fontMetrics().ascent();

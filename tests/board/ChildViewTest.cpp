@@ -378,6 +378,27 @@ TEST_F(ChildViewTest, ChangesWithinAFrameArePaintedTogetherAndNoneIsLost)
     EXPECT_TRUE(testsupport::WaitForEvents([&] { return watch.m_vecShown.back() == QuadrantBlue; }));
 }
 
+// A paint of the whole view while a change waits for its frame has shown
+// that change: no second paint follows for it.
+TEST_F(ChildViewTest, AWholePaintWhileAChangeWaitsForItsFrameLeavesNoRepaintBehind)
+{
+    CPaintWatch watch(&m_view);
+    m_parent.show();
+    ASSERT_TRUE(testsupport::WaitForEvents([&] { return !watch.m_vecShown.empty(); }));
+    // A slow screen, so that the change below surely falls within a frame.
+    CFramePacer::SetRefreshRateOverride(20.0);
+    m_view.repaint();
+    const size_t nPaints = watch.m_vecShown.size();
+    m_view.LightQuadrant(QuadrantGreen);
+    m_view.repaint();
+    EXPECT_TRUE(testsupport::WaitForEvents([&] { return !m_view.IsRepaintPending(); }));
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    CFramePacer::SetRefreshRateOverride(0.0);
+    EXPECT_EQ(watch.m_vecShown.size(), nPaints + 1);
+    EXPECT_EQ(watch.m_vecShown.back(), int(QuadrantGreen));
+}
+
 // A paint repaints only what a change touched; what is then on screen is
 // still the whole new board, from every light straight to every other.
 TEST_F(ChildViewTest, AfterEveryChangeOfLightTheScreenShowsExactlyTheNewBoard)
