@@ -111,7 +111,7 @@ TEST_F(AdapterWindow, IsBuiltHiddenUnownedCentredWithItsControlsInTemplateOrder)
     EXPECT_TRUE(dlg.isVisible());
     m_pFrame->show();
     m_pFrame->activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&dlg, testsupport::HangGuardMs));
     EXPECT_TRUE(m_pFrame->FindCommand(CommandId::DravikDriver)->isChecked());
 }
 

@@ -265,7 +265,7 @@ TEST_F(AdapterFrameTest, StreamingDataPaintsTheLogOncePerFrame)
     QWidget* pViewport = window.m_dlg.m_reLog.viewport();
     int nPaints = 0;
     CEventCounter counter(pViewport, QEvent::Paint, nPaints);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window.m_dlg));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window.m_dlg, testsupport::HangGuardMs));
     for (int i = 0; i < 30; ++i) {
         const int nBefore = nPaints;
         window.m_dlg.ProcessChunk(L"G\nOff\n");

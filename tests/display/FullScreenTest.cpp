@@ -16,6 +16,7 @@
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
 #include "tests/display/DisplaySupport.h"
+#include "tests/support/HangGuard.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ protected:
     {
         m_frame.setGeometry(rc);
         m_frame.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_frame));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_frame, testsupport::HangGuardMs));
         ASSERT_TRUE(WaitForEvents([&] { return m_frame.geometry() == rc; })) << "the frame never got its place";
     }
 
@@ -164,7 +165,7 @@ TEST_F(FullScreenTest, TheBarsButtonEscapeAndTheMenuEachLeave)
     const QRect rcNormal(120, 100, 1000, 700);
     ShowAt(rcNormal);
     m_frame.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_frame));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_frame, testsupport::HangGuardMs));
     ASSERT_TRUE(WaitForEvents([&] { return QApplication::focusWidget() == &m_frame.m_wndView; }));
 
     // Windowed, Escape changes nothing.
@@ -241,7 +242,7 @@ TEST_F(FullScreenTest, ClosingTheFrameInFullScreenTakesTheBarAlong)
         CMainFrame frame(&player);
         ASSERT_TRUE(frame.Create());
         frame.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame, testsupport::HangGuardMs));
         frame.ToggleFullScreen();
         pBar = frame.m_pFullScreenBar;
         ASSERT_TRUE(pBar);

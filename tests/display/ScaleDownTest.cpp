@@ -11,6 +11,7 @@
 #include "app/CommandIds.h"
 #include "board/PaintGeometry.h"
 #include "tests/display/DisplaySupport.h"
+#include "tests/support/HangGuard.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ protected:
     {
         ASSERT_TRUE(m_frame.Create());
         m_frame.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_frame));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_frame, testsupport::HangGuardMs));
         m_pScaleDown = m_frame.FindCommand(CommandId::ScaleDown);
         ASSERT_TRUE(m_pScaleDown);
         m_frame.m_wndView.installEventFilter(&m_counter);

@@ -15,6 +15,7 @@
 #include "board/PaintGeometry.h"
 #include "tests/display/DisplaySupport.h"
 #include "tests/support/BoardPictures.h"
+#include "tests/support/HangGuard.h"
 
 using testsupport::ScreenShot;
 
@@ -54,10 +55,10 @@ TEST(XvfbFullScreen, TheBoardCoversTheScreenAndTheWindowComesBack)
     const QRect rcNormal(120, 90, 1000, 700);
     frame.setGeometry(rcNormal);
     frame.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame, testsupport::HangGuardMs));
     ASSERT_TRUE(WaitForEvents([&] { return frame.geometry() == rcNormal; }));
     frame.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame, testsupport::HangGuardMs));
     const QRect rcViewBefore = GlobalRect(frame.m_wndView);
     const QImage canvas = frame.m_wndView.Canvas().convertToFormat(QImage::Format_RGB32);
 

@@ -21,6 +21,7 @@
 #include "platform/MessageBox.h"
 #include "tests/support/BoardPictures.h"
 #include "tests/support/MessageBoxCapture.h"
+#include "tests/support/HangGuard.h"
 
 using testsupport::ScreenShot;
 
@@ -53,11 +54,11 @@ TEST(XvfbAdapterSmoke, ConnectAndPlayOnARealXServer)
         // covers none of it: without a window manager nothing raises an
         // activated window over another.
         frame.setGeometry(10, 30, 620, 420);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame, testsupport::HangGuardMs));
         // The adapter window comes once the board has first been painted.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.isVisible(); }));
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &dlg; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.isVisible(); }, testsupport::HangGuardMs));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg, testsupport::HangGuardMs));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &dlg; }, testsupport::HangGuardMs));
         EXPECT_EQ(dlg.m_cbDevices.currentText(), QString("QSIM0001"));
 
         QTest::mouseClick(&dlg.m_btnConnect, Qt::LeftButton);
@@ -66,15 +67,15 @@ TEST(XvfbAdapterSmoke, ConnectAndPlayOnARealXServer)
         for (const char* pszLine : lines) {
             const uint64_t nBefore = dlg.ReceiveThread()->GetProcessedChunks();
             pAdapter->FeedUart(pszLine);
-            ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.ReceiveThread()->GetProcessedChunks() > nBefore; }));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.ReceiveThread()->GetProcessedChunks() > nBefore; }, testsupport::HangGuardMs));
         }
         EXPECT_EQ(dlg.m_reLog.Text(), QString("Press\nMAX_LEVEL=4\nNew\nLevel 2 -\nR\n"));
         EXPECT_EQ(frame.m_wndView.m_nLitQuadrant, int(QuadrantRed));
         EXPECT_EQ(dlg.m_stStatus.text(),
                   QString("CONNECTED  -  115200  -  No Parity  -  No Flow Control  -  8 Data Bits  -  1 Stop Bit"));
 
-        EXPECT_TRUE(QTest::qWaitFor([&] { return ScreenShows(dlg); })) << "the adapter window on screen";
-        EXPECT_TRUE(QTest::qWaitFor([&] { return ScreenShows(frame.m_wndView); })) << "the board on screen";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return ScreenShows(dlg); }, testsupport::HangGuardMs)) << "the adapter window on screen";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return ScreenShows(frame.m_wndView); }, testsupport::HangGuardMs)) << "the board on screen";
         if (const char* pszShot = std::getenv("QUADO_SCREENSHOT")) {
             // The whole board beside the adapter window, for a person to look at.
             frame.setGeometry(0, 20, 1290, 800);

@@ -135,7 +135,7 @@ TEST_F(Keyboard, MenuItemsKeepTheirTextsAndShowTheirShortcuts)
     // Ctrl+M from the keyboard toggles Mute.
     m_pFrame->show();
     m_pFrame->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame.get(), testsupport::HangGuardMs));
     QTest::keyClick(m_pFrame.get(), Qt::Key_M, Qt::ControlModifier);
     EXPECT_TRUE(m_pFrame->m_bMute);
 }

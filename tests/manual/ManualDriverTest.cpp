@@ -20,6 +20,7 @@
 #include "tests/support/BoardPictures.h"
 #include "tests/support/MessageBoxCapture.h"
 #include "tests/support/RecordingSoundPlayer.h"
+#include "tests/support/HangGuard.h"
 
 using testsupport::ExpectedCanvas;
 
@@ -199,7 +200,7 @@ private slots:
             {&d.frame.m_wndView, Centre(d.frame.m_wndView)},
         };
         d.frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d.frame));
+        QVERIFY(QTest::qWaitForWindowExposed(&d.frame, testsupport::HangGuardMs));
         for (const auto& [pWidget, pt] : releases) {
             d.player.m_vecCalls.clear();
             Press(blue);
@@ -231,12 +232,12 @@ private slots:
         d.frame.m_bFocusToDravikDriver = false;
         d.frame.show();
         d.dlg.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&d.dlg));
+        QVERIFY(QTest::qWaitForWindowActive(&d.dlg, testsupport::HangGuardMs));
 
         Press(red);
         QCOMPARE(d.frame.m_wndView.m_nLitQuadrant, int(QuadrantRed));
         d.frame.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&d.frame));
+        QVERIFY(QTest::qWaitForWindowActive(&d.frame, testsupport::HangGuardMs));
         QVERIFY(!red.IsPressed() && Shows(red, red.m_hIconNormal));
         QCOMPARE(d.frame.m_wndView.m_nLitQuadrant, 0);
         QCOMPARE(d.player.m_vecCalls, Calls({"once 154", "stop"}));
@@ -255,7 +256,7 @@ private slots:
     void exitCloseBoxAndEscapeHideTheSameWindowWhereItWas()
     {
         ShownDriver d;
-        QVERIFY(QTest::qWaitForWindowExposed(&d.dlg));
+        QVERIFY(QTest::qWaitForWindowExposed(&d.dlg, testsupport::HangGuardMs));
         // Centred on the primary screen at first.
         const QRect rcWork = QGuiApplication::primaryScreen()->availableGeometry();
         QVERIFY((d.dlg.geometry().center() - rcWork.center()).manhattanLength() <= 4);

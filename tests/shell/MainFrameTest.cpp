@@ -234,10 +234,10 @@ private slots:
         QVERIFY(frame.Create());
         frame.show();
         frame.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        QVERIFY(QTest::qWaitForWindowActive(&frame, testsupport::HangGuardMs));
         // No adapter window to hand the first focus to: the view has it.
         QVERIFY(!frame.m_bFocusToDravikDriver);
-        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&frame.m_wndView));
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), static_cast<QWidget*>(&frame.m_wndView), testsupport::HangGuardMs);
     }
 
     // The program's own start leaves the adapter list and the adapter window
@@ -256,7 +256,7 @@ private slots:
             QVERIFY(!dlg.IsDeviceWatchStarted());
             QVERIFY(!dlg.isVisible());
             frame.show();
-            QTRY_VERIFY(dlg.isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(dlg.isVisible(), testsupport::HangGuardMs);
             QVERIFY(dlg.IsDeviceWatchStarted());
             QCOMPARE(dlg.m_cbDevices.currentText(), QString("QSIM0001"));
             QVERIFY(frame.FindCommand(CommandId::DravikDriver)->isChecked());
@@ -276,7 +276,7 @@ private slots:
         CMainFrame frame(&player);
         QVERIFY(frame.Create());
         frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(QTest::qWaitForWindowExposed(&frame, testsupport::HangGuardMs));
 
         for (bool bByEscape : {false, true}) {
             bool bSeen = false;
@@ -321,7 +321,7 @@ private slots:
         CMainFrame frame(&player);
         QVERIFY(frame.Create());
         frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(QTest::qWaitForWindowExposed(&frame, testsupport::HangGuardMs));
         QSignalSpy closed(&frame, &CMainFrame::Closed);
         frame.FindCommand(CommandId::AppExit)->trigger();
         QVERIFY(!frame.isVisible());
