@@ -168,8 +168,11 @@ const QImage& CChildView::BoardImage(int nIndex)
 
 QRect CChildView::BoardChange(int nFrom, int nTo) const
 {
+    // The light shown before may be anything the member was set to.
+    if (nFrom < 0 || nFrom >= BoardImageCount || nTo < 0 || nTo >= BoardImageCount)
+        return BoardRect;
     const unsigned nBoth = (1u << nFrom) | (1u << nTo);
-    if (nFrom < 0 || (m_nBoardsLoaded & nBoth) != nBoth)
+    if ((m_nBoardsLoaded & nBoth) != nBoth)
         return BoardRect;
     return (m_rcBoardChange[nFrom] | m_rcBoardChange[nTo]).translated(BoardLeft, BoardTop);
 }

@@ -2,6 +2,7 @@
 #include "platform/AudioOutput.h"
 
 #include <atomic>
+#include <climits>
 #include <mutex>
 
 #include "platform/SdlLibrary.h"
@@ -29,7 +30,9 @@ public:
     {
         // A fresh start of the subsystem each time: a sound server that was
         // not up at the last attempt, or has restarted, is found again. The
-        // devices it lists as it starts are no news.
+        // devices it lists as it starts are no news; one that appears after
+        // that is, even while the device is being opened (that open may
+        // well fail without it).
         if (!m_pSdl) {
             m_pSdl = LoadSdl(pstrError);
             if (!m_pSdl)
@@ -39,13 +42,17 @@ public:
             // which nobody reads, empty.
             m_pSdl->SetEventFilter(&CSdlAudioOutput::FilterEvent, this);
         }
-        m_bOpening = true;
+        m_nListed = INT_MAX;
         if (m_bSubsystemUp)
             m_pSdl->QuitSubSystem(SDL_INIT_AUDIO);
         m_bSubsystemUp = m_pSdl->InitSubSystem(SDL_INIT_AUDIO) == 0;
+        // An added device's event carries its index: the listed ones are
+        // below. A driver that cannot count its devices is not trusted with
+        // news either.
+        const int nListed = m_bSubsystemUp ? m_pSdl->GetNumAudioDevices(0) : -1;
+        m_nListed = nListed >= 0 ? nListed : INT_MAX;
         if (!m_bSubsystemUp) {
             *pstrError = m_pSdl->GetError();
-            m_bOpening = false;
             return false;
         }
         SDL_AudioSpec specWant {};
@@ -65,7 +72,6 @@ public:
         if (hDevice == 0)
             *pstrError = m_pSdl->GetError();
         m_hDevice = hDevice;
-        m_bOpening = false;
         if (hDevice == 0)
             return false;
         pHave->nFormat = have.format;
@@ -113,7 +119,7 @@ private:
             if (pEvent->adevice.which == pThis->m_hDevice && pThis->m_handler)
                 pThis->m_handler(Change::Lost);
         } else if (pEvent->type == SDL_AUDIODEVICEADDED && !pEvent->adevice.iscapture) {
-            if (!pThis->m_bOpening && pThis->m_handler)
+            if (int(pEvent->adevice.which) >= pThis->m_nListed && pThis->m_handler)
                 pThis->m_handler(Change::Added);
         }
         return 0;
@@ -124,7 +130,8 @@ private:
     const SdlApi* m_pSdl = nullptr;
     ChangeHandler m_handler;
     bool m_bSubsystemUp = false;
-    std::atomic<bool> m_bOpening = false;
+    // Devices the subsystem listed as it started; all of them while it starts.
+    std::atomic<int> m_nListed = INT_MAX;
     std::atomic<SDL_AudioDeviceID> m_hDevice = 0;
 };
 

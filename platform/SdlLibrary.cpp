@@ -55,6 +55,7 @@ Loaded Load()
     resolve(api.InitSubSystem, "SDL_InitSubSystem");
     resolve(api.QuitSubSystem, "SDL_QuitSubSystem");
     resolve(api.GetError, "SDL_GetError");
+    resolve(api.GetNumAudioDevices, "SDL_GetNumAudioDevices");
     resolve(api.OpenAudioDevice, "SDL_OpenAudioDevice");
     resolve(api.PauseAudioDevice, "SDL_PauseAudioDevice");
     resolve(api.GetAudioDeviceStatus, "SDL_GetAudioDeviceStatus");

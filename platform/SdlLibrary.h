@@ -13,6 +13,7 @@ struct SdlApi {
     decltype(&SDL_InitSubSystem) InitSubSystem;
     decltype(&SDL_QuitSubSystem) QuitSubSystem;
     decltype(&SDL_GetError) GetError;
+    decltype(&SDL_GetNumAudioDevices) GetNumAudioDevices;
     decltype(&SDL_OpenAudioDevice) OpenAudioDevice;
     decltype(&SDL_PauseAudioDevice) PauseAudioDevice;
     decltype(&SDL_GetAudioDeviceStatus) GetAudioDeviceStatus;

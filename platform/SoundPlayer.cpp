@@ -133,6 +133,13 @@ void CSoundPlayer::Run()
         const auto opened = std::chrono::steady_clock::now();
         const bool bLost = WaitWhileOpen();
         m_pOutput->Close();
+        {
+            // No audio thread runs now; nothing may point into clips that
+            // the next open may replace.
+            std::lock_guard lock(m_mutex);
+            m_pPlaying = nullptr;
+            m_nPlayPos = 0;
+        }
         if (!bLost)
             return;
         Say("audio device lost, running without sound until one is there");

@@ -166,6 +166,14 @@ TEST_F(ChildViewTest, IndexWithoutBoardImageIsIgnored)
     EXPECT_EQ(m_view.m_nLitQuadrant, QuadrantBlue);
     EXPECT_EQ(m_view.Canvas(), canvas);
     EXPECT_EQ(m_view.RepaintRequestCount(), nRequests);
+
+    // A light shown before that names no image (the member is public) is
+    // left behind safely: the new board is drawn whole.
+    for (int nWas : {-1, 40}) {
+        m_view.m_nLitQuadrant = nWas;
+        m_view.LightQuadrant(QuadrantRed);
+        EXPECT_EQ(m_view.Canvas(), ExpectedCanvas(QuadrantRed)) << nWas;
+    }
 }
 
 TEST_F(ChildViewTest, PanelTextIsWhiteOnTheArtworkAndCentred)
