@@ -96,6 +96,17 @@ std::chrono::system_clock::time_point CGameEvents::Now() const
     return m_clock ? m_clock() : std::chrono::system_clock::now();
 }
 
+namespace {
+
+GameEvent EventOf(GameEvent::Kind nKind)
+{
+    GameEvent event;
+    event.nKind = nKind;
+    return event;
+}
+
+} // namespace
+
 void CGameEvents::Publish(GameEvent&& event)
 {
     event.tWhen = Now();
@@ -109,7 +120,7 @@ void CGameEvents::OnLine()
 {
     ++m_nLines;
     m_tLastLine = std::chrono::steady_clock::now();
-    Publish(GameEvent{.nKind = GameEvent::Kind::Line});
+    Publish(EventOf(GameEvent::Kind::Line));
 }
 
 void CGameEvents::OnNew()
@@ -121,7 +132,9 @@ void CGameEvents::OnNew()
     game.strMaxLevel = m_strMaxLevel;
     game.strSerial = m_strSerial;
     m_game = game;
-    Publish(GameEvent{.nKind = GameEvent::Kind::GameStarted, .game = *m_game});
+    GameEvent event = EventOf(GameEvent::Kind::GameStarted);
+    event.game = *m_game;
+    Publish(std::move(event));
 }
 
 void CGameEvents::OnLevel(std::wstring_view number)
@@ -135,7 +148,8 @@ void CGameEvents::OnLevel(std::wstring_view number)
             reached = level;
         m_game->strMaxLevel = m_strMaxLevel;
     }
-    GameEvent event{.nKind = GameEvent::Kind::LevelShown, .level = std::move(level)};
+    GameEvent event = EventOf(GameEvent::Kind::LevelShown);
+    event.level = std::move(level);
     if (m_game)
         event.game = *m_game;
     Publish(std::move(event));
@@ -161,14 +175,18 @@ void CGameEvents::EndGame(GameEndCause nCause)
     game.tEnd = std::max(game.tStart, Now());
     game.nCause = nCause;
     game.nOutcome = OutcomeOf(nCause);
-    Publish(GameEvent{.nKind = GameEvent::Kind::GameEnded, .game = std::move(game)});
+    GameEvent event = EventOf(GameEvent::Kind::GameEnded);
+    event.game = std::move(game);
+    Publish(std::move(event));
 }
 
 void CGameEvents::OnConnected(const std::string& strSerial)
 {
     m_bConnected = true;
     m_strSerial = strSerial;
-    Publish(GameEvent{.nKind = GameEvent::Kind::Connected, .strSerial = strSerial});
+    GameEvent event = EventOf(GameEvent::Kind::Connected);
+    event.strSerial = strSerial;
+    Publish(std::move(event));
 }
 
 void CGameEvents::OnDisconnected(DisconnectReason nReason)
@@ -178,5 +196,8 @@ void CGameEvents::OnDisconnected(DisconnectReason nReason)
     if (!m_bConnected)
         return;
     m_bConnected = false;
-    Publish(GameEvent{.nKind = GameEvent::Kind::Disconnected, .strSerial = m_strSerial, .nReason = nReason});
+    GameEvent event = EventOf(GameEvent::Kind::Disconnected);
+    event.strSerial = m_strSerial;
+    event.nReason = nReason;
+    Publish(std::move(event));
 }
