@@ -8,17 +8,26 @@ TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: deps configure build run test check suite fuzz tsan bench demo clean arm64 arm64-deps
+.PHONY: deps test-deps configure configure-tests build run test check suite fuzz tsan bench demo clean arm64 arm64-deps
 
+# What building and running Quado need; test-deps adds what the tests need.
 deps:
 	@bash tools/install-deps.sh
+
+test-deps:
+	@bash tools/install-deps.sh --tests
 
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 configure: deps $(BUILD)/build.ninja
 
-build: configure
+# Configured again, quickly, so that test packages installed after the
+# first configure (make run, then make test) are found.
+configure-tests: test-deps $(BUILD)/build.ninja
+	@cmake -S . -B $(BUILD) >/dev/null
+
+build: configure-tests
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: configure
@@ -42,14 +51,14 @@ suite: build
 $(FUZZ_BUILD)/build.ninja:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUADO_FUZZ=ON
 
-fuzz: deps $(FUZZ_BUILD)/build.ninja
+fuzz: test-deps $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	cd $(FUZZ_BUILD) && ctest --output-on-failure -j $(JOBS) -L fuzz
 
 $(TSAN_BUILD)/build.ninja:
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUADO_SANITIZE=thread -DQUADO_BENCH=OFF
 
-tsan: deps $(TSAN_BUILD)/build.ninja
+tsan: test-deps $(TSAN_BUILD)/build.ninja
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target quado_tsan_tests
 	cd $(TSAN_BUILD) && ctest --output-on-failure -L tsan
 
@@ -67,7 +76,7 @@ test: suite fuzz tsan arm64
 ARM64_BUILD ?= build-arm64
 ARM64_DEBS  := $(ARM64_BUILD)/tests/desktop/deb-check
 
-arm64-deps: deps
+arm64-deps: test-deps
 	@bash tools/install-arm64-deps.sh
 
 $(ARM64_BUILD)/build.ninja:

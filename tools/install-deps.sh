@@ -1,19 +1,31 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Quado needs to build, run and test.
-# Quick when everything is present: apt is only touched when something is missing.
+# Installs the Debian packages Quado needs: to build and run it, or, with
+# --tests, to build and run its tests too (test frameworks, the fuzzing
+# compiler, the X server and screenshot tools, the kernel test's emulator,
+# the package checkers). Quick when everything is present: apt is only
+# touched when something is missing.
 set -euo pipefail
 
-PACKAGES=(
-  build-essential cmake ninja-build pkg-config git
+RUN_PACKAGES=(
+  build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsdl2-dev libudev-dev
   fonts-liberation2
+)
+TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libfuzzer-14-dev libclang-rt-14-dev
   xvfb xauth imagemagick libxcb1-dev
   qemu-system-x86 busybox-static xz-utils
-  desktop-file-utils appstream dpkg-dev lintian
+  desktop-file-utils appstream dpkg-dev lintian devscripts
 )
+
+PACKAGES=("${RUN_PACKAGES[@]}")
+case "${1:-}" in
+  --tests) PACKAGES+=("${TEST_PACKAGES[@]}") ;;
+  "") ;;
+  *) echo "usage: $0 [--tests]" >&2; exit 2 ;;
+esac
 if [ "${QUADO_DEPS_EXTRA:-}" != "" ]; then
   read -r -a extra <<<"$QUADO_DEPS_EXTRA"
   PACKAGES+=("${extra[@]}")
