@@ -103,6 +103,8 @@ public:
     CDravikAutoConnect m_autoConnect{m_dlgDravikDriver};
     bool m_bKiosk = false;
     QLabel* m_pKioskStatus = nullptr;
+    // The kiosk line follows the link; ends before the adapter window goes.
+    CGameEventSubscription m_kioskLinkWatch;
     QTimer* m_pPointerTimer = nullptr;
 
     ISoundPlayer* m_pSoundPlayer = nullptr;

@@ -6,9 +6,9 @@
 #include <QLabel>
 #include <QTimer>
 
-namespace {
+#include <functional>
 
-constexpr int KioskStatusPeriodMs = 250;
+namespace {
 
 // Hides the pointer once it has rested over the board for a while, and
 // brings it back at the first movement.
@@ -39,6 +39,28 @@ protected:
 private:
     QWidget* m_pWidget;
     QTimer* m_pTimer;
+};
+
+// Calls back whenever the widget's size changes.
+class CResizeWatch : public QObject {
+public:
+    CResizeWatch(QWidget* pWidget, std::function<void()> onResized)
+        : QObject(pWidget)
+        , m_onResized(std::move(onResized))
+    {
+        pWidget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override
+    {
+        if (pEvent->type() == QEvent::Resize)
+            m_onResized();
+        return QObject::eventFilter(pObject, pEvent);
+    }
+
+private:
+    std::function<void()> m_onResized;
 };
 
 } // namespace
@@ -75,9 +97,14 @@ void CMainFrame::ApplyStartOptionsAfterShow(const StartOptions& options)
         m_pKioskStatus->setAlignment(Qt::AlignCenter);
         m_pKioskStatus->setStyleSheet(QStringLiteral("color: #a0a0a0; background: transparent;"));
         m_pKioskStatus->setAttribute(Qt::WA_TransparentForMouseEvents);
-        auto* pTimer = new QTimer(this);
-        connect(pTimer, &QTimer::timeout, this, &CMainFrame::UpdateKioskStatus);
-        pTimer->start(KioskStatusPeriodMs);
+        // Told, never polled: the link from the game events, the words from
+        // the adapter window's status line, the place from the view's size.
+        m_kioskLinkWatch = CGameEventSubscription(m_dlgDravikDriver.GameEvents(), [this](const GameEvent& event) {
+            if (event.nKind == GameEvent::Kind::Connected || event.nKind == GameEvent::Kind::Disconnected)
+                UpdateKioskStatus();
+        });
+        m_dlgDravikDriver.m_onStatusChanged = [this] { UpdateKioskStatus(); };
+        new CResizeWatch(&m_wndView, [this] { UpdateKioskStatus(); });
         m_pPointerTimer = new QTimer(this);
         m_pPointerTimer->setInterval(KioskPointerHideMs);
         new CPointerHider(&m_wndView, m_pPointerTimer);

@@ -115,6 +115,8 @@ public:
     QString m_strLastFailure;
     // Called after each list refresh and each disconnect.
     std::function<void()> m_onListOrConnectionChanged;
+    // Called whenever the status line's text changes.
+    std::function<void()> m_onStatusChanged;
 
     // Members in the order the window's parts depend on one another: the
     // adapter first, so it outlives everything that talks to it.

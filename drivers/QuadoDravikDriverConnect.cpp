@@ -74,8 +74,11 @@ void CQuadoDravikDriver::UpdateStatusLine()
         UartConfig config = {};
         m_strStatus = ConnectedStatusText(m_dravik.GetUartConfig(&config) == DeviceSuccess ? &config : nullptr);
     }
+    const bool bChanged = m_stStatus.text() != m_strStatus;
     m_stStatus.setText(m_strStatus);
     m_stStatus.setToolTip(bHint ? QString::fromLatin1(NoAccessDetailText) : QString());
+    if (bChanged && m_onStatusChanged)
+        m_onStatusChanged();
 }
 
 void CQuadoDravikDriver::ToggleConnection()

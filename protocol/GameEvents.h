@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 enum class GameOutcome : uint8_t { Won, Lost, TimedOut, Abandoned };
@@ -117,4 +118,41 @@ private:
     std::string m_strSerial;
     uint64_t m_nLines = 0;
     std::optional<std::chrono::steady_clock::time_point> m_tLastLine;
+};
+
+// A subscription that ends when its owner goes: declared after whatever its
+// observer touches, it stops the telling before those are destroyed.
+class CGameEventSubscription {
+public:
+    CGameEventSubscription() = default;
+    CGameEventSubscription(CGameEvents& events, CGameEvents::Observer observer)
+        : m_pEvents(&events), m_nId(events.Subscribe(std::move(observer)))
+    {
+    }
+    ~CGameEventSubscription() { Reset(); }
+    CGameEventSubscription(const CGameEventSubscription&) = delete;
+    CGameEventSubscription& operator=(const CGameEventSubscription&) = delete;
+    CGameEventSubscription(CGameEventSubscription&& other) noexcept
+        : m_pEvents(std::exchange(other.m_pEvents, nullptr)), m_nId(other.m_nId)
+    {
+    }
+    CGameEventSubscription& operator=(CGameEventSubscription&& other) noexcept
+    {
+        if (this != &other) {
+            Reset();
+            m_pEvents = std::exchange(other.m_pEvents, nullptr);
+            m_nId = other.m_nId;
+        }
+        return *this;
+    }
+    void Reset()
+    {
+        if (m_pEvents)
+            m_pEvents->Unsubscribe(m_nId);
+        m_pEvents = nullptr;
+    }
+
+private:
+    CGameEvents* m_pEvents = nullptr;
+    int m_nId = 0;
 };
