@@ -99,12 +99,14 @@ protected:
     // next feed is the next read.
     bool FeedRead(CSimulatedAdapter& adapter, std::string_view bytes)
     {
-        const std::shared_ptr<CReceiveThread>& pThread = Dlg().ReceiveThread();
+        const std::shared_ptr<CReceiveThread> pThread = Dlg().ReceiveThread();
         if (!pThread)
             return false;
         const uint64_t nBefore = pThread->GetProcessedChunks();
         adapter.FeedUart(bytes);
-        return WaitForEvents([&] { return pThread->GetProcessedChunks() > nBefore; });
+        // A link that went down meanwhile will never deliver: no use waiting.
+        WaitForEvents([&] { return pThread->GetProcessedChunks() > nBefore || !Dlg().IsConnected(); });
+        return pThread->GetProcessedChunks() > nBefore;
     }
 
     // Raises the hidraw event the system would send for a plug or pull.
