@@ -349,6 +349,24 @@ void CChildView::PaintPicture(QPainter& painter, const QSize& sizeDevice, double
     } else {
         painter.drawImage(rcDrawn.topLeft(), *pCanvas, QRect(QPoint(0, 0), rcDrawn.size()));
     }
+    if (m_idle)
+        DrawIdleScreen(painter, rcPicture, *m_idle);
+}
+
+void CChildView::ShowIdleScreen(const IdleFigures& figures)
+{
+    if (m_idle == figures)
+        return;
+    m_idle = figures;
+    RequestRepaint(IdleScreenRect());
+}
+
+void CChildView::HideIdleScreen()
+{
+    if (!m_idle)
+        return;
+    m_idle.reset();
+    RequestRepaint(IdleScreenRect());
 }
 
 void CChildView::resizeEvent(QResizeEvent* pEvent)
