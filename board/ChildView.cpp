@@ -349,8 +349,11 @@ void CChildView::PaintPicture(QPainter& painter, const QSize& sizeDevice, double
     } else {
         painter.drawImage(rcDrawn.topLeft(), *pCanvas, QRect(QPoint(0, 0), rcDrawn.size()));
     }
+    // Over the whole canvas: a client too small for it shows its top-left
+    // part, and the same part of the idle screen.
     if (m_idle)
-        DrawIdleScreen(painter, rcPicture, *m_idle);
+        DrawIdleScreen(painter, rc.bStretched ? rcPicture : ScaleRect(QRect(rc.nLeft, rc.nTop, CanvasWidth, CanvasHeight), dRatio),
+                       *m_idle);
 }
 
 void CChildView::ShowIdleScreen(const IdleFigures& figures)

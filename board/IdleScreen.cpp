@@ -11,6 +11,7 @@ namespace {
 
 // In canvas pixels: below the title and its colour bar, above the caption.
 constexpr QRect PanelRect(150, 136, 980, 524);
+constexpr int FrameWidth = 3;
 constexpr int ColumnWidth = 430;
 constexpr int NumberPixels = 230;
 constexpr int LabelPixels = 30;
@@ -55,7 +56,8 @@ void DrawFigure(QPainter& painter, const QString& str, double xCentre, double yB
 
 QRect IdleScreenRect()
 {
-    return PanelRect;
+    // With the frame line, which lies half outside the panel.
+    return PanelRect.adjusted(-FrameWidth, -FrameWidth, FrameWidth, FrameWidth);
 }
 
 void DrawIdleScreen(QPainter& painter, const QRect& rcPicture, const IdleFigures& figures)
@@ -77,7 +79,7 @@ void DrawIdleScreen(QPainter& painter, const QRect& rcPicture, const IdleFigures
     QPainterPath panel;
     panel.addRoundedRect(QRectF(PanelRect), 24, 24);
     painter.fillPath(panel, ground);
-    painter.setPen(QPen(QColor(78, 82, 110), 3));
+    painter.setPen(QPen(QColor(78, 82, 110), FrameWidth));
     painter.drawPath(panel);
 
     // The four colours as under the title.

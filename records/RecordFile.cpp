@@ -9,6 +9,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -38,6 +39,14 @@ int SqliteCode(const QSqlError& error)
     return bOk ? (nCode & 0xFF) : -1;
 }
 
+// Another Quado holds a lock SQLite would not wait for (a change of the
+// journal, a lock that could deadlock): worth another try later.
+bool IsBusy(const QSqlError& error)
+{
+    const int nCode = SqliteCode(error);
+    return nCode == SqliteBusy || nCode == SqliteLocked;
+}
+
 bool IsDamage(const QSqlError& error)
 {
     const int nCode = SqliteCode(error);
@@ -54,12 +63,16 @@ QString NextConnectionName()
 // that does: whether the file could be made there.
 bool PlaceWritable(const QString& strFolder)
 {
-    QDir dir(strFolder);
-    while (!dir.exists()) {
-        if (!dir.cdUp())
+    QString strPath = QDir::cleanPath(QDir(strFolder).absolutePath());
+    QFileInfo info(strPath);
+    while (!info.exists()) {
+        const QString strParent = info.absolutePath();
+        if (strParent == strPath)
             return false;
+        strPath = strParent;
+        info = QFileInfo(strPath);
     }
-    const QFileInfo info(dir.absolutePath());
+    // Something that is no folder stands where one must be made.
     return info.isDir() && ::access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK | X_OK) == 0;
 }
 
@@ -92,9 +105,11 @@ CRecordFile::Status CRecordFile::Start(QString& strReason, QString& strNotice)
     const Status nStatus = Inspect(strReason, strNotice);
     if (nStatus != Status::Open)
         return nStatus;
-    if (m_nMode == Mode::Write && !Prepare(strReason)) {
+    bool bBusy = false;
+    if (m_nMode == Mode::Write && !Prepare(strReason, bBusy)) {
         CloseConnection();
-        return Status::Off;
+        // Locked by another Quado: the first write tries again.
+        return bBusy ? Status::Absent : Status::Off;
     }
     return Status::Open;
 }
@@ -153,6 +168,8 @@ CRecordFile::Status CRecordFile::Inspect(QString& strReason, QString& strNotice)
         const QSqlError error = query.lastError();
         query = QSqlQuery();
         CloseConnection();
+        if (IsBusy(error) && m_nMode == Mode::Write)
+            return Status::Absent;
         if (IsDamage(error) && m_nMode == Mode::Write)
             return MoveAside(strReason, strNotice) ? Status::Absent : Status::Off;
         strReason = QStringLiteral("cannot read %1: %2").arg(strName, error.text());
@@ -173,6 +190,8 @@ CRecordFile::Status CRecordFile::Inspect(QString& strReason, QString& strNotice)
         const QSqlError error = query.lastError();
         query = QSqlQuery();
         CloseConnection();
+        if (!bChecked && IsBusy(error) && m_nMode == Mode::Write)
+            return Status::Absent;
         if (m_nMode == Mode::Write && (!bChecked ? IsDamage(error) : true))
             return MoveAside(strReason, strNotice) ? Status::Absent : Status::Off;
         strReason = bChecked ? QStringLiteral("%1 is damaged").arg(strName)
@@ -216,26 +235,28 @@ void CRecordFile::CloseConnection()
         QSqlDatabase::removeDatabase(m_strConnection);
 }
 
-bool CRecordFile::Prepare(QString& strReason)
+bool CRecordFile::Prepare(QString& strReason, bool& bBusy)
 {
+    bBusy = false;
     QSqlQuery query(m_db);
+    const auto failed = [&](const QSqlError& error) {
+        bBusy = IsBusy(error);
+        strReason = Reason(error);
+        return false;
+    };
     // The write-ahead log lets another Quado (or the export) read while this
     // one writes; FULL makes each finished game survive a power cut.
     QStringList pragmas = {QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("PRAGMA synchronous = FULL")};
     if (m_settings.nMaxPageCount > 0)
         pragmas << QStringLiteral("PRAGMA max_page_count = %1").arg(m_settings.nMaxPageCount);
     for (const QString& strPragma : pragmas) {
-        if (!query.exec(strPragma)) {
-            strReason = Reason(query.lastError());
-            return false;
-        }
+        if (!query.exec(strPragma))
+            return failed(query.lastError());
     }
     // Another Quado may be bringing the same file up to date: the version
     // is read again once this one holds the write lock.
-    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-        strReason = Reason(query.lastError());
-        return false;
-    }
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return failed(query.lastError());
     QString strError;
     bool bOk = query.exec(QStringLiteral("PRAGMA user_version")) && query.next();
     if (bOk) {
@@ -254,9 +275,13 @@ bool CRecordFile::Prepare(QString& strReason)
         m_nVersion = RecordsSchemaVersion;
         return true;
     }
-    strReason = strError.isEmpty() ? Reason(query.lastError()) : strError;
+    const QSqlError error = query.lastError();
     query.exec(QStringLiteral("ROLLBACK"));
-    return false;
+    if (!strError.isEmpty()) {
+        strReason = strError;
+        return false;
+    }
+    return failed(error);
 }
 
 bool CRecordFile::MoveAside(QString& strReason, QString& strNotice)
@@ -305,19 +330,24 @@ QString CRecordFile::Reason(const QSqlError& error) const
 CRecordFile::WriteResult CRecordFile::Write(RecordedGames& games, QString& strReason)
 {
     if (!m_bOpen) {
-        // The first game makes the file, and the folder it lives in.
+        // The first game makes the file, and the folder it lives in; or the
+        // file another Quado made meanwhile is checked first.
         const QFileInfo info(m_strPath);
         if (!QDir().mkpath(info.absolutePath())) {
             strReason = QStringLiteral("cannot write in %1").arg(QDir::toNativeSeparators(info.absolutePath()));
             return WriteResult::Failed;
         }
         QString strNotice;
-        const Status nStatus = info.exists() ? Start(strReason, strNotice) : Status::Absent;
-        if (nStatus == Status::Off)
+        if (info.exists() && Inspect(strReason, strNotice) == Status::Off)
             return WriteResult::Failed;
-        if (!m_bOpen && (!OpenConnection(strReason) || !Prepare(strReason))) {
+        if (!strNotice.isEmpty())
+            std::fprintf(stderr, "Quado: records: %s\n", qPrintable(strNotice));
+        bool bBusy = false;
+        if (!m_bOpen && !OpenConnection(strReason))
+            return WriteResult::Failed;
+        if (!Prepare(strReason, bBusy)) {
             CloseConnection();
-            return WriteResult::Failed;
+            return bBusy ? WriteResult::Busy : WriteResult::Failed;
         }
     }
     QSqlQuery query(m_db);
@@ -351,7 +381,11 @@ bool CRecordFile::OpenIfAppeared(QString& strError)
     if (!QFileInfo::exists(m_strPath))
         return false;
     QString strNotice;
-    return Start(strError, strNotice) == Status::Open;
+    const Status nStatus = Start(strError, strNotice);
+    // Held by another Quado for now: no games to read yet, no error.
+    if (nStatus == Status::Absent)
+        strError.clear();
+    return nStatus == Status::Open;
 }
 
 bool CRecordFile::ForEach(std::optional<qint64> nFromMs, const std::function<bool(const RecordedGame&)>& visit,

@@ -69,8 +69,9 @@ private:
     Status Inspect(QString& strReason, QString& strNotice);
     bool OpenConnection(QString& strReason);
     void CloseConnection();
-    // Pragmas, then the schema brought up to date. Write mode only.
-    bool Prepare(QString& strReason);
+    // Pragmas, then the schema brought up to date. Write mode only. bBusy:
+    // it failed on another Quado's lock, and may work on another try.
+    bool Prepare(QString& strReason, bool& bBusy);
     bool MoveAside(QString& strReason, QString& strNotice);
     // A reason for a failed write or read, in the user's words.
     QString Reason(const QSqlError& error) const;
