@@ -189,11 +189,12 @@ std::string StartOptionsHelp(const char* pszProgram, bool bDemo)
                    "  --since YYYY-MM-DD  with --export-records: only the games from that day on\n";
     if (bDemo)
         strHelp += "  --replug-every SECONDS\n"
-                   "                      unplug the simulated adapter for one second every SECONDS\n"
-                   "Without --records, the demo's records go to a temporary file that ends with it.\n";
+                   "                      unplug the simulated adapter for one second every SECONDS\n";
     strHelp += "  --version           print the version and exit\n"
                "  --help              print this help and exit\n\n"
                "The toolkit's own options (for example -platform offscreen) are accepted too.\n";
+    if (bDemo)
+        strHelp += "Without --records, the demo's records go to a temporary file that ends with it.\n";
     return strHelp;
 }
 
