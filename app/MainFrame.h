@@ -99,7 +99,7 @@ public:
     // store's thread); off, nothing touches it.
     void SetKeepRecords(bool bKeep);
     void ToggleKeepRecords();
-    bool IsKeepingRecords() const { return m_pRecordStore && !m_pRecordStore->IsOff(); }
+    bool IsKeepingRecords() const;
     // Options > Show Records When Idle, after nDelayMs without a board line.
     void SetIdleRecords(bool bOn, int nDelayMs = DefaultIdleRecordsMs);
     void ToggleIdleRecords();
@@ -120,6 +120,8 @@ public:
     QString m_strRecordsPath;
     RecordFileSettings m_recordSettings;
     std::unique_ptr<CRecordStore> m_pRecordStore;
+    // Keep Records as asked before the first picture, which the store waits for.
+    bool m_bKeepRecordsAfterStartup = false;
     QString m_strRecordsOff;
     std::unique_ptr<CRecordsWindow> m_pRecordsWindow;
     bool m_bRecordsWindowShown = false;

@@ -60,8 +60,24 @@ void CMainFrame::SetRecordsFile(const QString& strPath, RecordFileSettings setti
     m_recordSettings = settings;
 }
 
+bool CMainFrame::IsKeepingRecords() const
+{
+    if (!m_pRecordStore && m_bStartupWorkPending)
+        return m_bKeepRecordsAfterStartup;
+    return m_pRecordStore && !m_pRecordStore->IsOff();
+}
+
 void CMainFrame::SetKeepRecords(bool bKeep)
 {
+    // At the program's own start the store waits until the board is on the
+    // screen: loading the SQL driver and checking the file would compete
+    // with the first picture for a small board computer's two cores. No
+    // game can end before then: the adapters are not even listed yet.
+    if (m_bStartupWorkPending && !m_pRecordStore) {
+        m_bKeepRecordsAfterStartup = bKeep;
+        UpdateCommandUI();
+        return;
+    }
     if (bKeep == IsKeepingRecords())
         return;
     // Off: whatever is queued is written before the file is let go.

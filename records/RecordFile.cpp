@@ -102,7 +102,7 @@ CRecordFile::~CRecordFile()
 
 CRecordFile::Status CRecordFile::Start(QString& strReason, QString& strNotice)
 {
-    const Status nStatus = Inspect(strReason, strNotice);
+    const Status nStatus = Examine(strReason, strNotice);
     if (nStatus != Status::Open)
         return nStatus;
     bool bBusy = false;
@@ -114,7 +114,7 @@ CRecordFile::Status CRecordFile::Start(QString& strReason, QString& strNotice)
     return Status::Open;
 }
 
-CRecordFile::Status CRecordFile::Inspect(QString& strReason, QString& strNotice)
+CRecordFile::Status CRecordFile::Examine(QString& strReason, QString& strNotice)
 {
     const QFileInfo info(m_strPath);
     const QString strName = QDir::toNativeSeparators(m_strPath);
@@ -338,7 +338,7 @@ CRecordFile::WriteResult CRecordFile::Write(RecordedGames& games, QString& strRe
             return WriteResult::Failed;
         }
         QString strNotice;
-        if (info.exists() && Inspect(strReason, strNotice) == Status::Off)
+        if (info.exists() && Examine(strReason, strNotice) == Status::Off)
             return WriteResult::Failed;
         if (!strNotice.isEmpty())
             std::fprintf(stderr, "Quado: records: %s\n", qPrintable(strNotice));

@@ -66,7 +66,7 @@ public:
     const QString& MovedTo() const { return m_strMovedTo; }
 
 private:
-    Status Inspect(QString& strReason, QString& strNotice);
+    Status Examine(QString& strReason, QString& strNotice);
     bool OpenConnection(QString& strReason);
     void CloseConnection();
     // Pragmas, then the schema brought up to date. Write mode only. bBusy:

@@ -9,6 +9,7 @@
 #include <QStatusBar>
 
 #include "app/CommandIds.h"
+#include "app/StartOptions.h"
 
 using namespace adaptertest;
 using namespace recordstest;
@@ -79,6 +80,21 @@ TEST_F(FrameRecords, KeepRecordsOffTouchesNoFileAndOnKeepsEveryGame)
     EXPECT_EQ(file.Rows(QStringLiteral("outcome, cause, level_reached, max_level, serial")),
               QStringList{"lost|incorrect|2|4|DRAVIK-0001"});
     EXPECT_TRUE(m_boxes.m_vecBoxes.empty());
+}
+
+TEST_F(FrameRecords, AtTheProgramsStartTheFileWaitsForTheFirstPicture)
+{
+    StartOptions options;
+    options.strRecordsFile = Path().toStdString();
+    m_pFrame = std::make_unique<CMainFrame>(&m_player, CMainFrame::StartupWork::AfterFirstPaint);
+    m_pFrame->ApplyStartOptionsBeforeCreate(options);
+    ASSERT_TRUE(m_pFrame->Create());
+    EXPECT_FALSE(m_pFrame->m_pRecordStore);
+    EXPECT_TRUE(m_pFrame->FindCommand(CommandId::KeepRecords)->isChecked());
+    m_pFrame->show();
+    ASSERT_TRUE(WaitForEvents([&] { return m_pFrame->m_pRecordStore != nullptr; }));
+    EXPECT_EQ(m_pFrame->m_pRecordStore->Path(), Path());
+    EXPECT_TRUE(m_pFrame->FindCommand(CommandId::KeepRecords)->isChecked());
 }
 
 TEST_F(FrameRecords, GamesCutShortByUnplugDisconnectOrClosingAreKeptAsAbandoned)
