@@ -1,8 +1,8 @@
 #include "records/BarChart.h"
 
-#include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QValueAxis>
 
@@ -11,6 +11,7 @@
 namespace {
 
 constexpr int ValueTicks = 5;
+constexpr int AxisLabelPixels = 10;
 
 } // namespace
 
@@ -29,17 +30,26 @@ CBarChart::CBarChart(const QString& strTitle, QRgb rgbBars, QWidget* pParent)
     pSeries->append(m_pSet);
     pSeries->setBarWidth(0.8);
     pChart->addSeries(pSeries);
-    m_pAxisX = new QBarCategoryAxis();
+    // Bars stand at 0, 1, 2 ... on a value axis, whose labels can be set at
+    // chosen bars; a category axis would shorten every label to "..." once
+    // twenty-four of them share the width.
+    m_pAxisX = new QCategoryAxis();
+    m_pAxisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    m_pAxisX->setGridLineVisible(false);
     m_pAxisY = new QValueAxis();
     m_pAxisY->setLabelFormat(QStringLiteral("%d"));
     m_pAxisY->setTickCount(ValueTicks);
+    QFont fontLabels = m_pAxisX->labelsFont();
+    fontLabels.setPixelSize(AxisLabelPixels);
+    m_pAxisX->setLabelsFont(fontLabels);
+    m_pAxisY->setLabelsFont(fontLabels);
     pChart->addAxis(m_pAxisX, Qt::AlignBottom);
     pChart->addAxis(m_pAxisY, Qt::AlignLeft);
     pSeries->attachAxis(m_pAxisX);
     pSeries->attachAxis(m_pAxisY);
     setChart(pChart);
     setRenderHint(QPainter::Antialiasing);
-    setMinimumHeight(200);
+    setMinimumHeight(170);
 }
 
 void CBarChart::SetBars(const QList<QPair<QString, int>>& bars)
@@ -50,26 +60,35 @@ void CBarChart::SetBars(const QList<QPair<QString, int>>& bars)
         labels << strLabel;
         nMax = std::max(nMax, nCount);
     }
-    if (labels != m_pAxisX->categories()) {
+    if (labels != m_labels) {
+        m_labels = labels;
         m_pSet->remove(0, m_pSet->count());
-        m_pAxisX->clear();
-        m_pAxisX->append(labels);
         for (const auto& bar : bars)
             m_pSet->append(bar.second);
+        for (const QString& strLabel : m_pAxisX->categoriesLabels())
+            m_pAxisX->remove(strLabel);
+        const int nStep = std::max<int>(1, static_cast<int>((labels.size() + MaxLabels - 1) / MaxLabels));
+        m_pAxisX->setStartValue(-0.5);
+        for (int i = 0; i < labels.size(); i += nStep)
+            m_pAxisX->append(labels[i], i);
+        m_pAxisX->setRange(-0.5, std::max<double>(0.5, labels.size() - 0.5));
     } else {
         for (qsizetype i = 0; i < bars.size(); ++i) {
             if (m_pSet->at(static_cast<int>(i)) != bars[i].second)
                 m_pSet->replace(static_cast<int>(i), bars[i].second);
         }
     }
-    // Whole numbers on every tick: the top is a multiple of the steps.
-    const int nStep = std::max(1, (nMax + ValueTicks - 2) / (ValueTicks - 1));
+    // Round numbers on every tick: steps of 1, 2 or 5 times a power of ten.
+    const int nNeeded = std::max(1, (nMax + ValueTicks - 2) / (ValueTicks - 1));
+    int nStep = 1;
+    for (int nPower = 1; nStep < nNeeded; nPower *= 10) {
+        for (int nFactor : {1, 2, 5}) {
+            nStep = nFactor * nPower;
+            if (nStep >= nNeeded)
+                break;
+        }
+    }
     m_pAxisY->setRange(0, nStep * (ValueTicks - 1));
-}
-
-QStringList CBarChart::Labels() const
-{
-    return m_pAxisX->categories();
 }
 
 QList<int> CBarChart::Values() const

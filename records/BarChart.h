@@ -7,23 +7,29 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
-class QBarCategoryAxis;
 class QBarSet;
+class QCategoryAxis;
 class QValueAxis;
 
 class CBarChart : public QChartView {
     Q_OBJECT
 public:
+    // More bars than this share their labels: every second, third ... one
+    // is named, so that each name shown is whole.
+    static constexpr int MaxLabels = 12;
+
     CBarChart(const QString& strTitle, QRgb rgbBars, QWidget* pParent = nullptr);
 
     // One bar per label, in order.
     void SetBars(const QList<QPair<QString, int>>& bars);
-    QStringList Labels() const;
+    const QStringList& Labels() const { return m_labels; }
     QList<int> Values() const;
 
 private:
     QBarSet* m_pSet = nullptr;
-    QBarCategoryAxis* m_pAxisX = nullptr;
+    QCategoryAxis* m_pAxisX = nullptr;
     QValueAxis* m_pAxisY = nullptr;
+    QStringList m_labels;
 };

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "assets/gen/BoardArt.h"
 #include "records/BarChart.h"
 #include "records/RecordStore.h"
@@ -14,8 +16,11 @@
 namespace {
 
 constexpr int FigurePixels = 26;
-constexpr int DefaultWidth = 720;
-constexpr int DefaultHeight = 760;
+constexpr int ColumnPadding = 14;
+constexpr int ColumnSortArrow = 14;
+// Narrow enough to stand beside the board on a 1920 x 1080 screen.
+constexpr int DefaultWidth = 580;
+constexpr int DefaultHeight = 800;
 constexpr char NoFigure[] = "\u2013";
 
 QLabel* FigureCaption(const char* pszText)
@@ -45,6 +50,16 @@ CRecordsWindow::CRecordsWindow(QWidget* pParent)
     m_tblGames.setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tblGames.verticalHeader()->hide();
     m_tblGames.horizontalHeader()->setStretchLastSection(true);
+    // Widths from what the columns hold, not from measuring every row: a
+    // day may hold thousands of games.
+    const char* const widest[CGamesTableModel::ColumnCount] = {"00:00:00", "00:00", "Timed out", "Adapter lost",
+                                                               "Level", "Of", "Adapter"};
+    for (int nColumn = 0; nColumn < CGamesTableModel::ColumnCount; ++nColumn) {
+        const QString strHeader = m_model.headerData(nColumn, Qt::Horizontal).toString();
+        const int nText = std::max(fontMetrics().horizontalAdvance(QString::fromLatin1(widest[nColumn])),
+                                   fontMetrics().horizontalAdvance(strHeader) + ColumnSortArrow);
+        m_tblGames.setColumnWidth(nColumn, nText + ColumnPadding);
+    }
     m_dateDay.setCalendarPopup(true);
     m_dateDay.setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     m_dateDay.setDate(m_day);
@@ -89,10 +104,8 @@ void CRecordsWindow::LayOut()
     }
     pLayout->addLayout(pFigures);
 
-    auto* pCharts = new QHBoxLayout();
-    pCharts->addWidget(m_pHours, 3);
-    pCharts->addWidget(m_pLevels, 2);
-    pLayout->addLayout(pCharts, 2);
+    pLayout->addWidget(m_pHours, 2);
+    pLayout->addWidget(m_pLevels, 2);
     pLayout->addWidget(&m_tblGames, 3);
     m_stState.setTextFormat(Qt::PlainText);
     m_stState.setWordWrap(true);
