@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int ValueTicks = 5;
+constexpr int MaxSteps = 5;
 constexpr int AxisLabelPixels = 10;
 
 } // namespace
@@ -38,7 +38,6 @@ CBarChart::CBarChart(const QString& strTitle, QRgb rgbBars, QWidget* pParent)
     m_pAxisX->setGridLineVisible(false);
     m_pAxisY = new QValueAxis();
     m_pAxisY->setLabelFormat(QStringLiteral("%d"));
-    m_pAxisY->setTickCount(ValueTicks);
     QFont fontLabels = m_pAxisX->labelsFont();
     fontLabels.setPixelSize(AxisLabelPixels);
     m_pAxisX->setLabelsFont(fontLabels);
@@ -78,17 +77,19 @@ void CBarChart::SetBars(const QList<QPair<QString, int>>& bars)
                 m_pSet->replace(static_cast<int>(i), bars[i].second);
         }
     }
-    // Round numbers on every tick: steps of 1, 2 or 5 times a power of ten.
-    const int nNeeded = std::max(1, (nMax + ValueTicks - 2) / (ValueTicks - 1));
+    // Round numbers on every tick (steps of 1, 2 or 5 times a power of
+    // ten), at most MaxSteps of them up to the first tick above the top bar.
     int nStep = 1;
-    for (int nPower = 1; nStep < nNeeded; nPower *= 10) {
+    for (int nPower = 1; nStep * MaxSteps < nMax; nPower *= 10) {
         for (int nFactor : {1, 2, 5}) {
             nStep = nFactor * nPower;
-            if (nStep >= nNeeded)
+            if (nStep * MaxSteps >= nMax)
                 break;
         }
     }
-    m_pAxisY->setRange(0, nStep * (ValueTicks - 1));
+    const int nSteps = std::max(1, (nMax + nStep - 1) / nStep);
+    m_pAxisY->setTickCount(nSteps + 1);
+    m_pAxisY->setRange(0, nSteps * nStep);
 }
 
 QList<int> CBarChart::Values() const
