@@ -1,6 +1,5 @@
-// The pictures the board view composes its canvas from: an image loaded as
-// RGB32, one image copied into another, where two images differ, and the
-// panel's font fitted to its line height.
+// Helpers of the board view's canvas: images loaded, copied and compared, and
+// the panel's font fitted to its line height.
 #pragma once
 
 #include <QFont>

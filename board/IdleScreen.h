@@ -1,7 +1,5 @@
 // The idle screen: while nobody plays, the day's number of games and its best
-// level over the board, large enough to read across a room, in the colours
-// and letters of the canvas background. Drawn straight into the picture at
-// the device's pixels, wherever and however large the picture is.
+// level over the board, large enough to read across a room.
 #pragma once
 
 #include <QRect>
@@ -17,6 +15,8 @@ struct IdleFigures {
     bool operator==(const IdleFigures&) const = default;
 };
 
+// In the colours and letters of the canvas background, drawn straight into
+// the picture at the device's pixels, however large the picture is.
 // rcPicture: where the 1280 x 768 canvas lies, in the painter's pixels.
 void DrawIdleScreen(QPainter& painter, const QRect& rcPicture, const IdleFigures& figures);
 

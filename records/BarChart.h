@@ -1,6 +1,5 @@
-// A bar chart of counts for the Records window (games per hour, games per
-// level): one series of bars in one of the board's colours, whole numbers on
-// the value axis, no animation, so each update is drawn at once.
+// A bar chart of counts for the Records window (games per hour, per level),
+// in one of the board's colours; no animation, so each update shows at once.
 #pragma once
 
 #include <QChartView>

@@ -1,9 +1,5 @@
 // One connection to a records file, on the thread that made it: the checks
-// before anything is written (a folder that cannot be written, a file that is
-// no database or is damaged, one from a newer Quado), moving a damaged file
-// aside, writing games in transactions and reading them back. The store's
-// thread holds one for writing; an export from the command line holds one
-// that only reads.
+// before anything is written, moving a damaged file aside, writes and reads.
 #pragma once
 
 #include <QSqlDatabase>
@@ -23,6 +19,9 @@ struct RecordFileSettings {
     int nMaxPageCount = 0;
 };
 
+// The store's thread holds one for writing; an export from the command line
+// holds one that only reads. What the checks refuse: a folder that cannot be
+// written, a file that is no database or is damaged, one from a newer Quado.
 class CRecordFile {
 public:
     enum class Mode { Write, ReadOnly };

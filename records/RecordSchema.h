@@ -1,6 +1,5 @@
-// The records file's tables, version by version. A file carries its version
-// in SQLite's user_version; one older than this program's is brought up to
-// date by running the steps in between, a newer one is never written.
+// The records file's tables, version by version, and the steps that bring a
+// file of an older version up to date.
 #pragma once
 
 #include <QString>
@@ -10,6 +9,8 @@
 class QSqlDatabase;
 class QSqlQuery;
 
+// A file carries its version in SQLite's user_version; a newer one than this
+// is never written.
 // 1: the games with their times, outcome, levels and adapter.
 // 2: what ended each game (cause), and an index on the start time.
 inline constexpr int RecordsSchemaVersion = 2;

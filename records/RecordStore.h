@@ -1,8 +1,5 @@
 // Keeps the finished games in the records file without the UI thread ever
-// waiting for the disk: a thread of the store's own checks the file, writes
-// the games handed to it in transactions and answers the questions of the
-// Records window, the idle screen and the export. Everything it tells comes
-// as a signal on the thread that made the store.
+// waiting for the disk, and answers the Records window, idle screen and export.
 #pragma once
 
 #include <QObject>
@@ -21,6 +18,9 @@
 #include "records/RecordFile.h"
 #include "records/RecordedGame.h"
 
+// A thread of the store's own checks the file, writes the games handed to it
+// in transactions and runs the questions; everything it tells comes as a
+// signal on the thread that made the store.
 class CRecordStore : public QObject {
     Q_OBJECT
 public:

@@ -1,6 +1,5 @@
-// The records as CSV for spreadsheets and venue systems: RFC 4180 (commas,
-// CRLF line ends, a field quoted when it holds a comma, a quote or a line
-// break, quotes inside doubled), UTF-8, one header row, one row per game.
+// The records as CSV for spreadsheets and venue systems: RFC 4180, UTF-8,
+// one header row, one row per game.
 #pragma once
 
 #include <QByteArray>
@@ -15,6 +14,8 @@
 class CRecordFile;
 class QIODevice;
 
+// Fields joined by commas and ended by CR LF; a field holding a comma, a
+// quote or a line break is quoted, with its quotes doubled.
 QByteArray CsvLine(const QStringList& fields);
 QStringList CsvHeader();
 QStringList CsvFields(const RecordedGame& game);

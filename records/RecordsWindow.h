@@ -1,9 +1,5 @@
-// The Records window: for a chosen day (today unless another is picked) the
-// number of games, the wins, the best level and the median length, a chart
-// of games per hour and one of games per level reached, and the day's games,
-// newest first, sortable by any column. It follows new games as the store
-// writes them. The main frame owns it, shows and hides it like its other
-// tool windows, and hands it the store (none while records are off).
+// The Records window: one day's figures, its games per hour and per level
+// reached, and its games, newest first; it follows new games as they end.
 #pragma once
 
 #include <QDateEdit>
@@ -19,6 +15,9 @@
 class CBarChart;
 class CRecordStore;
 
+// The day is today unless another is picked; the list sorts by any column.
+// The main frame owns it, shows and hides it like its other tool windows, and
+// hands it the store (none while records are off).
 class CRecordsWindow : public QDialog {
     Q_OBJECT
 public:

@@ -1,6 +1,5 @@
 // Shared by the records tests: games made to order, a records file read back
-// behind the store's back with a connection of the test's own, and waiting
-// for what the store tells.
+// with a connection of the test's own, and waiting for what the store tells.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-// The games of a replayed stream for quado-replay's state report: each as the
-// game events ended it (outcome, cause, levels) and how many bytes of the
-// stream had been delivered when it ended, so a recording pins its games.
+// The games of a replayed stream for quado-replay's state report, each with
+// where in the stream it ended, so that a recording pins its games.
 #pragma once
 
 #include <QJsonArray>
@@ -11,8 +10,8 @@ class CGameEvents;
 
 class CReplayGames {
 public:
-    // From now on, each game that ends is noted with *pnDelivered at that
-    // moment. The events must outlive this object or end first.
+    // From now on, each game that ends is noted as the game events ended it
+    // (outcome, cause, levels) with *pnDelivered at that moment. The events must outlive this object or end first.
     void Follow(CGameEvents& events, const size_t* pnDelivered);
 
     const QJsonArray& Games() const { return m_games; }
