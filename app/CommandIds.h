@@ -12,4 +12,8 @@ constexpr int FitToScreen = 32777;  // Options > Fit to Screen
 constexpr int DravikDriver = 32775; // Show > Dravik Driver
 constexpr int ManualDriver = 32773; // Show > Manual Driver
 constexpr int ConnectAutomatically = 32778; // Options > Connect Automatically
+constexpr int KeepRecords = 32779;   // Options > Keep Records
+constexpr int IdleRecords = 32780;   // Options > Show Records When Idle
+constexpr int RecordsWindow = 32781; // Show > Records
+constexpr int ExportRecords = 32782; // File > Export Records...
 } // namespace CommandId

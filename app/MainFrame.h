@@ -6,6 +6,10 @@
 #include <QList>
 #include <QMainWindow>
 #include <QRect>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
 
 #include "app/StartOptions.h"
 #include "board/ChildView.h"
@@ -13,6 +17,8 @@
 #include "drivers/AutoConnect.h"
 #include "drivers/QuadoDravikDriver.h"
 #include "drivers/QuadoDriverDialog.h"
+#include "records/RecordStore.h"
+#include "records/RecordsWindow.h"
 
 class CFullScreenBar;
 class CFullScreenNotice;
@@ -78,10 +84,54 @@ public:
     // The pointer hides after this long at rest over the board in kiosk mode.
     static constexpr int KioskPointerHideMs = 3000;
 
+    // --- Records of play (MainFrameRecords.cpp) ---
+    // The idle screen's wait with --kiosk, and how often the day's figures
+    // are read again while it shows (the day may change under it).
+    static constexpr int DefaultIdleRecordsMs = 120 * 1000;
+    static constexpr int IdleRefreshMs = 60 * 1000;
+    // How long the status bar tells that records went off.
+    static constexpr int RecordsNoticeMs = 60 * 1000;
+    // Where the records go, whether they are kept, the idle screen.
+    void ApplyRecordsOptions(const StartOptions& options);
+    // The file the records go to; takes effect when they are next switched on.
+    void SetRecordsFile(const QString& strPath, RecordFileSettings settings = {});
+    // Options > Keep Records. On, the file is checked at once (on the
+    // store's thread); off, nothing touches it.
+    void SetKeepRecords(bool bKeep);
+    void ToggleKeepRecords();
+    bool IsKeepingRecords() const;
+    // Options > Show Records When Idle, after nDelayMs without a board line.
+    void SetIdleRecords(bool bOn, int nDelayMs = DefaultIdleRecordsMs);
+    void ToggleIdleRecords();
+    void ToggleRecordsWindow();
+    // File > Export Records...: asks where, then ExportRecordsTo.
+    void OnExportRecords();
+    void ExportRecordsTo(const QString& strFile);
+    // Why records went off by themselves this run (empty otherwise): for the
+    // status line and the Records window.
+    const QString& RecordsOffReason() const { return m_strRecordsOff; }
+
     // Declaration order is destruction order reversed: the tool windows go
     // before the view.
     IQuadoBoard* m_pView = nullptr;
     CChildView m_wndView;
+    // Before the tool windows: a game still running as the program closes
+    // ends when the adapter window goes, and is kept.
+    QString m_strRecordsPath;
+    RecordFileSettings m_recordSettings;
+    std::unique_ptr<CRecordStore> m_pRecordStore;
+    // Keep Records as asked before the first picture, which the store waits for.
+    bool m_bKeepRecordsAfterStartup = false;
+    QString m_strRecordsOff;
+    std::unique_ptr<CRecordsWindow> m_pRecordsWindow;
+    bool m_bRecordsWindowShown = false;
+    bool m_bIdleRecords = false;
+    int m_nIdleRecordsMs = DefaultIdleRecordsMs;
+    // Runs from the last board line; when it fires the idle screen shows,
+    // and then it fires again every IdleRefreshMs while nobody plays.
+    QTimer m_timerIdle;
+    bool m_bIdle = false;
+    std::optional<TodayFigures> m_today;
     bool m_bMute = false;
     bool m_bFullScreen = false;
     // Options > Fit to Screen: a client larger than the canvas shows it as
@@ -147,6 +197,14 @@ private:
     void PlaceAwaitingToolWindow();
     void MoveBesideBoard(QWidget* pWindow);
     void ShowFullScreenNotice();
+    // Records of play.
+    void ConnectRecords();
+    void OnGameEvent(const GameEvent& event);
+    void OnIdleTimer();
+    void OnTodayChanged(const TodayFigures& figures);
+    void ShowIdleFigures();
+    void TellRecords(const QString& strText);
+    QWidget* RecordsWindow();
 
     QList<const QWidget*> m_listPlacedToolWindows;
     QWidget* m_pAwaitingPlacement = nullptr;

@@ -76,6 +76,7 @@ void CMainFrame::ApplyStartOptionsBeforeCreate(const StartOptions& options)
     m_bMute = options.bMute;
     if (m_bKiosk)
         m_bDravikDriverShown = false;
+    ApplyRecordsOptions(options);
     m_autoConnect.Control().SetSerial(QString::fromStdString(options.strSerial));
     m_autoConnect.Control().m_onAttempted = [this] {
         UpdateCommandUI();

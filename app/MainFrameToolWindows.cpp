@@ -107,6 +107,8 @@ void CMainFrame::DoStartupWork()
     if (!m_bStartupWorkPending)
         return;
     m_bStartupWorkPending = false;
+    if (m_bKeepRecordsAfterStartup)
+        SetKeepRecords(true);
     m_dlgDravikDriver.StartDeviceWatch();
     // Unless the user hid it meanwhile; shown now, it goes straight beside
     // the board and takes the keyboard as it would have at start.

@@ -26,6 +26,24 @@ bool TakesToolkitValue(std::string_view name)
 
 } // namespace
 
+bool IsIsoDate(const std::string& str)
+{
+    if (str.size() != 10 || str[4] != '-' || str[7] != '-')
+        return false;
+    for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+        if (str[i] < '0' || str[i] > '9')
+            return false;
+    }
+    const int nYear = std::stoi(str.substr(0, 4));
+    const int nMonth = std::stoi(str.substr(5, 2));
+    const int nDay = std::stoi(str.substr(8, 2));
+    constexpr int DaysIn[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (nYear < 1 || nMonth < 1 || nMonth > 12 || nDay < 1)
+        return false;
+    const bool bLeap = (nYear % 4 == 0 && nYear % 100 != 0) || nYear % 400 == 0;
+    return nDay <= DaysIn[nMonth - 1] + (nMonth == 2 && bLeap ? 1 : 0);
+}
+
 StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool bDemo)
 {
     StartOptionsResult result;
@@ -74,6 +92,43 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
             }
             options.bConnect = true;
             options.strSerial = value;
+        } else if (name == "no-records") {
+            bool bNoRecords = false;
+            bOk = noValue(bNoRecords);
+            options.bRecords = false;
+        } else if (name == "records" || name == "idle-records" || (!bDemo && (name == "export-records" || name == "since"))) {
+            std::string strValue = value;
+            if (!bHasValue) {
+                if (i + 1 >= args.size()) {
+                    result.strError = "option --" + name + " needs a value (see --help)";
+                    return result;
+                }
+                strValue = args[++i];
+            }
+            if (strValue.empty()) {
+                result.strError = "option --" + name + " needs a value (see --help)";
+                return result;
+            }
+            if (name == "records") {
+                options.strRecordsFile = strValue;
+            } else if (name == "export-records") {
+                options.bExportRecords = true;
+                options.strExportRecords = strValue;
+            } else if (name == "since") {
+                if (!IsIsoDate(strValue)) {
+                    result.strError = "bad value '" + strValue + "' for --since (a day, YYYY-MM-DD)";
+                    return result;
+                }
+                options.strSince = strValue;
+            } else {
+                char* pszEnd = nullptr;
+                const double fSeconds = std::strtod(strValue.c_str(), &pszEnd);
+                if (*pszEnd != '\0' || !(fSeconds >= 1 && fSeconds <= 86400)) {
+                    result.strError = "bad value '" + strValue + "' for --idle-records (seconds, 1 to 86400)";
+                    return result;
+                }
+                options.fIdleRecordsSeconds = fSeconds;
+            }
         } else if (bDemo && name == "replug-every") {
             std::string strSeconds = value;
             if (!bHasValue) {
@@ -102,7 +157,11 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
         options.bFullScreen = true;
         options.bFit = true;
         options.bConnect = true;
+        if (options.fIdleRecordsSeconds == 0)
+            options.fIdleRecordsSeconds = KioskIdleRecordsSeconds;
     }
+    if (!options.strSince.empty() && !options.bExportRecords)
+        result.strError = "option --since goes with --export-records";
     return result;
 }
 
@@ -115,13 +174,27 @@ std::string StartOptionsHelp(const char* pszProgram, bool bDemo)
         "  --connect[=SERIAL]  connect automatically to the adapter with that serial number\n"
         "                      (or the first one listed), now and whenever it comes back\n"
         "  --kiosk             --fullscreen --fit --connect, no tool window, no full-screen\n"
-        "                      tool bar, mouse pointer hidden while it rests over the board\n";
+        "                      tool bar, mouse pointer hidden while it rests over the board,\n"
+        "                      the day's records shown after 120 s without play\n"
+        "  --records FILE      keep the records of play in FILE instead of\n"
+        "                      $XDG_DATA_HOME/quado/records.sqlite\n"
+        "  --no-records        start with Options > Keep Records off\n"
+        "  --idle-records SECONDS\n"
+        "                      show the day's games and best level over the board after\n"
+        "                      SECONDS without a line from the board\n";
+    if (!bDemo)
+        strHelp += "  --export-records FILE\n"
+                   "                      write the records as CSV to FILE (- for standard output)\n"
+                   "                      and end, without a window or a display\n"
+                   "  --since YYYY-MM-DD  with --export-records: only the games from that day on\n";
     if (bDemo)
         strHelp += "  --replug-every SECONDS\n"
                    "                      unplug the simulated adapter for one second every SECONDS\n";
     strHelp += "  --version           print the version and exit\n"
                "  --help              print this help and exit\n\n"
                "The toolkit's own options (for example -platform offscreen) are accepted too.\n";
+    if (bDemo)
+        strHelp += "Without --records, the demo's records go to a temporary file that ends with it.\n";
     return strHelp;
 }
 

@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+// The idle screen's wait in kiosk mode unless --idle-records sets another.
+inline constexpr double KioskIdleRecordsSeconds = 120;
+
 struct StartOptions {
     bool bFullScreen = false;
     bool bFit = false;
@@ -18,7 +21,22 @@ struct StartOptions {
     // quado-demo only: unplug the simulated adapter for a second every so
     // many seconds; 0 never.
     double fReplugEverySeconds = 0;
+    // Records of play: kept unless --no-records, in --records FILE or the
+    // default file.
+    bool bRecords = true;
+    std::string strRecordsFile;
+    // The idle screen after this many seconds without a board line; 0 off
+    // (--kiosk makes it 120 unless --idle-records says otherwise).
+    double fIdleRecordsSeconds = 0;
+    // quado only: --export-records FILE (or "-") writes the records as CSV
+    // and ends, with no window; --since YYYY-MM-DD, the first day.
+    bool bExportRecords = false;
+    std::string strExportRecords;
+    std::string strSince;
 };
+
+// Whether the text is a real calendar day written YYYY-MM-DD.
+bool IsIsoDate(const std::string& str);
 
 struct StartOptionsResult {
     StartOptions options;

@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "app/QuadoApp.h"
+#include "app/RecordsCommand.h"
 #include "app/StartOptions.h"
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
@@ -12,6 +13,8 @@ int main(int argc, char* argv[])
     StartOptions options;
     if (const int nExit = HandleStartOptions(argc, argv, false, &options); nExit >= 0)
         return nExit;
+    if (options.bExportRecords)
+        return RunRecordsExport(argc, argv, options);
     // The first picture's images are unpacked while the toolkit starts.
     PrefetchBitmaps({AssetId::Background, AssetId::BoardNone});
     QApplication application(argc, argv);

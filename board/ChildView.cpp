@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <utility>
 
 #include <QKeyEvent>
@@ -12,9 +11,9 @@
 #include <QResizeEvent>
 
 #include "assets/AssetIds.h"
-#include "assets/AssetStore.h"
 #include "assets/gen/BoardArt.h"
 #include "board/BoardDescription.h"
+#include "board/CanvasImages.h"
 #include "board/DrawKeyedBitmap.h"
 #include "board/IMainFrame.h"
 #include "board/PaintGeometry.h"
@@ -34,52 +33,6 @@ constexpr int PanelFontStartPixels = 48;
 constexpr QRect BoardRect(CChildView::BoardLeft, CChildView::BoardTop, 512, 512);
 constexpr QRect PanelRect(CChildView::PanelLeft, CChildView::PanelTop, CChildView::PanelWidth,
                           CChildView::PanelHeight);
-
-QImage LoadCanvasImage(int nId)
-{
-    const QImage image = LoadBitmapResource(nId);
-    return image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32);
-}
-
-// The smallest rectangle holding every pixel in which two RGB32 images
-// differ; all of b when they cannot be compared.
-QRect DifferingRect(const QImage& a, const QImage& b)
-{
-    if (a.isNull() || b.isNull() || a.size() != b.size() || a.format() != b.format())
-        return b.rect();
-    const auto row = [](const QImage& image, int y) { return reinterpret_cast<const QRgb*>(image.constScanLine(y)); };
-    const size_t nRowBytes = size_t(a.width()) * sizeof(QRgb);
-    int nLeft = a.width();
-    int nRight = -1;
-    int nTop = -1;
-    int nBottom = -1;
-    for (int y = 0; y < a.height(); ++y) {
-        const QRgb* pA = row(a, y);
-        const QRgb* pB = row(b, y);
-        if (std::memcmp(pA, pB, nRowBytes) == 0)
-            continue;
-        if (nTop < 0)
-            nTop = y;
-        nBottom = y;
-        int x = 0;
-        while (x < nLeft && pA[x] == pB[x])
-            ++x;
-        nLeft = std::min(nLeft, x);
-        x = a.width() - 1;
-        while (x > nRight && pA[x] == pB[x])
-            --x;
-        nRight = std::max(nRight, x);
-    }
-    return nTop < 0 ? QRect() : QRect(QPoint(nLeft, nTop), QPoint(nRight, nBottom));
-}
-
-// Copies all of source into target at (x, y), clipped to target.
-void CopyImage(const QImage& source, QImage& target, int x, int y)
-{
-    QPainter painter(&target);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(x, y, source);
-}
 
 } // namespace
 
@@ -119,37 +72,7 @@ bool CChildView::Create(QWidget* pParent)
 
 void CChildView::CreatePanelFont()
 {
-    // The panel's 48 px is the height of a character cell, ascent plus
-    // descent, as on the platform the board was designed for. Faces differ in
-    // how much cell they put around the em, so the size is found by measuring.
-    QFont font(QStringLiteral("Arial"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-    // The largest size up to the start whose cell fits. A cell grows with
-    // the size, so the search starts where the start size's cell says the
-    // answer lies and steps from there: each size tried loads the face
-    // anew, and stepping down from the start took six of them.
-    const auto fits = [&font](int nPixels) {
-        font.setPixelSize(nPixels);
-        const QFontMetrics metrics(font);
-        return metrics.ascent() + metrics.descent() <= PanelLineHeight;
-    };
-    font.setPixelSize(PanelFontStartPixels);
-    const QFontMetrics startMetrics(font);
-    const int nStartCell = std::max(1, startMetrics.ascent() + startMetrics.descent());
-    int nPixels = std::clamp(PanelFontStartPixels * PanelLineHeight / nStartCell + 1, 2, PanelFontStartPixels);
-    if (fits(nPixels)) {
-        while (nPixels < PanelFontStartPixels && fits(nPixels + 1))
-            ++nPixels;
-    } else {
-        while (nPixels > 2) {
-            if (fits(--nPixels))
-                break;
-        }
-    }
-    font.setPixelSize(nPixels);
-    m_fontPanel = font;
+    m_fontPanel = FitPanelFont(PanelLineHeight, PanelFontStartPixels);
 }
 
 const QImage& CChildView::BoardImage(int nIndex)
@@ -429,6 +352,27 @@ void CChildView::PaintPicture(QPainter& painter, const QSize& sizeDevice, double
     } else {
         painter.drawImage(rcDrawn.topLeft(), *pCanvas, QRect(QPoint(0, 0), rcDrawn.size()));
     }
+    // Over the whole canvas: a client too small for it shows its top-left
+    // part, and the same part of the idle screen.
+    if (m_idle)
+        DrawIdleScreen(painter, rc.bStretched ? rcPicture : ScaleRect(QRect(rc.nLeft, rc.nTop, CanvasWidth, CanvasHeight), dRatio),
+                       *m_idle);
+}
+
+void CChildView::ShowIdleScreen(const IdleFigures& figures)
+{
+    if (m_idle == figures)
+        return;
+    m_idle = figures;
+    RequestRepaint(IdleScreenRect());
+}
+
+void CChildView::HideIdleScreen()
+{
+    if (!m_idle)
+        return;
+    m_idle.reset();
+    RequestRepaint(IdleScreenRect());
 }
 
 void CChildView::resizeEvent(QResizeEvent* pEvent)

@@ -8,9 +8,11 @@
 #include <QImage>
 #include <QWidget>
 
+#include <optional>
 #include <string>
 
 #include "board/FramePacer.h"
+#include "board/IdleScreen.h"
 #include "board/PaintGeometry.h"
 #include "protocol/IQuadoBoard.h"
 
@@ -60,6 +62,11 @@ public:
     // last paint put the canvas; read by quado-replay's state report.
     const std::wstring& PanelText() const { return m_strPanelText; }
     const PaintRect& LastPaintRect() const { return m_rcLastPaint; }
+
+    // The idle screen over the picture (the frame decides when), and gone.
+    void ShowIdleScreen(const IdleFigures& figures);
+    void HideIdleScreen();
+    const std::optional<IdleFigures>& IdleScreen() const { return m_idle; }
 
     int m_nLitQuadrant = 0;
     IMainFrame* m_pMainFrame = nullptr;
@@ -124,4 +131,5 @@ private:
     CFramePacer m_pacer;
     std::wstring m_strPanelText;
     PaintRect m_rcLastPaint;
+    std::optional<IdleFigures> m_idle;
 };

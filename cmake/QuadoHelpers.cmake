@@ -5,6 +5,10 @@
 # never come near it.
 set(QUADO_TEST_HANG_GUARD 1800)
 
+# Where the tests' programs keep their records of play by default: never in
+# the data folder of whoever runs the suite.
+set(QUADO_TEST_DATA_HOME ${PROJECT_BINARY_DIR}/test-data-home)
+
 # Adds every immediate subdirectory of DIR that holds a CMakeLists.txt, so
 # areas can land their tests, benches and tools without touching a shared list.
 function(quado_add_optional_subdirs dir)
@@ -58,7 +62,7 @@ function(quado_add_gtest)
     set(T_TIMEOUT ${QUADO_TEST_HANG_GUARD})
   endif()
   set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;${T_ENV}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;XDG_DATA_HOME=${QUADO_TEST_DATA_HOME};${T_ENV}")
 endfunction()
 
 # quado_add_qtest(NAME name LABELS l1 SOURCES a.cpp LIBS x [ENV K=V ...])
@@ -73,5 +77,5 @@ function(quado_add_qtest)
     set(T_TIMEOUT ${QUADO_TEST_HANG_GUARD})
   endif()
   set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;${T_ENV}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;XDG_DATA_HOME=${QUADO_TEST_DATA_HOME};${T_ENV}")
 endfunction()

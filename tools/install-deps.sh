@@ -9,6 +9,7 @@ set -euo pipefail
 RUN_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-charts-dev libqt6opengl6-dev libqt6sql6-sqlite
   libsdl2-dev libudev-dev
   fonts-liberation2
 )

@@ -3,8 +3,12 @@
 # scripts, and a file list that holds exactly the desktop's files under /usr.
 # The Architecture field must name the machine the programs were built for
 # (read from quado's ELF header), every program must be hardened, and
-# lintian must find nothing to report.
+# lintian must find nothing to report. The packed programs must keep records
+# of play: the unpacked quado-replay plays a recorded game into a records
+# file and the unpacked quado exports it (not for a package of another
+# machine, whose programs cannot run here).
 # -DBUILD_DIR -DWORK_DIR -DAPP_ID -DPROGRAMS=a,b -DVERSION -DARCH -DELF_MACHINE=hex
+# -DRUN_CHECK=ON|OFF -DTEST_DATA=dir
 
 cmake_minimum_required(VERSION 3.25)
 set(failures 0)
@@ -51,9 +55,9 @@ if(NOT fields MATCHES "Depends: ([^\n]*)")
 endif()
 set(depends "${CMAKE_MATCH_1}")
 # What the programs link against, found by dpkg-shlibdeps, and what they load
-# without linking.
-foreach(package IN ITEMS libqt6widgets6 libqt6gui6 libqt6core6 libsdl2-2.0-0 libudev1 libc6 libstdc\\+\\+6
-                         qt6-qpa-plugins fonts-liberation2)
+# without linking (Qt's SQLite driver is a plugin no scan finds).
+foreach(package IN ITEMS libqt6widgets6 libqt6gui6 libqt6core6 libqt6sql6 libsdl2-2.0-0 libudev1 libc6
+                         libstdc\\+\\+6 qt6-qpa-plugins fonts-liberation2 libqt6sql6-sqlite libqt6charts6)
   if(NOT depends MATCHES "(^|, )${package}( |,|$)")
     fail("Depends lacks ${package}: ${depends}")
   endif()
@@ -143,6 +147,27 @@ foreach(program IN LISTS PROGRAMS)
     fail("/usr/bin/${program} is not hardened")
   endif()
 endforeach()
+
+# A game kept and exported by the packed programs, through Qt's SQLite driver
+# as the system has it.
+if(RUN_CHECK AND "quado-replay" IN_LIST PROGRAMS AND EXISTS "${unpacked}/usr/bin/quado-replay")
+  set(records "${WORK_DIR}/records.sqlite")
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E env QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
+                          "${unpacked}/usr/bin/quado-replay" --records "${records}" --out "${WORK_DIR}/replay"
+                          "${TEST_DATA}/won-game.txt"
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    fail("the packed quado-replay failed (${rc}): ${out}${err}")
+  endif()
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E env --unset=DISPLAY --unset=QT_QPA_PLATFORM
+                          "${unpacked}/usr/bin/quado" --records "${records}" --export-records -
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE csv ERROR_VARIABLE err)
+  message(STATUS "records exported by the packed quado:\n${csv}")
+  # (CMake hands the output over with its line ends made plain.)
+  if(NOT rc EQUAL 0 OR NOT csv MATCHES "^start_utc,[^\n]*\n[^,]+,[^,]+,[^,]+,won,congrat,3,3,3,REPLAY01\r?\n$")
+    fail("the packed programs kept no game (${rc}): ${csv}${err}")
+  endif()
+endif()
 
 # Debian's own checker: no error, no warning.
 find_program(LINTIAN lintian REQUIRED)

@@ -129,7 +129,7 @@ TEST(Replay, AWonGameEndsDarkWithTheWinTextAndEveryToneInOrder)
     ASSERT_TRUE(replay.Ok()) << replay.run.stderrBytes.constData();
     const QJsonObject& state = replay.state;
 
-    const QStringList keys = {"feature_reports", "game_running", "lit_quadrant", "log",
+    const QStringList keys = {"feature_reports", "game_running", "games", "lit_quadrant", "log",
                               "max_level", "max_level_known", "paint", "panel_text",
                               "pending_line", "sounds", "status_line", "tone_playing"};
     EXPECT_EQ(state.keys(), keys);
@@ -204,7 +204,12 @@ TEST(Replay, CrLfAndLfAloneGiveTheSameTimedOutGame)
     EXPECT_EQ(Str(lf.state, "panel_text"), TimeoutText);
     EXPECT_EQ(Sounds(lf.state), (QStringList{"loop 151", "stop", "once 152"}));
     EXPECT_EQ(Str(lf.state, "log"), "Press button\nNew\nMAX_LEVEL=2\nLevel 1 -\nB\nOff\nTimeout\n");
-    EXPECT_EQ(Timeless(crlf.state), Timeless(lf.state));
+    // The CR LF stream is longer, so its game ends further into it.
+    QJsonObject crlfState = Timeless(crlf.state);
+    QJsonObject lfState = Timeless(lf.state);
+    crlfState.remove(QStringLiteral("games"));
+    lfState.remove(QStringLiteral("games"));
+    EXPECT_EQ(crlfState, lfState);
     EXPECT_TRUE(crlf.canvas == lf.canvas);
 }
 

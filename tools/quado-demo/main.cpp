@@ -2,7 +2,9 @@
 // in the adapter list whose game board plays endless games once connected.
 // No board, no adapter, no root needed. It takes quado's start options, and
 // --replug-every SECONDS pulls the simulated adapter out for one second every
-// so often, to watch automatic connection bring the game back.
+// so often, to watch automatic connection bring the game back. Its records go
+// to a temporary file that ends with the run unless --records names one, so
+// a demo never adds to the real records.
 //
 // For tests and screenshots only, a few environment variables:
 //   QUADO_DEMO_CONNECT=1          press Connect once the windows are up
@@ -10,6 +12,7 @@
 //   QUADO_DEMO_QUIT_AFTER_MS=<n>  print what was seen, disconnect and end after n ms
 //   QUADO_DEMO_SEED=<n>           another sequence of games
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -64,6 +67,15 @@ int main(int argc, char* argv[])
     int nResult = 0;
     {
         QApplication application(argc, argv);
+        // Made before theApp, so it outlives the frame,
+        // which writes the last game as it closes.
+        QTemporaryDir recordsDir;
+        if (options.bRecords && options.strRecordsFile.empty()) {
+            if (recordsDir.isValid())
+                options.strRecordsFile = recordsDir.filePath(QStringLiteral("records.sqlite")).toStdString();
+            else
+                options.bRecords = false;
+        }
         CDemoBoard board(pAdapter, static_cast<uint32_t>(EnvNumber("QUADO_DEMO_SEED", DefaultSeed)),
                          EnvNumber("QUADO_DEMO_SPEED", 1.0));
         CQuadoApp theApp;

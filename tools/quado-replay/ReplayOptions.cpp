@@ -49,8 +49,8 @@ bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions& opt
             options.bHelp = true;
             return true;
         }
-        const bool bTakesValue =
-            strArg == "--chunk" || strArg == "--client" || strArg == "--out" || strArg == "--device-pixel-ratio";
+        const bool bTakesValue = strArg == "--chunk" || strArg == "--client" || strArg == "--out" ||
+                                 strArg == "--device-pixel-ratio" || strArg == "--records";
         if (bTakesValue && i + 1 >= args.size()) {
             strError = strArg + " needs a value";
             return false;
@@ -71,6 +71,12 @@ bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions& opt
             options.strOutDir = args[++i];
             if (options.strOutDir.empty()) {
                 strError = "--out needs a directory";
+                return false;
+            }
+        } else if (strArg == "--records") {
+            options.strRecordsFile = args[++i];
+            if (options.strRecordsFile.empty()) {
+                strError = "--records needs a file";
                 return false;
             }
         } else if (strArg == "--device-pixel-ratio") {

@@ -24,13 +24,15 @@ struct ReplayOptions {
     // --help: print the usage and stop.
     bool bHelp = false;
     std::string strOutDir = ".";
+    // --records: the games are also kept in this records file; else nowhere.
+    std::string strRecordsFile;
     // A file name, or "-" for standard input.
     std::string strInput;
 };
 
 constexpr char ReplayUsage[] =
     "usage: quado-replay [--chunk N] [--mute] [--client WxH] [--scale-down] [--fit] [--device-pixel-ratio R] "
-    "[--out DIR] INPUT";
+    "[--records FILE] [--out DIR] INPUT";
 
 // The usage with a line for each option, for --help.
 constexpr char ReplayHelp[] =
@@ -42,6 +44,7 @@ constexpr char ReplayHelp[] =
     "  --device-pixel-ratio R  draw as on a screen of ratio R (1 to 8, e.g. 1.5);\n"
     "                          window.png then holds the client size times R\n"
     "  --out DIR               where canvas.png, window.png and state.json go (default .)\n"
+    "  --records FILE          also keep the stream's games in this records file\n"
     "  --help                  this text\n"
     "INPUT is a file of recorded UART bytes, or - for standard input.\n";
 

@@ -135,6 +135,11 @@ bool CReplaySession::Start(QString& strError)
         strError = QStringLiteral("the main window could not be created");
         return false;
     }
+    m_games.Follow(m_pFrame->m_dlgDravikDriver.GameEvents(), &m_nDelivered);
+    if (!m_options.strRecordsFile.empty()) {
+        m_pFrame->SetRecordsFile(QString::fromLocal8Bit(m_options.strRecordsFile.c_str()));
+        m_pFrame->SetKeepRecords(true);
+    }
     m_pFrame->show();
     QCoreApplication::processEvents();
 
@@ -197,6 +202,7 @@ bool CReplaySession::Deliver(const std::string& strBytes, QString& strError)
     for (size_t nPos = 0; nPos < strBytes.size(); nPos += m_options.nChunk) {
         const size_t nCount = std::min(m_options.nChunk, strBytes.size() - nPos);
         const uint64_t nBefore = pThread->GetProcessedChunks();
+        m_nDelivered = nPos + nCount;
         m_pAdapter->FeedUart(pBytes + nPos, nCount);
         const auto processed = [&] { return pThread->GetProcessedChunks() > nBefore; };
         const auto dead = [&] { return !dlg.IsConnected() || !pThread->IsRunning(); };
@@ -256,6 +262,7 @@ bool CReplaySession::ReadState(QJsonObject& state, QString& strError)
 
     // The normal way out, so the report shows the disconnect's transfers too.
     dlg.m_btnConnect.click();
+    state.insert(QStringLiteral("games"), m_games.Games());
     state.insert(QStringLiteral("sounds"), m_player.m_calls);
     state.insert(QStringLiteral("feature_reports"), FeatureReports(m_pAdapter->GetTrace()));
     return true;

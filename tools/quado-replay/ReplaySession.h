@@ -12,6 +12,7 @@
 #include <string>
 
 #include "protocol/ISoundPlayer.h"
+#include "tools/quado-replay/ReplayGames.h"
 #include "tools/quado-replay/ReplayOptions.h"
 
 class CMainFrame;
@@ -61,4 +62,7 @@ private:
     CRecordingSoundPlayer m_player;
     std::unique_ptr<CMainFrame> m_pFrame;
     QString m_strBoxes;
+    // The bytes fed to the adapter so far: where in the stream a game ended.
+    size_t m_nDelivered = 0;
+    CReplayGames m_games;
 };

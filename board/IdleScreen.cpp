@@ -1,0 +1,119 @@
+#include "board/IdleScreen.h"
+
+#include <QFontMetricsF>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+#include "assets/gen/BoardArt.h"
+
+namespace {
+
+// In canvas pixels: below the title and its colour bar, above the caption.
+constexpr QRect PanelRect(150, 136, 980, 524);
+constexpr int FrameWidth = 3;
+constexpr int ColumnWidth = 430;
+constexpr int NumberPixels = 230;
+constexpr int LabelPixels = 30;
+constexpr int HeaderPixels = 34;
+constexpr char FaceName[] = "Liberation Sans";
+constexpr char NoneYet[] = "\u2013";
+
+QFont Face(int nPixels, bool bBold)
+{
+    QFont font(QString::fromLatin1(FaceName));
+    font.setPixelSize(nPixels);
+    font.setBold(bBold);
+    return font;
+}
+
+void DrawCentred(QPainter& painter, const QString& str, double xCentre, double yBaseline)
+{
+    const double dWidth = QFontMetricsF(painter.font()).horizontalAdvance(str);
+    painter.drawText(QPointF(xCentre - dWidth / 2, yBaseline), str);
+}
+
+// A figure as large as its column allows, lit like the title: near white
+// above fading to the background's blue-grey, with the title's shadow.
+void DrawFigure(QPainter& painter, const QString& str, double xCentre, double yBaseline)
+{
+    QFont font = Face(NumberPixels, true);
+    const double dWidth = QFontMetricsF(font).horizontalAdvance(str);
+    if (dWidth > ColumnWidth - 20)
+        font.setPixelSize(static_cast<int>(NumberPixels * (ColumnWidth - 20) / dWidth));
+    painter.setFont(font);
+    const double dAscent = QFontMetricsF(font).capHeight();
+    painter.setPen(QColor(0, 0, 0, 150));
+    DrawCentred(painter, str, xCentre + 4, yBaseline + 4);
+    QLinearGradient fill(0, yBaseline - dAscent, 0, yBaseline);
+    fill.setColorAt(0.0, QColor(250, 250, 255));
+    fill.setColorAt(1.0, QColor(170, 178, 210));
+    painter.setPen(QPen(QBrush(fill), 1));
+    DrawCentred(painter, str, xCentre, yBaseline);
+}
+
+} // namespace
+
+QRect IdleScreenRect()
+{
+    // With the frame line, which lies half outside the panel.
+    return PanelRect.adjusted(-FrameWidth, -FrameWidth, FrameWidth, FrameWidth);
+}
+
+void DrawIdleScreen(QPainter& painter, const QRect& rcPicture, const IdleFigures& figures)
+{
+    if (rcPicture.isEmpty())
+        return;
+    painter.save();
+    // Laid out in canvas pixels, drawn at the picture's size: every edge and
+    // letter is drawn at the device's resolution, nothing is enlarged.
+    painter.translate(rcPicture.topLeft());
+    painter.scale(double(rcPicture.width()) / BoardArt::BackgroundWidth,
+                  double(rcPicture.height()) / BoardArt::BackgroundHeight);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+
+    QLinearGradient ground(0, PanelRect.top(), 0, PanelRect.bottom());
+    ground.setColorAt(0.0, QColor(30, 33, 54, 245));
+    ground.setColorAt(1.0, QColor(10, 10, 18, 245));
+    QPainterPath panel;
+    panel.addRoundedRect(QRectF(PanelRect), 24, 24);
+    painter.fillPath(panel, ground);
+    painter.setPen(QPen(QColor(78, 82, 110), FrameWidth));
+    painter.drawPath(panel);
+
+    // The four colours as under the title.
+    const int nBarWidth = 120;
+    const int nBarsLeft = PanelRect.center().x() - 2 * nBarWidth;
+    for (int s = 0; s < BoardArt::SectorCount; ++s)
+        painter.fillRect(nBarsLeft + s * nBarWidth, PanelRect.top() + 96, nBarWidth - 8, 5, QColor(BoardArt::BoardLit[s]));
+
+    const double xCentre = PanelRect.center().x() + 0.5;
+    painter.setFont(Face(HeaderPixels, true));
+    painter.setPen(QColor(205, 208, 225));
+    DrawCentred(painter, QStringLiteral("Today  \u00b7  Heute"), xCentre, PanelRect.top() + 72);
+
+    const double xLeft = PanelRect.left() + PanelRect.width() / 4.0;
+    const double xRight = PanelRect.left() + PanelRect.width() * 3 / 4.0;
+    const double yNumbers = PanelRect.top() + 338;
+    DrawFigure(painter, QString::number(figures.nGames), xLeft, yNumbers);
+    DrawFigure(painter, figures.strBestLevel.isEmpty() ? QString::fromUtf8(NoneYet) : figures.strBestLevel, xRight,
+               yNumbers);
+    painter.setPen(QPen(QColor(78, 82, 110), 2));
+    painter.drawLine(QPointF(xCentre, PanelRect.top() + 140), QPointF(xCentre, PanelRect.top() + 420));
+
+    painter.setFont(Face(LabelPixels, false));
+    painter.setPen(QColor(180, 186, 215));
+    DrawCentred(painter, figures.nGames == 1 ? QStringLiteral("game") : QStringLiteral("games"), xLeft, yNumbers + 56);
+    DrawCentred(painter, QStringLiteral("best level"), xRight, yNumbers + 56);
+    painter.setPen(QColor(140, 146, 175));
+    DrawCentred(painter, figures.nGames == 1 ? QStringLiteral("Spiel") : QStringLiteral("Spiele"), xLeft,
+                yNumbers + 94);
+    DrawCentred(painter, QStringLiteral(u"h\u00f6chste Schwierigkeit"), xRight, yNumbers + 94);
+
+    painter.setFont(Face(LabelPixels - 4, false));
+    painter.setPen(QColor(205, 208, 225));
+    DrawCentred(painter, QStringLiteral(u"Press the button to play  \u00b7  Dr\u00fccken Sie den Knopf zum Spielen"),
+                xCentre, PanelRect.bottom() - 24);
+    painter.restore();
+}

@@ -1,0 +1,88 @@
+// One connection to a records file, on the thread that made it: the checks
+// before anything is written, moving a damaged file aside, writes and reads.
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+#include "records/RecordedGame.h"
+
+// $XDG_DATA_HOME/quado/records.sqlite, or ~/.local/share/quado/records.sqlite.
+QString DefaultRecordsPath();
+
+struct RecordFileSettings {
+    // SQLite's limit on the file's pages; 0 leaves SQLite's own. Lets a
+    // test run out of room as on a full disk.
+    int nMaxPageCount = 0;
+};
+
+// The store's thread holds one for writing; an export from the command line
+// holds one that only reads. What the checks refuse: a folder that cannot be
+// written, a file that is no database or is damaged, one from a newer Quado.
+class CRecordFile {
+public:
+    enum class Mode { Write, ReadOnly };
+    using Settings = RecordFileSettings;
+    enum class Status {
+        Open,   // checked and open
+        Absent, // no file yet; the first write makes it (Write mode)
+        Off,    // nothing may be written (or read) this run; see the reason
+    };
+    enum class WriteResult { Written, Busy, Failed };
+
+    // How long SQLite waits for another process's transaction.
+    static constexpr int BusyTimeoutMs = 5000;
+
+    CRecordFile(const QString& strPath, Mode nMode, Settings settings = {});
+    ~CRecordFile();
+    CRecordFile(const CRecordFile&) = delete;
+    CRecordFile& operator=(const CRecordFile&) = delete;
+
+    // Checks the place and the file, if any, and opens it. A file that is
+    // no SQLite database or fails SQLite's check is moved aside (Write mode;
+    // strNotice says where) and the status is Absent. Nothing is written
+    // before the checks have passed.
+    Status Start(QString& strReason, QString& strNotice);
+    // In one transaction; ids are filled in. Failed: strReason says why and
+    // the file is left as the last transaction left it.
+    WriteResult Write(RecordedGames& games, QString& strReason);
+
+    // The games that started in [nFromMs, nToMs), by start time. An absent
+    // file holds none.
+    bool Load(qint64 nFromMs, qint64 nToMs, RecordedGames& games, QString& strError);
+    bool Figures(const QDate& day, TodayFigures& figures, QString& strError);
+    // Every game that started at nFromMs or later (all without it), by start
+    // time; stops early when visit returns false.
+    bool ForEach(std::optional<qint64> nFromMs, const std::function<bool(const RecordedGame&)>& visit,
+                 QString& strError);
+
+    bool IsOpen() const { return m_bOpen; }
+    const QString& Path() const { return m_strPath; }
+    // The name the damaged file got; empty if none was moved.
+    const QString& MovedTo() const { return m_strMovedTo; }
+
+private:
+    Status Examine(QString& strReason, QString& strNotice);
+    bool OpenConnection(QString& strReason);
+    void CloseConnection();
+    // Pragmas, then the schema brought up to date. Write mode only. bBusy:
+    // it failed on another Quado's lock, and may work on another try.
+    bool Prepare(QString& strReason, bool& bBusy);
+    bool MoveAside(QString& strReason, QString& strNotice);
+    // A reason for a failed write or read, in the user's words.
+    QString Reason(const QSqlError& error) const;
+    // Opens a file made by another process since Start found none.
+    bool OpenIfAppeared(QString& strError);
+
+    QString m_strPath;
+    Mode m_nMode;
+    Settings m_settings;
+    QString m_strConnection;
+    QSqlDatabase m_db;
+    bool m_bOpen = false;
+    int m_nVersion = 0;
+    QString m_strMovedTo;
+};

@@ -1,0 +1,29 @@
+// The records file's tables, version by version, and the steps that bring a
+// file of an older version up to date.
+#pragma once
+
+#include <QString>
+
+#include "records/RecordedGame.h"
+
+class QSqlDatabase;
+class QSqlQuery;
+
+// A file carries its version in SQLite's user_version; a newer one than this
+// is never written.
+// 1: the games with their times, outcome, levels and adapter.
+// 2: what ended each game (cause), and an index on the start time.
+inline constexpr int RecordsSchemaVersion = 2;
+
+// Brings the open file from version nFrom to RecordsSchemaVersion, setting
+// user_version; the caller holds the transaction. False with a reason.
+bool MigrateRecords(QSqlDatabase& db, int nFrom, QString& strError);
+
+// The SELECT list that reads a game from a file of version nVersion, in the
+// order ReadGame expects; "FROM games" follows.
+QString GameColumns(int nVersion);
+RecordedGame ReadGame(const QSqlQuery& query);
+
+// INSERT of one game with named values (see BindGame).
+QString InsertGameSql();
+void BindGame(QSqlQuery& query, const RecordedGame& game);

@@ -1,0 +1,196 @@
+#include "records/RecordStore.h"
+
+#include <QDir>
+#include <QMetaObject>
+
+#include <chrono>
+#include <cstdio>
+
+#include "records/RecordsCsv.h"
+
+CRecordStore::CRecordStore(const QString& strPath, CRecordFile::Settings settings)
+    : m_strPath(strPath)
+    , m_settings(settings)
+{
+    m_thread = std::thread(&CRecordStore::Run, this);
+}
+
+CRecordStore::~CRecordStore()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_bStop = true;
+    }
+    m_cvWork.notify_one();
+    m_thread.join();
+}
+
+void CRecordStore::Add(const GameRecord& game)
+{
+    if (m_bOff)
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_vecQueued.push_back(game);
+    }
+    m_cvWork.notify_one();
+}
+
+void CRecordStore::Post(Task task)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_tasks.push_back(std::move(task));
+    }
+    m_cvWork.notify_one();
+}
+
+int CRecordStore::RequestDay(const QDate& day)
+{
+    const int nTicket = m_nNextTicket++;
+    Post([this, day, nTicket](CRecordFile& file) {
+        RecordedGames games;
+        if (!m_bOff) {
+            const auto [nFrom, nTo] = LocalDayBounds(day);
+            QString strError;
+            if (!file.Load(nFrom, nTo, games, strError))
+                std::fprintf(stderr, "Quado: records: cannot read %s: %s\n", qPrintable(QDir::toNativeSeparators(m_strPath)),
+                             qPrintable(strError));
+        }
+        QMetaObject::invokeMethod(
+            this, [this, nTicket, day, games] { emit DayLoaded(nTicket, day, games); }, Qt::QueuedConnection);
+    });
+    return nTicket;
+}
+
+void CRecordStore::RequestToday()
+{
+    Post([this](CRecordFile& file) {
+        if (!m_bOff)
+            TellToday(file);
+    });
+}
+
+void CRecordStore::Export(const QString& strFile, std::optional<QDate> since)
+{
+    Post([this, strFile, since](CRecordFile& file) {
+        QString strError;
+        const bool bOk = m_bOff ? false : ExportCsvFile(file, strFile, since, strError);
+        if (m_bOff)
+            strError = QStringLiteral("records are off: %1").arg(OffReason());
+        QMetaObject::invokeMethod(
+            this, [this, bOk, strError] { emit ExportDone(bOk, strError); }, Qt::QueuedConnection);
+    });
+}
+
+QString CRecordStore::OffReason() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_strOffReason;
+}
+
+void CRecordStore::GoOff(const QString& strReason)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_bOff)
+            return;
+        m_bOff = true;
+        m_strOffReason = strReason;
+        m_vecQueued.clear();
+    }
+    // Said here, not by the UI thread: a failure while the program closes
+    // has no UI thread left to say it.
+    std::fprintf(stderr, "Quado: records off: %s\n", qPrintable(strReason));
+    QMetaObject::invokeMethod(this, [this, strReason] { emit Off(strReason); }, Qt::QueuedConnection);
+}
+
+void CRecordStore::TellToday(CRecordFile& file)
+{
+    TodayFigures figures;
+    QString strError;
+    if (!file.Figures(QDate::currentDate(), figures, strError))
+        return;
+    QMetaObject::invokeMethod(this, [this, figures] { emit TodayChanged(figures); }, Qt::QueuedConnection);
+}
+
+bool CRecordStore::WriteQueued(CRecordFile& file, bool bClosing)
+{
+    std::vector<GameRecord> vecGames;
+    {
+        std::lock_guard lock(m_mutex);
+        vecGames.swap(m_vecQueued);
+    }
+    if (vecGames.empty() || m_bOff)
+        return true;
+    RecordedGames games;
+    games.reserve(static_cast<qsizetype>(vecGames.size()));
+    for (const GameRecord& game : vecGames)
+        games.append(RecordedGame::From(game));
+    QString strReason;
+    switch (file.Write(games, strReason)) {
+    case CRecordFile::WriteResult::Busy: {
+        // Another Quado holds the file: the games wait, in their order,
+        // ahead of any that came meanwhile.
+        std::lock_guard lock(m_mutex);
+        m_vecQueued.insert(m_vecQueued.begin(), vecGames.begin(), vecGames.end());
+        return false;
+    }
+    case CRecordFile::WriteResult::Failed:
+        GoOff(strReason);
+        return true;
+    case CRecordFile::WriteResult::Written:
+        break;
+    }
+    if (!bClosing) {
+        QMetaObject::invokeMethod(this, [this, games] { emit GamesWritten(games); }, Qt::QueuedConnection);
+        TellToday(file);
+    }
+    return true;
+}
+
+void CRecordStore::Run()
+{
+    CRecordFile file(m_strPath, CRecordFile::Mode::Write, m_settings);
+    QString strReason;
+    QString strNotice;
+    if (file.Start(strReason, strNotice) == CRecordFile::Status::Off)
+        GoOff(strReason);
+    if (!strNotice.isEmpty()) {
+        std::fprintf(stderr, "Quado: records: %s\n", qPrintable(strNotice));
+        QMetaObject::invokeMethod(this, [this, strNotice] { emit Notice(strNotice); }, Qt::QueuedConnection);
+    }
+    m_bStarted = true;
+    QMetaObject::invokeMethod(this, [this] { emit Started(); }, Qt::QueuedConnection);
+    if (!m_bOff)
+        TellToday(file);
+
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_cvWork.wait(lock, [this] { return m_bStop || !m_vecQueued.empty() || !m_tasks.empty(); });
+        if (m_bStop)
+            break;
+        if (!m_tasks.empty()) {
+            Task task = std::move(m_tasks.front());
+            m_tasks.pop_front();
+            lock.unlock();
+            task(file);
+            lock.lock();
+            continue;
+        }
+        lock.unlock();
+        const bool bWritten = WriteQueued(file, false);
+        lock.lock();
+        if (!bWritten)
+            m_cvWork.wait_for(lock, std::chrono::milliseconds(BusyRetryMs), [this] { return m_bStop; });
+    }
+    lock.unlock();
+
+    // The games that ended as the program closed, the last of them included.
+    for (int nTry = 0; nTry < ClosingTries && !WriteQueued(file, true); ++nTry) {
+    }
+    std::lock_guard last(m_mutex);
+    if (!m_vecQueued.empty())
+        std::fprintf(stderr, "Quado: records: %zu game(s) not written: %s stayed locked by another program\n",
+                     m_vecQueued.size(), qPrintable(QDir::toNativeSeparators(m_strPath)));
+}

@@ -1,0 +1,91 @@
+// Keeps the finished games in the records file without the UI thread ever
+// waiting for the disk, and answers the Records window, idle screen and export.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "protocol/GameEvents.h"
+#include "records/RecordFile.h"
+#include "records/RecordedGame.h"
+
+// A thread of the store's own checks the file, writes the games handed to it
+// in transactions and runs the questions; everything it tells comes as a
+// signal on the thread that made the store.
+class CRecordStore : public QObject {
+    Q_OBJECT
+public:
+    // While another Quado holds the file: the wait before the next try.
+    static constexpr int BusyRetryMs = 200;
+    // On the way out, how many more tries a locked file gets.
+    static constexpr int ClosingTries = 3;
+
+    // Starts the thread, which checks the file at once; Off or Notice tell
+    // when something is wrong with it.
+    explicit CRecordStore(const QString& strPath, CRecordFile::Settings settings = {});
+    // Writes what is queued (waiting for it), then closes the file.
+    ~CRecordStore() override;
+
+    const QString& Path() const { return m_strPath; }
+    // Queues a finished game; costs the caller a copy and a lock.
+    void Add(const GameRecord& game);
+    // Answered by DayLoaded with the ticket returned.
+    int RequestDay(const QDate& day);
+    // Answered by TodayChanged.
+    void RequestToday();
+    // Writes the CSV from the store's thread; ExportDone tells the outcome.
+    void Export(const QString& strFile, std::optional<QDate> since);
+
+    bool IsOff() const { return m_bOff; }
+    // Set once Off has been sent.
+    QString OffReason() const;
+    // The thread has checked the file (and opened it, if there was one).
+    bool IsStarted() const { return m_bStarted; }
+
+signals:
+    // Nothing more is written this run.
+    void Off(const QString& strReason);
+    // Records go on, but the user should know (a damaged file moved aside).
+    void Notice(const QString& strText);
+    // The thread's check of the file is over (whatever its outcome).
+    void Started();
+    // After each transaction, the games it wrote.
+    void GamesWritten(const RecordedGames& games);
+    void DayLoaded(int nTicket, const QDate& day, const RecordedGames& games);
+    void TodayChanged(const TodayFigures& figures);
+    void ExportDone(bool bOk, const QString& strError);
+
+private:
+    using Task = std::function<void(CRecordFile&)>;
+
+    void Run();
+    void Post(Task task);
+    // On the store's thread: writes the queued games; false when the file
+    // was busy and they went back to the queue.
+    bool WriteQueued(CRecordFile& file, bool bClosing);
+    void GoOff(const QString& strReason);
+    void TellToday(CRecordFile& file);
+
+    const QString m_strPath;
+    const CRecordFile::Settings m_settings;
+    std::atomic<bool> m_bOff{false};
+    std::atomic<bool> m_bStarted{false};
+    int m_nNextTicket = 1;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cvWork;
+    std::vector<GameRecord> m_vecQueued;
+    std::deque<Task> m_tasks;
+    bool m_bStop = false;
+    QString m_strOffReason;
+    std::thread m_thread;
+};

@@ -1,0 +1,118 @@
+// Shared by the records tests: games made to order, a records file read back
+// with a connection of the test's own, and waiting for what the store tells.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QFile>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QVariant>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "protocol/GameEvents.h"
+#include "records/RecordStore.h"
+#include "tests/support/EventWait.h"
+
+namespace recordstest {
+
+using testsupport::WaitForEvents;
+
+inline std::chrono::system_clock::time_point At(const QDateTime& dt)
+{
+    return std::chrono::system_clock::time_point(std::chrono::milliseconds(dt.toMSecsSinceEpoch()));
+}
+
+// A game that started at tStart and lasted nSeconds, ended by nCause.
+inline GameRecord MakeGame(const QDateTime& tStart, int nSeconds, GameEndCause nCause, const std::wstring& strLevel,
+                           const std::wstring& strMax = L"12", const std::string& strSerial = "DRAVIK-0001")
+{
+    GameRecord game;
+    game.tStart = At(tStart);
+    game.tEnd = At(tStart.addSecs(nSeconds));
+    game.nCause = nCause;
+    game.nOutcome = OutcomeOf(nCause);
+    game.levelReached = GameLevel::From(strLevel);
+    if (!strMax.empty())
+        game.strMaxLevel = strMax;
+    game.strSerial = strSerial;
+    return game;
+}
+
+// Today at hh:mm local time.
+inline QDateTime Today(int nHour, int nMinute = 0)
+{
+    return QDateTime(QDate::currentDate(), QTime(nHour, nMinute), Qt::LocalTime);
+}
+
+// The file as another program sees it: one row per game as text fields,
+// in insertion order, through a connection that only reads.
+class CFileReader {
+public:
+    explicit CFileReader(const QString& strPath, const char* pszName = "test-reader")
+        : m_strName(QString::fromLatin1(pszName))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_strName);
+        db.setDatabaseName(strPath);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        m_bOpen = db.open();
+    }
+    ~CFileReader() { QSqlDatabase::removeDatabase(m_strName); }
+
+    QStringList Rows(const QString& strColumns)
+    {
+        QStringList rows;
+        QSqlQuery query(QSqlDatabase::database(m_strName));
+        if (!query.exec(QStringLiteral("SELECT %1 FROM games ORDER BY id").arg(strColumns)))
+            return {QStringLiteral("error: ") + query.lastError().text()};
+        while (query.next()) {
+            QStringList fields;
+            for (int i = 0; i < query.record().count(); ++i)
+                fields << (query.value(i).isNull() ? QStringLiteral("NULL") : query.value(i).toString());
+            rows << fields.join(QLatin1Char('|'));
+        }
+        return rows;
+    }
+
+    QString Pragma(const char* pszName)
+    {
+        QSqlQuery query(QSqlDatabase::database(m_strName));
+        return query.exec(QStringLiteral("PRAGMA %1").arg(QLatin1String(pszName))) && query.next()
+                   ? query.value(0).toString()
+                   : QStringLiteral("error");
+    }
+
+    bool m_bOpen = false;
+
+private:
+    QString m_strName;
+};
+
+inline QByteArray FileBytes(const QString& strPath)
+{
+    QFile file(strPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Hands the games to the store and waits until it has written them all;
+// false when records went off instead.
+inline bool AddAndWait(CRecordStore& store, const std::vector<GameRecord>& games)
+{
+    qsizetype nWritten = 0;
+    const QMetaObject::Connection connection = QObject::connect(
+        &store, &CRecordStore::GamesWritten, [&nWritten](const RecordedGames& written) { nWritten += written.size(); });
+    for (const GameRecord& game : games)
+        store.Add(game);
+    const bool bDone = WaitForEvents([&] { return nWritten >= static_cast<qsizetype>(games.size()) || store.IsOff(); });
+    QObject::disconnect(connection);
+    return bDone && !store.IsOff();
+}
+
+} // namespace recordstest
