@@ -97,8 +97,12 @@ arm64: arm64-deps $(ARM64_BUILD)/build.ninja
 
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target quado_benches
-	@for b in $(BUILD)/bench/*/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || exit 1; fi; done | tee $(BUILD)/bench.log
-	@echo "--- summary ---"; grep -E '^FIGURE [A-Za-z0-9_]+ [-0-9.]+$$' $(BUILD)/bench.log || true
+	@# Every bench runs even when one fails, and make fails if any did (a
+	@# plain pipeline would end with tee's status).
+	@bash -o pipefail -c '{ failed=0; for b in $(BUILD)/bench/*/bench_*; do \
+	  if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || { echo "FAILED: $$b" >&2; failed=1; }; fi; \
+	done; exit $$failed; } | tee $(BUILD)/bench.log'; status=$$?; \
+	echo "--- summary ---"; grep -E '^FIGURE [A-Za-z0-9_]+ [-0-9.]+$$' $(BUILD)/bench.log; exit $$status
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD) $(TSAN_BUILD) $(ARM64_BUILD)

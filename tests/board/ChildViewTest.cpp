@@ -432,8 +432,9 @@ TEST_F(ChildViewTest, AfterEveryChangeOfLightTheScreenShowsExactlyTheNewBoard)
         for (int nTo = 0; nTo < 6; ++nTo) {
             if (nFrom == nTo)
                 continue;
-            if (m_view.m_nLitQuadrant != nFrom)
+            if (m_view.m_nLitQuadrant != nFrom) {
                 ASSERT_TRUE(light(nFrom)) << nFrom;
+            }
             ASSERT_TRUE(light(nTo)) << nFrom << " -> " << nTo;
             EXPECT_TRUE(screen() == expected[nTo]) << nFrom << " -> " << nTo;
         }

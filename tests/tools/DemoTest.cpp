@@ -30,8 +30,9 @@ TEST(Demo, ConnectedTheBoardPlaysColoursAndLevelsAndDisconnectsCleanly)
     QString strPrevious;
     for (const QString& strLine : lines) {
         if (strLine.startsWith(QStringLiteral("quado-demo: lit ")) && strLine != QStringLiteral("quado-demo: lit 0") &&
-            strPrevious.startsWith(QStringLiteral("quado-demo: lit ")))
+            strPrevious.startsWith(QStringLiteral("quado-demo: lit "))) {
             EXPECT_EQ(strPrevious, "quado-demo: lit 0");
+        }
         if (strLine.startsWith(QStringLiteral("quado-demo: lit ")))
             strPrevious = strLine;
     }

@@ -49,23 +49,26 @@ TEST(SimulatedGameBoard, PlaysWonLostAndTimedOutGamesInTheFirmwaresFormat)
         }
         if (strLine == "New")
             nLevel = 0;
-        if (strLine.size() == 1)
+        if (strLine.size() == 1) {
             EXPECT_NE(strPrevious.size(), 1u) << "two colours without an Off between them";
+        }
         if (strLine == "Congrat") {
             EXPECT_EQ(nLevel, CSimulatedGameBoard::DefaultMaxLevel);
             ++nWon;
         }
         nLost += strLine == "Incorrect";
         nTimedOut += strLine == "Timeout";
-        if (strLine == "Timeout")
+        if (strLine == "Timeout") {
             EXPECT_GE(line.delay, CSimulatedGameBoard::TimeoutTime);
+        }
         if (strLine == "Off" && strPrevious.size() == 1 && strPrevious != "G" && strPrevious != "R" &&
             strPrevious != "B" && strPrevious != "Y")
             ADD_FAILURE() << "unknown colour " << strPrevious;
 
         interpreter.AssembleLines(std::wstring(strLine.begin(), strLine.end()) + L"\n");
-        if (strLine == "New")
+        if (strLine == "New") {
             EXPECT_TRUE(interpreter.IsGameRunning());
+        }
         strPrevious = strLine;
     }
     // Every ending happens, and games are often enough won to be worth watching.
@@ -94,8 +97,9 @@ TEST(SimulatedGameBoard, TheSameSeedPlaysTheSameGamesAndSpeedOnlyShortensThePaus
         ASSERT_EQ(line.strBytes, lineFast.strBytes);
         EXPECT_EQ(lineFast.delay.count(), line.delay.count() / 4);
         // A shown colour stays on for the firmware's time.
-        if (line.strBytes == "Off\r\n")
+        if (line.strBytes == "Off\r\n") {
             EXPECT_GE(line.delay.count(), CSimulatedGameBoard::PlayerHoldMin.count());
+        }
     }
     EXPECT_TRUE(bDiffers);
 }
