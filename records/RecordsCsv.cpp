@@ -22,6 +22,17 @@ QByteArray CsvField(const QString& str)
     return '"' + quoted + '"';
 }
 
+// Text the board or the adapter sent, made safe for a spreadsheet: a cell
+// that begins like a formula would be run as one when the file is opened,
+// so it gets an apostrophe in front, as spreadsheets themselves write it.
+QString BoardText(const QString& str)
+{
+    static const QString FormulaStarts = QStringLiteral("=+-@\t\r");
+    if (!str.isEmpty() && FormulaStarts.contains(str.front()))
+        return QLatin1Char('\'') + str;
+    return str;
+}
+
 } // namespace
 
 QByteArray CsvLine(const QStringList& fields)
@@ -49,10 +60,10 @@ QStringList CsvFields(const RecordedGame& game)
             QString::number(game.nDurationMs / 1000.0, 'f', 3),
             game.strOutcome,
             game.strCause,
-            game.strLevel,
+            BoardText(game.strLevel),
             game.nLevel ? QString::number(*game.nLevel) : QString(),
-            game.strMaxLevel.value_or(QString()),
-            game.strSerial};
+            BoardText(game.strMaxLevel.value_or(QString())),
+            BoardText(game.strSerial)};
 }
 
 bool WriteCsv(CRecordFile& file, std::optional<QDate> since, QIODevice& out, QString& strError)

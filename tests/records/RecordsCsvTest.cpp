@@ -74,7 +74,8 @@ protected:
             store, {MakeGame(QDateTime(QDate(2026, 5, 30), QTime(9, 0), Qt::UTC), 61, GameEndCause::Congrat, L"8"),
                     MakeGame(QDateTime(QDate(2026, 6, 2), QTime(12, 0), Qt::UTC), 5, GameEndCause::Press,
                              L"a, \"b\"\r\nc", L"\u00bd", "D\u00c4-1"),
-                    MakeGame(QDateTime(QDate(2026, 6, 3), QTime(12, 0), Qt::UTC), 2, GameEndCause::AdapterLost, L"")}));
+                    MakeGame(QDateTime(QDate(2026, 6, 3), QTime(12, 0), Qt::UTC), 2, GameEndCause::AdapterLost,
+                             L"=1+1")}));
     }
 
     QString Path() const { return m_dir.filePath(QStringLiteral("records.sqlite")); }
@@ -109,7 +110,8 @@ TEST_F(RecordsExport, EveryGameIsARowThatAStrictReaderGetsBackWhole)
     EXPECT_EQ(csv->at(2), (QStringList{"2026-06-02T12:00:00.000Z", "2026-06-02T12:00:05.000Z", "5.000", "abandoned",
                                        "press", "a, \"b\"\r\nc", "", QStringLiteral(u"\u00bd"),
                                        QStringLiteral(u"D\u00c4-1")}));
-    EXPECT_EQ(csv->at(3).mid(3, 4), (QStringList{"abandoned", "adapter_lost", "", ""}));
+    // What the board sent is never a formula to the spreadsheet that opens it.
+    EXPECT_EQ(csv->at(3).mid(3, 4), (QStringList{"abandoned", "adapter_lost", "'=1+1", ""}));
 }
 
 TEST_F(RecordsExport, TheCommandLineNeedsNoDisplayAndSaysWhyWhenItFails)
