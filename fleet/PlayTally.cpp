@@ -3,14 +3,8 @@
 #include <ctime>
 
 CPlayTally::CPlayTally(CGameEvents& events)
-    : m_events(events)
+    : m_subscription(events, [this](const GameEvent& event) { OnEvent(event); })
 {
-    m_nSubscription = m_events.Subscribe([this](const GameEvent& event) { OnEvent(event); });
-}
-
-CPlayTally::~CPlayTally()
-{
-    m_events.Unsubscribe(m_nSubscription);
 }
 
 int CPlayTally::LocalDay(std::chrono::system_clock::time_point when)

@@ -28,7 +28,6 @@ using DaySummaryProvider = std::function<DaySummary()>;
 class CPlayTally {
 public:
     explicit CPlayTally(CGameEvents& events);
-    ~CPlayTally();
     CPlayTally(const CPlayTally&) = delete;
     CPlayTally& operator=(const CPlayTally&) = delete;
 
@@ -47,12 +46,12 @@ public:
 private:
     void OnEvent(const GameEvent& event);
 
-    CGameEvents& m_events;
-    int m_nSubscription = 0;
     std::array<uint64_t, 4> m_nGames{};
     uint64_t m_nConnections = 0;
     std::optional<GameLevel> m_level;
     std::optional<std::wstring> m_strMaxLevel;
     int m_nDay = 0;
     DaySummary m_day;
+    // Last: ends before what its observer touches goes.
+    CGameEventSubscription m_subscription;
 };

@@ -80,7 +80,7 @@ bool CVenueReporter::Start(std::string& strError)
         m_pLink.reset();
         return false;
     }
-    m_nSubscription = m_events.Subscribe([this](const GameEvent& event) { OnGameEvent(event); });
+    m_eventWatch = CGameEventSubscription(m_events, [this](const GameEvent& event) { OnGameEvent(event); });
     const VenueSnapshot snapshot = m_snapshotSource();
     m_nAudioLosses = snapshot.nAudioLosses;
     m_nAudioReturns = snapshot.nAudioReturns;
@@ -94,7 +94,7 @@ void CVenueReporter::Stop()
     if (!m_pLink)
         return;
     m_timerCheck.stop();
-    m_events.Unsubscribe(m_nSubscription);
+    m_eventWatch.Reset();
     m_pLink->Stop(std::chrono::milliseconds(FarewellWaitMs));
     m_pLink.reset();
 }

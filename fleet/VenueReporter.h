@@ -18,8 +18,7 @@
 #include "fleet/VenueCommand.h"
 #include "fleet/VenueOptions.h"
 #include "fleet/VenueReport.h"
-
-class CGameEvents;
+#include "protocol/GameEvents.h"
 
 class CVenueReporter : public QObject {
     Q_OBJECT
@@ -70,7 +69,7 @@ private:
     std::string m_strVersion;
     bool m_bDiscovery = false;
     CGameEvents& m_events;
-    int m_nSubscription = 0;
+    CGameEventSubscription m_eventWatch;
     SnapshotSource m_snapshotSource;
     CommandHandler m_commandHandler;
     std::shared_ptr<CMqttLink> m_pLink;
