@@ -81,10 +81,12 @@ bool CVenueReporter::Start(std::string& strError)
         return false;
     }
     m_eventWatch = CGameEventSubscription(m_events, [this](const GameEvent& event) { OnGameEvent(event); });
-    const VenueSnapshot snapshot = m_snapshotSource();
-    m_nAudioLosses = snapshot.nAudioLosses;
-    m_nAudioReturns = snapshot.nAudioReturns;
-    SendState(snapshot);
+    // The first state goes out with the connection (see the connect
+    // handler); until then the checks have nothing new to send.
+    m_lastSent = m_snapshotSource();
+    m_nAudioLosses = m_lastSent.nAudioLosses;
+    m_nAudioReturns = m_lastSent.nAudioReturns;
+    m_sinceState.start();
     m_timerCheck.start();
     return true;
 }
@@ -109,7 +111,7 @@ void CVenueReporter::Check()
     for (; m_nAudioReturns < snapshot.nAudioReturns; ++m_nAudioReturns)
         m_pLink->PostEvent({m_strBase + "/event", AudioEventJson(false, now), false});
     const qint64 nSince = m_sinceState.elapsed();
-    const bool bChanged = !m_bSentAny || !snapshot.SameShown(m_lastSent);
+    const bool bChanged = !snapshot.SameShown(m_lastSent);
     if ((bChanged && nSince >= MinStateGapMs) || nSince >= StatePeriodMs)
         SendState(snapshot);
 }
@@ -120,7 +122,6 @@ void CVenueReporter::SendState(const VenueSnapshot& snapshot)
         return;
     m_pLink->PostLatest({m_strBase + "/state", StateJson(snapshot, m_pLink->EventsDropped()), true});
     m_lastSent = snapshot;
-    m_bSentAny = true;
     m_sinceState.start();
     ++m_nStatesSent;
 }

@@ -77,7 +77,6 @@ private:
     QTimer m_timerCheck;
     QElapsedTimer m_sinceState;
     VenueSnapshot m_lastSent;
-    bool m_bSentAny = false;
     uint64_t m_nAudioLosses = 0;
     uint64_t m_nAudioReturns = 0;
     uint64_t m_nStatesSent = 0;

@@ -172,4 +172,31 @@ TEST(MqttLinkQueue, EventsWaitWhileTheBrokerIsAwayInOrderTheOldestDroppedFirst)
     EXPECT_TRUE(subscriber.WaitFor("q/availability", [](const std::string& s) { return s == "offline"; }));
 }
 
+TEST(VenueAudio, ADeviceLostAndBackIsToldAsEvents)
+{
+    using namespace fleettest;
+    if (MosquittoProgram().isEmpty())
+        GTEST_SKIP() << "mosquitto (Debian package mosquitto) is not installed";
+    CBroker broker;
+    ASSERT_TRUE(broker.Start());
+    CSubscriber subscriber(broker.Port(), "quado/audio/#");
+    ASSERT_TRUE(subscriber.WaitConnected());
+    CGameEvents events;
+    VenueSnapshot snapshot;
+    VenueOptions options;
+    options.bMqtt = true;
+    options.mqtt = MqttEndpoint{false, "127.0.0.1", broker.Port(), ""};
+    options.strMqttId = "audio";
+    CVenueReporter reporter(options, "test", events, [&snapshot] { return snapshot; }, {});
+    std::string strError;
+    ASSERT_TRUE(reporter.Start(strError)) << strError;
+    ASSERT_TRUE(subscriber.WaitFor("quado/audio/state"));
+    snapshot.nAudioLosses = 1;
+    ASSERT_TRUE(subscriber.WaitFor("quado/audio/event", IsEvent("audio_device_lost")));
+    snapshot.nAudioReturns = 1;
+    ASSERT_TRUE(subscriber.WaitFor("quado/audio/event", IsEvent("audio_device_back")));
+    EXPECT_TRUE(subscriber.WaitFor("quado/audio/state",
+                                   [](const std::string& s) { return Json(s).value("audio_device_losses") == 1; }));
+}
+
 } // namespace
