@@ -9,6 +9,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+// Debian's, as OpenSSL's own default names it.
+constexpr char SystemCertificateFolder[] = "/etc/ssl/certs";
 
 } // namespace
 
@@ -65,8 +67,12 @@ bool CMqttLink::Start(std::string& strError)
                                        s.config.strPassword.empty() ? nullptr : s.config.strPassword.c_str());
     if (rc == MOSQ_ERR_SUCCESS && s.config.bTls) {
         // The system's certificate authorities; the peer and its host name
-        // are checked.
-        rc = mosquitto_int_option(s.pMosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+        // are checked. The folder as well as the OS option: libmosquitto
+        // 2.0.11 refuses every reconnect with the option alone (its check
+        // asks for a CA file or folder once a TLS context exists).
+        rc = mosquitto_tls_set(s.pMosq, nullptr, SystemCertificateFolder, nullptr, nullptr, nullptr);
+        if (rc == MOSQ_ERR_SUCCESS)
+            rc = mosquitto_int_option(s.pMosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
         if (rc == MOSQ_ERR_SUCCESS)
             rc = mosquitto_tls_opts_set(s.pMosq, 1, nullptr, nullptr);
         if (rc == MOSQ_ERR_SUCCESS)

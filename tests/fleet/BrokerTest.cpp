@@ -13,9 +13,11 @@
 #include <QTemporaryDir>
 
 #include "tests/fleet/FleetTestSupport.h"
+#include "tests/support/EventWait.h"
 #include "tests/support/HangGuard.h"
 
 using namespace fleettest;
+using testsupport::WaitForEvents;
 
 namespace {
 
@@ -236,6 +238,66 @@ TEST_F(VenueBroker, ACleanExitSaysOfflineAndWritesTheLastMetrics)
     promtool.start(PromtoolProgram(), {"check", "metrics"});
     ASSERT_TRUE(promtool.waitForFinished(testsupport::HangGuardMs));
     EXPECT_EQ(promtool.exitCode(), 0) << promtool.readAllStandardOutput().constData();
+}
+
+// Runs openssl with these arguments in dir; true when it worked.
+bool OpenSsl(const QString& strDir, const QStringList& args)
+{
+    QProcess openssl;
+    openssl.setWorkingDirectory(strDir);
+    openssl.start(QStandardPaths::findExecutable("openssl"), args);
+    return openssl.waitForFinished(testsupport::HangGuardMs) && openssl.exitCode() == 0;
+}
+
+TEST_F(VenueBroker, TlsTrustsOnlyTheSystemsAuthoritiesAndReconnects)
+{
+    if (QStandardPaths::findExecutable("openssl").isEmpty())
+        GTEST_SKIP() << "openssl is not installed";
+    // A certificate authority of the test's own, and the broker's certificate for "localhost".
+    const QString strDir = m_broker.ConfigDir();
+    ASSERT_TRUE(OpenSsl(strDir, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out",
+                                 "ca.pem", "-days", "2", "-subj", "/CN=Quado test authority"}));
+    ASSERT_TRUE(OpenSsl(strDir, {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out", "server.csr",
+                                 "-subj", "/CN=localhost"}));
+    QFile extensions(strDir + "/ext.cnf");
+    ASSERT_TRUE(extensions.open(QIODevice::WriteOnly));
+    extensions.write("subjectAltName=DNS:localhost\n");
+    extensions.close();
+    ASSERT_TRUE(OpenSsl(strDir, {"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                                 "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile", "ext.cnf"}));
+    // Started as root, the broker reads them as the user mosquitto.
+    QFile::setPermissions(strDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
+    for (const char* pszFile : {"/server.key", "/server.pem", "/ca.pem"})
+        QFile::setPermissions(strDir + pszFile, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    m_pSubscriber.reset();
+    m_broker.Stop();
+    const QString strTls = QStringLiteral("allow_anonymous true\ncafile %1/ca.pem\ncertfile %1/server.pem\n"
+                                          "keyfile %1/server.key\n")
+                               .arg(strDir);
+    ASSERT_TRUE(m_broker.Start(strTls));
+    const QString strUrl = QStringLiteral("mqtts://localhost:%1").arg(m_broker.Port());
+
+    // Not one of the system's authorities: refused.
+    ASSERT_TRUE(m_demo.Start({"--mqtt", strUrl, "--mqtt-id", "kiosk1"}));
+    EXPECT_TRUE(m_demo.WaitForStderr("TLS failed"));
+    m_demo.Kill();
+
+    // Made one of them (OpenSSL reads SSL_CERT_FILE): connected, and again
+    // after the broker restarts.
+    CDemo demo;
+    ASSERT_TRUE(demo.Start({"--mqtt", strUrl, "--mqtt-id", "kiosk1"}, {"SSL_CERT_FILE=" + strDir + "/ca.pem"}));
+    ASSERT_TRUE(demo.WaitForStderr("connected to localhost"));
+    m_broker.Stop();
+    ASSERT_TRUE(demo.WaitForStderr("lost the broker"));
+    ASSERT_TRUE(m_broker.Start(strTls));
+    // Until connected again, or until an attempt fails for another reason
+    // than the broker not yet listening.
+    WaitForEvents([&] {
+        const QString strSaid = demo.Stderr();
+        return strSaid.count("connected to localhost") == 2 ||
+               strSaid.count("cannot connect") > strSaid.count("Connection refused");
+    });
+    EXPECT_EQ(demo.Stderr().count("connected to localhost"), 2) << demo.Stderr().toStdString();
 }
 
 } // namespace
