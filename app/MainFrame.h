@@ -167,7 +167,7 @@ public:
     // --- For the venue's reports and commands (app/VenueLink.h) ---
     // Today's games and best level from the records of play; unset, the
     // venue counts them from the game events itself.
-    DaySummaryProvider m_fnDaySummary;
+    TodaysPlayProvider m_fnTodaysPlay;
     // Options > Show Records When Idle; unset, the venue's idle_records
     // command is refused as not available.
     std::function<void(bool)> m_fnShowRecordsWhenIdle;

@@ -111,7 +111,7 @@ VenueSnapshot CVenueLink::Snapshot()
     s.bMuted = m_frame.m_bMute;
     s.bFullScreen = m_frame.m_bFullScreen;
     s.bFit = m_frame.m_bFitToScreen;
-    s.today = m_frame.m_fnDaySummary ? m_frame.m_fnDaySummary() : m_tally.Today();
+    s.today = m_frame.m_fnTodaysPlay ? m_frame.m_fnTodaysPlay() : m_tally.Today();
     s.dSecondsSinceLine = SecondsSince(events.LastLineTime().value_or(m_tStart), now);
     s.dSecondsSinceFrame = SecondsSince(m_tLastPaint, now);
     if (m_audioProbe) {

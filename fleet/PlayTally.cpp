@@ -15,10 +15,10 @@ int CPlayTally::LocalDay(std::chrono::system_clock::time_point when)
     return (local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
 }
 
-DaySummary CPlayTally::Today(std::chrono::system_clock::time_point now) const
+TodaysPlay CPlayTally::Today(std::chrono::system_clock::time_point now) const
 {
     // A day without a game yet reads as none, not as the last day played.
-    return LocalDay(now) == m_nDay ? m_day : DaySummary{};
+    return LocalDay(now) == m_nDay ? m_day : TodaysPlay{};
 }
 
 void CPlayTally::OnEvent(const GameEvent& event)
@@ -40,7 +40,7 @@ void CPlayTally::OnEvent(const GameEvent& event)
         const int nDay = LocalDay(event.game.tEnd);
         if (nDay != m_nDay) {
             m_nDay = nDay;
-            m_day = DaySummary{};
+            m_day = TodaysPlay{};
         }
         ++m_day.nGames;
         if (const std::optional<int>& nLevel = event.game.levelReached.nNumber;

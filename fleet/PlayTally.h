@@ -13,17 +13,17 @@
 #include "protocol/GameEvents.h"
 
 // Today's play as the idle screen and the venue see it.
-struct DaySummary {
+struct TodaysPlay {
     int nGames = 0;
     // The highest numbered level a game ended at today; none before one did.
     std::optional<int> nBestLevel;
 
-    bool operator==(const DaySummary&) const = default;
+    bool operator==(const TodaysPlay&) const = default;
 };
 
 // Gives the day summary from elsewhere (the records of play, once they
 // exist) instead of the tally's own count since start.
-using DaySummaryProvider = std::function<DaySummary()>;
+using TodaysPlayProvider = std::function<TodaysPlay()>;
 
 class CPlayTally {
 public:
@@ -34,7 +34,7 @@ public:
     uint64_t GamesEnded(GameOutcome nOutcome) const { return m_nGames[static_cast<size_t>(nOutcome)]; }
     uint64_t AdapterConnections() const { return m_nConnections; }
     // Games that ended on the local calendar day of `now`.
-    DaySummary Today(std::chrono::system_clock::time_point now = std::chrono::system_clock::now()) const;
+    TodaysPlay Today(std::chrono::system_clock::time_point now = std::chrono::system_clock::now()) const;
     // The level shown last in the running game; none between games.
     const std::optional<GameLevel>& CurrentLevel() const { return m_level; }
     // The board's highest level once it has told it.
@@ -51,7 +51,7 @@ private:
     std::optional<GameLevel> m_level;
     std::optional<std::wstring> m_strMaxLevel;
     int m_nDay = 0;
-    DaySummary m_day;
+    TodaysPlay m_day;
     // Last: ends before what its observer touches goes.
     CGameEventSubscription m_subscription;
 };

@@ -47,7 +47,7 @@ VenueSnapshot AwkwardSnapshot()
     s.nLitQuadrant = 4;
     s.strPanelText = L"Gr\u00fc\u00dfe \"Quado\"\n\\ tab\there \x01";
     s.dSecondsSinceLine = 12.26;
-    s.today = DaySummary{7, 9};
+    s.today = TodaysPlay{7, 9};
     return s;
 }
 
@@ -160,17 +160,17 @@ TEST(VenueTally, TodayCountsGamesEndedTodayAndTheBestNumberedLevel)
         events.OnLevel(pszLevel);
         events.OnEnd(nCause);
     };
-    EXPECT_EQ(tally.Today(now), DaySummary{});
+    EXPECT_EQ(tally.Today(now), TodaysPlay{});
     play(L"4", GameEndCause::Congrat);
     play(L"x", GameEndCause::Incorrect);
     play(L"2", GameEndCause::Timeout);
-    EXPECT_EQ(tally.Today(now), (DaySummary{3, 4}));
+    EXPECT_EQ(tally.Today(now), (TodaysPlay{3, 4}));
     EXPECT_EQ(tally.GamesEnded(GameOutcome::Won), 1u);
     // Past midnight: nothing yet today, then today's own game only.
     now = Day(1, 0);
-    EXPECT_EQ(tally.Today(now), DaySummary{});
+    EXPECT_EQ(tally.Today(now), TodaysPlay{});
     play(L"1", GameEndCause::Congrat);
-    EXPECT_EQ(tally.Today(now), (DaySummary{1, 1}));
+    EXPECT_EQ(tally.Today(now), (TodaysPlay{1, 1}));
     EXPECT_EQ(tally.GamesEnded(GameOutcome::Won), 2u);
 }
 
