@@ -62,6 +62,10 @@ bool CMqttLink::Start(std::string& strError)
     const MqttMessage& will = s.config.will;
     int rc = mosquitto_will_set(s.pMosq, will.strTopic.c_str(), static_cast<int>(will.strPayload.size()),
                                 will.strPayload.data(), MqttQos, will.bRetain);
+    // An event must not wait for the broker's acknowledgement of the last
+    // message (Nagle's algorithm held some for 40 ms).
+    if (rc == MOSQ_ERR_SUCCESS)
+        rc = mosquitto_int_option(s.pMosq, MOSQ_OPT_TCP_NODELAY, 1);
     if (rc == MOSQ_ERR_SUCCESS && !s.config.strUser.empty())
         rc = mosquitto_username_pw_set(s.pMosq, s.config.strUser.c_str(),
                                        s.config.strPassword.empty() ? nullptr : s.config.strPassword.c_str());
