@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -17,6 +18,7 @@
 #include "drivers/AutoConnect.h"
 #include "drivers/QuadoDravikDriver.h"
 #include "drivers/QuadoDriverDialog.h"
+#include "fleet/PlayTally.h"
 #include "records/RecordStore.h"
 #include "records/RecordsWindow.h"
 
@@ -161,6 +163,14 @@ public:
     // "Press Esc to leave full screen", over the board for a few seconds
     // after full screen is entered; made at the first entry.
     CFullScreenNotice* m_pFullScreenNotice = nullptr;
+
+    // --- For the venue's reports and commands (app/VenueLink.h) ---
+    // Today's games and best level from the records of play; unset, the
+    // venue counts them from the game events itself.
+    TodaysPlayProvider m_fnTodaysPlay;
+    // Options > Show Records When Idle; unset, the venue's idle_records
+    // command is refused as not available.
+    std::function<void(bool)> m_fnShowRecordsWhenIdle;
 
 signals:
     // The window has been closed (File > Exit or the close box); the

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/MainFrame.h"
+#include "app/VenueLink.h"
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
 #include "platform/SoundPlayer.h"
@@ -44,5 +45,16 @@ bool CQuadoApp::InitInstance(const StartOptions& options)
     m_pMainWnd->show();
     m_pMainWnd->activateWindow();
     m_pMainWnd->ApplyStartOptionsAfterShow(options);
+    if (CVenueLink::IsWanted(options.venue)) {
+        CSoundPlayer* pPlayer = m_pSoundPlayer.get();
+        m_pVenue = std::make_unique<CVenueLink>(*m_pMainWnd, options.venue, ProgramVersion(), [pPlayer] {
+            return AudioDeviceCounts{pPlayer->GetDeviceLosses(), pPlayer->GetDeviceReturns()};
+        });
+        // The exhibit runs on without its reports rather than not at all.
+        if (std::string strError; !m_pVenue->Start(strError)) {
+            std::fprintf(stderr, "Quado: %s\n", strError.c_str());
+            m_pVenue.reset();
+        }
+    }
     return true;
 }

@@ -8,6 +8,7 @@
 
 class CMainFrame;
 class CSoundPlayer;
+class CVenueLink;
 
 class CQuadoApp {
 public:
@@ -31,4 +32,7 @@ private:
     // windows, which may still stop a sound while they close.
     std::unique_ptr<CSoundPlayer> m_pSoundPlayer;
     std::unique_ptr<CMainFrame> m_pMainWnd;
+    // After the frame, so that it goes first: it says goodbye to the venue
+    // while the frame still exists.
+    std::unique_ptr<CVenueLink> m_pVenue;
 };

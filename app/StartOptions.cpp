@@ -146,6 +146,11 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
                 return result;
             }
             options.fReplugEverySeconds = fSeconds;
+        } else if (const VenueOptionParse nVenue =
+                       ParseVenueOption(name, bHasValue, value, args, i, options.venue, result.strError);
+                   nVenue != VenueOptionParse::NotMine) {
+            if (nVenue == VenueOptionParse::Refused)
+                return result;
         } else {
             result.strError = "unknown option '" + arg + "' (see --help)";
             return result;
@@ -190,12 +195,18 @@ std::string StartOptionsHelp(const char* pszProgram, bool bDemo)
     if (bDemo)
         strHelp += "  --replug-every SECONDS\n"
                    "                      unplug the simulated adapter for one second every SECONDS\n";
+    strHelp += VenueOptionsHelp();
     strHelp += "  --version           print the version and exit\n"
                "  --help              print this help and exit\n\n"
                "The toolkit's own options (for example -platform offscreen) are accepted too.\n";
     if (bDemo)
         strHelp += "Without --records, the demo's records go to a temporary file that ends with it.\n";
     return strHelp;
+}
+
+const char* ProgramVersion()
+{
+    return QUADO_VERSION;
 }
 
 int HandleStartOptions(int argc, char* argv[], bool bDemo, StartOptions* pOptions)
@@ -218,5 +229,10 @@ int HandleStartOptions(int argc, char* argv[], bool bDemo, StartOptions* pOption
         return 0;
     }
     *pOptions = result.options;
+    std::string strError;
+    if (!PrepareVenueOptions(pOptions->venue, strError)) {
+        std::fprintf(stderr, "%s: %s\n", pszProgram, strError.c_str());
+        return 2;
+    }
     return -1;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "fleet/VenueOptions.h"
+
 // The idle screen's wait in kiosk mode unless --idle-records sets another.
 inline constexpr double KioskIdleRecordsSeconds = 120;
 
@@ -33,6 +35,8 @@ struct StartOptions {
     bool bExportRecords = false;
     std::string strExportRecords;
     std::string strSince;
+    // MQTT and the metrics file (see fleet/VenueOptions.h).
+    VenueOptions venue;
 };
 
 // Whether the text is a real calendar day written YYYY-MM-DD.
@@ -51,6 +55,10 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
 // The --help text for the program called pszProgram.
 std::string StartOptionsHelp(const char* pszProgram, bool bDemo);
 
+// "1.0": what --version prints and the venue's reports name.
+const char* ProgramVersion();
+
 // Runs the parser on main()'s arguments: prints help or version (returns 0),
 // a refusal on stderr (returns 2), or returns -1 to go on with *pOptions.
+// Reads the MQTT password then (see PrepareVenueOptions).
 int HandleStartOptions(int argc, char* argv[], bool bDemo, StartOptions* pOptions);

@@ -126,8 +126,10 @@ void CSoundPlayer::Run()
         }
         m_cvChange.notify_all();
         m_pOutput->Resume();
-        if (bSaidSilent)
+        if (bSaidSilent) {
             Say("audio device found, sound on");
+            ++m_nDeviceReturns;
+        }
         bSaidSilent = false;
 
         const auto opened = std::chrono::steady_clock::now();
@@ -143,6 +145,7 @@ void CSoundPlayer::Run()
         if (!bLost)
             return;
         Say("audio device lost, running without sound until one is there");
+        ++m_nDeviceLosses;
         bSaidSilent = true;
         // A device that comes and goes at once is not tried at full speed.
         if (std::chrono::steady_clock::now() - opened >= m_timing.longest) {

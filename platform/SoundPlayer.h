@@ -2,6 +2,7 @@
 // The application owns one; everything else reaches it as ISoundPlayer.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -70,6 +71,10 @@ public:
     std::chrono::milliseconds GetRetryPause() const;
     // Sounds ready in the device's format.
     int GetPreparedClips() const;
+    // How often an open device went away, and how often sound came back
+    // after the player had run silent; for a venue's health report.
+    uint64_t GetDeviceLosses() const { return m_nDeviceLosses; }
+    uint64_t GetDeviceReturns() const { return m_nDeviceReturns; }
 
 private:
     // A sound converted to the device format, ready to be copied out.
@@ -121,6 +126,9 @@ private:
     const Clip* m_pPlaying = nullptr;
     size_t m_nPlayPos = 0;
     bool m_bLoop = false;
+
+    std::atomic<uint64_t> m_nDeviceLosses{0};
+    std::atomic<uint64_t> m_nDeviceReturns{0};
 
     // Last, so that it starts once everything above exists.
     std::thread m_thread;

@@ -11,6 +11,7 @@ RUN_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   qt6-charts-dev libqt6opengl6-dev libqt6sql6-sqlite
   libsdl2-dev libudev-dev
+  libmosquitto-dev libsystemd-dev
   fonts-liberation2
 )
 TEST_PACKAGES=(
@@ -19,6 +20,7 @@ TEST_PACKAGES=(
   xvfb xauth imagemagick libxcb1-dev
   qemu-system-x86 busybox-static xz-utils
   desktop-file-utils appstream dpkg-dev lintian devscripts
+  mosquitto mosquitto-clients prometheus
 )
 
 PACKAGES=("${RUN_PACKAGES[@]}")

@@ -5,6 +5,8 @@
 //   2. the highest sustained rate of alternating colour and "Off" lines that
 //      keeps latency bounded, and the UI thread's CPU share at the wire rate;
 //   3. appending a read's text to a full (1 MiB) log against an empty one.
+// The UI thread's share is measured again with a venue's broker link on: to
+// a local mosquitto, and to a listener that accepts and never answers.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -24,6 +26,7 @@
 #include <vector>
 
 #include "bench/RatioReporter.h"
+#include "bench/fleet/BenchVenue.h"
 #include "board/ChildView.h"
 #include "device/IHidBackend.h"
 #include "device/SimulatedHidBackend.h"
@@ -129,8 +132,10 @@ struct Rig {
     IQuadoBoard* pBoard = &board;
     bool bMute = false;
     std::unique_ptr<CQuadoDravikDriver> pDlg;
+    std::unique_ptr<CVenueReporter> pReporter;
 
-    explicit Rig(bool bWithView) : board(bWithView ? &view : nullptr, &lines)
+    // nMqttPort: a broker for a venue reporter on the window, 0 for none.
+    explicit Rig(bool bWithView, int nMqttPort = 0) : board(bWithView ? &view : nullptr, &lines)
     {
         SetHidBackend(&backend);
         SimulatedDeviceSetup setup;
@@ -145,11 +150,14 @@ struct Rig {
         pDlg->SetLinks(nullptr, &pBoard, &bMute, &lines);
         pDlg->show();
         pDlg->m_btnConnect.click();
+        if (nMqttPort != 0)
+            pReporter = benchvenue::AttachReporter(nMqttPort, *pDlg, bWithView ? &view : nullptr);
         QCoreApplication::processEvents();
     }
 
     ~Rig()
     {
+        pReporter.reset();
         pDlg.reset();
         SetHidBackend(nullptr);
     }
@@ -216,9 +224,9 @@ struct RateResult {
 
 // Feeds alternating "G" and "Off" lines at the rate, in the bytes due every
 // tick, as a UART would deliver them, for RateRunTime.
-RateResult RunAtRate(bool bWithView, double dBytesPerSecond)
+RateResult RunAtRate(bool bWithView, double dBytesPerSecond, int nMqttPort = 0)
 {
-    Rig rig(bWithView);
+    Rig rig(bWithView, nMqttPort);
     rig.pAdapter->FeedUart("New\n");
     rig.RunUntil([&] { return rig.pDlg->Interpreter().IsGameRunning(); }, 5s);
     const size_t nExpected = static_cast<size_t>(dBytesPerSecond * 1.2 / 3) + 16;
@@ -444,6 +452,31 @@ int main(int argc, char* argv[])
     std::printf("FIGURE P1_p99_ms %.3f\n", Percentile(vecP99, 0.5));
     std::printf("FIGURE P2_sustained_x %.0f\n", Percentile(vecSustained, 0.5));
     std::printf("FIGURE P2_ui_share_pct %.1f\n", Percentile(vecUiShare, 0.5));
+
+    benchvenue::CBenchBroker broker;
+    int nStalledFd = -1;
+    const int nStalledPort = benchvenue::ListenOnFreePort(true, &nStalledFd);
+    if (broker.Start()) {
+        // Interleaved with runs without it, so that what else the machine
+        // does falls on all three alike.
+        std::vector<double> vecOff;
+        std::vector<double> vecOn;
+        std::vector<double> vecStalled;
+        for (int i = 0; i < 5; ++i) {
+            vecOff.push_back(100 * RunAtRate(true, WireBytesPerSecond).dUiCpuShare);
+            vecOn.push_back(100 * RunAtRate(true, WireBytesPerSecond, broker.Port()).dUiCpuShare);
+            vecStalled.push_back(100 * RunAtRate(true, WireBytesPerSecond, nStalledPort).dUiCpuShare);
+        }
+        std::printf("   UI thread's CPU share at the wire rate, median of 5 interleaved: MQTT off %.1f%%, to a local "
+                    "mosquitto %.1f%%, to a broker that never answers %.1f%%\n",
+                    Percentile(vecOff, 0.5), Percentile(vecOn, 0.5), Percentile(vecStalled, 0.5));
+        std::printf("FIGURE P2_ui_share_pct_mqtt %.1f\n", Percentile(vecOn, 0.5));
+        std::printf("FIGURE P2_ui_share_pct_mqtt_stalled %.1f\n", Percentile(vecStalled, 0.5));
+        std::printf("FIGURE P2_ui_share_mqtt_delta_pct %.1f\n", Percentile(vecOn, 0.5) - Percentile(vecOff, 0.5));
+    } else {
+        std::printf("   mosquitto is not installed: no figure with MQTT on\n");
+    }
+    close(nStalledFd);
 
     MeasureFullLogMemory();
 

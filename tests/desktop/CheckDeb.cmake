@@ -57,7 +57,8 @@ set(depends "${CMAKE_MATCH_1}")
 # What the programs link against, found by dpkg-shlibdeps, and what they load
 # without linking (Qt's SQLite driver is a plugin no scan finds).
 foreach(package IN ITEMS libqt6widgets6 libqt6gui6 libqt6core6 libqt6sql6 libsdl2-2.0-0 libudev1 libc6
-                         libstdc\\+\\+6 qt6-qpa-plugins fonts-liberation2 libqt6sql6-sqlite libqt6charts6)
+                         libstdc\\+\\+6 libmosquitto1 libsystemd0
+                         qt6-qpa-plugins fonts-liberation2 libqt6sql6-sqlite libqt6charts6)
   if(NOT depends MATCHES "(^|, )${package}( |,|$)")
     fail("Depends lacks ${package}: ${depends}")
   endif()
@@ -109,7 +110,8 @@ list(APPEND expected
   /usr/share/metainfo/${APP_ID}.metainfo.xml
   /usr/share/doc/quado/copyright
   /usr/share/doc/quado/changelog.gz
-  /usr/lib/udev/rules.d/70-quado-dravik.rules)
+  /usr/lib/udev/rules.d/70-quado-dravik.rules
+  /usr/lib/systemd/user/quado-kiosk.service)
 foreach(size IN ITEMS 16 32 48 64 128 256)
   list(APPEND expected /usr/share/icons/hicolor/${size}x${size}/apps/${APP_ID}.png)
 endforeach()

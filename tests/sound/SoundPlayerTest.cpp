@@ -406,6 +406,8 @@ TEST(SoundDeviceTest, ALostDeviceComesBackWithTheLoopThatSoundedOrWasAskedFor)
     EXPECT_NEAR(Frequency(pControl->Pull(TenthFrames), 0, TenthFrames), 300.0, 15.0);
 
     EXPECT_EQ(player.GetOpenings(), 3);
+    // What a venue's health report counts.
+    EXPECT_TRUE(WaitFor([&] { return player.GetDeviceLosses() == 2 && player.GetDeviceReturns() == 2; }));
 }
 
 TEST(SoundDeviceTest, MissingAtStartIsTriedWithGrowingPausesAndFoundWithoutBeingTold)

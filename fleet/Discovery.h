@@ -1,0 +1,15 @@
+// Home Assistant's discovery: the retained configs under homeassistant/ that
+// make this screen a device with sensors (adapter connected, game running,
+// games today, best level today) and switches (mute, full screen) fed by its
+// state topic and steered through its command topics. Plain C++.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct MqttMessage;
+
+// strPrefix and strId as the options gave them; the topics are under
+// "<strPrefix>/<strId>/".
+std::vector<MqttMessage> DiscoveryMessages(const std::string& strPrefix, const std::string& strId,
+                                           const std::string& strVersion);

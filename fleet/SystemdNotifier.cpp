@@ -1,0 +1,93 @@
+#include "fleet/SystemdNotifier.h"
+
+#include <QEvent>
+#include <QMetaObject>
+
+#include <systemd/sd-daemon.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+bool CSystemdNotifier::IsWanted()
+{
+    const char* pszSocket = std::getenv("NOTIFY_SOCKET");
+    return pszSocket && *pszSocket;
+}
+
+CSystemdNotifier::CSystemdNotifier(StatusSource statusSource, QObject* pParent)
+    : QObject(pParent)
+    , m_statusSource(std::move(statusSource))
+{
+    connect(&m_timerPing, &QTimer::timeout, this, &CSystemdNotifier::Ping);
+    connect(&m_timerStatus, &QTimer::timeout, this, &CSystemdNotifier::CheckStatus);
+}
+
+CSystemdNotifier::~CSystemdNotifier()
+{
+    if (m_pView)
+        m_pView->removeEventFilter(this);
+}
+
+void CSystemdNotifier::Start(QObject* pView, bool bPaintedAlready)
+{
+    uint64_t nMicroseconds = 0;
+    // Zero pid: WATCHDOG_PID, when set, must name this process.
+    if (sd_watchdog_enabled(0, &nMicroseconds) > 0 && nMicroseconds > 0) {
+        m_nPingMs = static_cast<int>(std::max<uint64_t>(1, nMicroseconds / 2000));
+        m_timerPing.start(m_nPingMs);
+        Ping();
+    }
+    if (bPaintedAlready || !pView) {
+        Ready();
+    } else {
+        m_pView = pView;
+        m_pView->installEventFilter(this);
+    }
+    m_timerStatus.start(StatusCheckMs);
+}
+
+bool CSystemdNotifier::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    if (pWatched == m_pView && pEvent->type() == QEvent::Paint && !m_bReady) {
+        m_pView->removeEventFilter(this);
+        m_pView = nullptr;
+        // Once this paint has reached the screen.
+        QMetaObject::invokeMethod(this, &CSystemdNotifier::Ready, Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(pWatched, pEvent);
+}
+
+void CSystemdNotifier::Ready()
+{
+    if (m_bReady)
+        return;
+    m_bReady = true;
+    m_strStatus = m_statusSource ? m_statusSource() : std::string();
+    std::replace(m_strStatus.begin(), m_strStatus.end(), '\n', ' ');
+    sd_notify(0, ("READY=1\nSTATUS=" + m_strStatus).c_str());
+}
+
+void CSystemdNotifier::CheckStatus()
+{
+    if (!m_bReady || !m_statusSource)
+        return;
+    std::string strStatus = m_statusSource();
+    // One line: a line feed would start another assignment.
+    std::replace(strStatus.begin(), strStatus.end(), '\n', ' ');
+    if (strStatus == m_strStatus)
+        return;
+    m_strStatus = std::move(strStatus);
+    sd_notify(0, ("STATUS=" + m_strStatus).c_str());
+}
+
+void CSystemdNotifier::Ping()
+{
+    ++m_nPings;
+    sd_notify(0, "WATCHDOG=1");
+}
+
+void CSystemdNotifier::Stopping()
+{
+    m_timerStatus.stop();
+    sd_notify(0, "STOPPING=1");
+}

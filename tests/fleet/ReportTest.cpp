@@ -1,0 +1,218 @@
+// What the venue reads: state and event messages that any JSON reader takes
+// whatever the panel shows and whatever the locale, commands checked before
+// they reach the frame, today's figures across midnight, and a metrics file
+// that Prometheus's own checker accepts.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+#include <clocale>
+#include <cstdlib>
+
+#include "fleet/Discovery.h"
+#include "fleet/Metrics.h"
+#include "fleet/MqttLink.h"
+#include "fleet/PlayTally.h"
+#include "fleet/VenueCommand.h"
+#include "fleet/VenueReport.h"
+#include "tests/fleet/FleetTestSupport.h"
+#include "tests/support/HangGuard.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+QJsonObject Parsed(const std::string& strJson)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(strJson), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << strJson;
+    return document.object();
+}
+
+VenueSnapshot AwkwardSnapshot()
+{
+    VenueSnapshot s;
+    s.bConnected = true;
+    s.strSerial = "DRAVIK-0001";
+    s.bGameRunning = true;
+    s.strLevel = L"3";
+    s.nLitQuadrant = 4;
+    s.strPanelText = L"Gr\u00fc\u00dfe \"Quado\"\n\\ tab\there \x01";
+    s.dSecondsSinceLine = 12.26;
+    s.today = TodaysPlay{7, 9};
+    return s;
+}
+
+TEST(VenueReport, StateIsJsonWithEveryFieldWhateverThePanelShowsAndTheLocaleSays)
+{
+    // A German locale writes "12,5" through printf; JSON must not.
+    const bool bGerman = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    const QJsonObject state = Parsed(StateJson(AwkwardSnapshot(), 3));
+    std::setlocale(LC_NUMERIC, "C");
+    for (const char* pszField : {"connected", "serial", "game_running", "level", "max_level", "lit", "panel_text",
+                                 "status", "muted", "full_screen", "fit", "games_today", "best_level_today",
+                                 "seconds_since_line", "seconds_since_frame", "audio_device_losses",
+                                 "events_dropped", "version", "uptime_seconds"})
+        EXPECT_TRUE(state.contains(QLatin1String(pszField))) << pszField;
+    EXPECT_EQ(state.value("panel_text").toString().toStdWString(), AwkwardSnapshot().strPanelText);
+    EXPECT_EQ(state.value("lit").toString(), "yellow");
+    EXPECT_TRUE(state.value("max_level").isNull());
+    EXPECT_EQ(state.value("best_level_today").toInt(), 9);
+    EXPECT_EQ(state.value("events_dropped").toInt(), 3);
+    EXPECT_DOUBLE_EQ(state.value("seconds_since_line").toDouble(), 12.3) << (bGerman ? "de_DE" : "C locale only");
+}
+
+TEST(VenueReport, GameAndLinkEventsAreToldAndLinesAreNot)
+{
+    GameEvent ended;
+    ended.nKind = GameEvent::Kind::GameEnded;
+    ended.game.tStart = std::chrono::system_clock::time_point(1'800'000'000'000ms);
+    ended.game.tEnd = ended.game.tStart + 61'500ms;
+    ended.game.nOutcome = GameOutcome::TimedOut;
+    ended.game.nCause = GameEndCause::Timeout;
+    ended.game.levelReached = GameLevel::From(L"4");
+    ended.tWhen = ended.game.tEnd;
+    const QJsonObject json = Parsed(*EventJson(ended));
+    EXPECT_EQ(json.value("event").toString(), "game_ended");
+    EXPECT_EQ(json.value("outcome").toString(), "timeout");
+    EXPECT_EQ(json.value("level").toString(), "4");
+    EXPECT_DOUBLE_EQ(json.value("duration_seconds").toDouble(), 61.5);
+    EXPECT_EQ(json.value("started").toString(), "2027-01-15T08:00:00.000Z");
+
+    GameEvent lostEvent;
+    lostEvent.nKind = GameEvent::Kind::Disconnected;
+    lostEvent.nReason = DisconnectReason::AdapterLost;
+    const QJsonObject lost = Parsed(*EventJson(lostEvent));
+    EXPECT_EQ(lost.value("reason").toString(), "adapter_lost");
+    EXPECT_EQ(Parsed(AudioEventJson(true, {})).value("event").toString(), "audio_device_lost");
+    for (const GameEvent::Kind nKind : {GameEvent::Kind::Line, GameEvent::Kind::LevelShown}) {
+        GameEvent quiet;
+        quiet.nKind = nKind;
+        EXPECT_FALSE(EventJson(quiet).has_value());
+    }
+}
+
+TEST(VenueReport, DiscoveryNamesEachEntityOnceWithTheScreensTopics)
+{
+    const std::vector<MqttMessage> vecConfigs = DiscoveryMessages("museum/hall.2", "kiosk1", "1.0");
+    ASSERT_EQ(vecConfigs.size(), 6u);
+    QStringList uniqueIds;
+    for (const MqttMessage& message : vecConfigs) {
+        EXPECT_TRUE(message.bRetain);
+        EXPECT_EQ(message.strTopic.rfind("homeassistant/", 0), 0u);
+        const QJsonObject config = Parsed(message.strPayload);
+        uniqueIds << config.value("unique_id").toString();
+        EXPECT_EQ(config.value("state_topic").toString(), "museum/hall.2/kiosk1/state");
+        EXPECT_EQ(config.value("availability_topic").toString(), "museum/hall.2/kiosk1/availability");
+        if (message.strTopic.find("/switch/") != std::string::npos) {
+            EXPECT_TRUE(config.value("command_topic").toString().startsWith("museum/hall.2/kiosk1/set/"));
+        }
+    }
+    uniqueIds.removeDuplicates();
+    EXPECT_EQ(uniqueIds.size(), 6);
+}
+
+TEST(VenueCommands, SwitchesConnectAndButtonsAreCheckedBeforeTheFrameSeesThem)
+{
+    std::string strError;
+    const auto mute = ParseVenueCommand("mute", "ON", strError);
+    ASSERT_TRUE(mute);
+    EXPECT_EQ(mute->nKind, VenueCommand::Kind::Mute);
+    EXPECT_TRUE(mute->bOn);
+    EXPECT_FALSE(ParseVenueCommand("fullscreen", "off", strError)->bOn);
+    EXPECT_EQ(ParseVenueCommand("connect", "", strError)->strSerial, "");
+    EXPECT_EQ(ParseVenueCommand("connect", "DEMO0001", strError)->strSerial, "DEMO0001");
+    EXPECT_EQ(ParseVenueCommand("screenshot", "PRESS", strError)->nKind, VenueCommand::Kind::Screenshot);
+    const std::pair<const char*, std::string> refused[] = {
+        {"mute", "On"}, {"mute", "1"}, {"fit", ""}, {"idle_records", "ON "}, {"connect", "two words"},
+        {"reboot", ""}, {"mute/x", "ON"}, {"disconnect", std::string(MaxCommandPayload + 1, 'x')}};
+    for (const auto& [pszName, strPayload] : refused) {
+        strError.clear();
+        EXPECT_FALSE(ParseVenueCommand(pszName, strPayload, strError)) << pszName << " " << strPayload;
+        EXPECT_NE(strError, "");
+    }
+}
+
+// Noon of a day in the test's time zone (UTC), hours later.
+std::chrono::system_clock::time_point Day(int nDay, int nHour = 12)
+{
+    return std::chrono::system_clock::time_point(std::chrono::hours(24 * (20000 + nDay) + nHour));
+}
+
+TEST(VenueTally, TodayCountsGamesEndedTodayAndTheBestNumberedLevel)
+{
+    setenv("TZ", "UTC", 1);
+    tzset();
+    CGameEvents events;
+    std::chrono::system_clock::time_point now = Day(0, 23);
+    events.SetClock([&] { return now; });
+    CPlayTally tally(events);
+    const auto play = [&](const wchar_t* pszLevel, GameEndCause nCause) {
+        events.OnNew();
+        events.OnLevel(pszLevel);
+        events.OnEnd(nCause);
+    };
+    EXPECT_EQ(tally.Today(now), TodaysPlay{});
+    play(L"4", GameEndCause::Congrat);
+    play(L"x", GameEndCause::Incorrect);
+    play(L"2", GameEndCause::Timeout);
+    EXPECT_EQ(tally.Today(now), (TodaysPlay{3, 4}));
+    EXPECT_EQ(tally.GamesEnded(GameOutcome::Won), 1u);
+    // Past midnight: nothing yet today, then today's own game only.
+    now = Day(1, 0);
+    EXPECT_EQ(tally.Today(now), TodaysPlay{});
+    play(L"1", GameEndCause::Congrat);
+    EXPECT_EQ(tally.Today(now), (TodaysPlay{1, 1}));
+    EXPECT_EQ(tally.GamesEnded(GameOutcome::Won), 2u);
+}
+
+TEST(VenueMetrics, TheFileIsReplacedWholeReadableByAllAndPromtoolAcceptsIt)
+{
+    QTemporaryDir dir;
+    const std::string strPath = dir.filePath("quado.prom").toStdString();
+    MetricsSample sample;
+    sample.nGames = {3, 2, 1, 0};
+    sample.nBrokerReconnects = 1;
+    sample.nBestLevelToday = 7;
+    sample.dSecondsSinceLine = 1.25;
+    std::string strError;
+    ASSERT_TRUE(ReplaceFile(strPath, RenderMetrics(sample), strError)) << strError;
+    ASSERT_TRUE(ReplaceFile(strPath, RenderMetrics(sample), strError)) << strError;
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "a temporary file was left";
+    struct stat st {};
+    ASSERT_EQ(stat(strPath.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+
+    QFile file(QString::fromStdString(strPath));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.contains("quado_games_total{outcome=\"won\"} 3\n"));
+    EXPECT_TRUE(text.contains("quado_reconnects_total{link=\"broker\"} 1\n"));
+    EXPECT_TRUE(text.contains("quado_best_level_today 7\n"));
+
+    const QString strPromtool = fleettest::PromtoolProgram();
+    if (strPromtool.isEmpty())
+        GTEST_SKIP() << "promtool (Debian package prometheus) is not installed";
+    QProcess promtool;
+    promtool.setStandardInputFile(file.fileName());
+    promtool.start(strPromtool, {"check", "metrics"});
+    ASSERT_TRUE(promtool.waitForFinished(testsupport::HangGuardMs));
+    EXPECT_EQ(promtool.exitCode(), 0) << promtool.readAllStandardOutput().constData()
+                                      << promtool.readAllStandardError().constData();
+    EXPECT_TRUE(promtool.readAllStandardOutput().trimmed().isEmpty()) << "promtool has remarks";
+
+    // A folder that went away is an error to report, not a crash.
+    dir.remove();
+    EXPECT_FALSE(ReplaceFile(strPath, "x", strError));
+    EXPECT_NE(strError.find("quado.prom"), std::string::npos);
+}
+
+} // namespace
