@@ -104,7 +104,7 @@ void CMainFrame::ApplyStartOptionsAfterShow(const StartOptions& options)
             if (event.nKind == GameEvent::Kind::Connected || event.nKind == GameEvent::Kind::Disconnected)
                 UpdateKioskStatus();
         });
-        m_dlgDravikDriver.m_onStatusChanged = [this] { UpdateKioskStatus(); };
+        connect(&m_dlgDravikDriver, &CQuadoDravikDriver::StatusLineChanged, this, &CMainFrame::UpdateKioskStatus);
         new CResizeWatch(&m_wndView, [this] { UpdateKioskStatus(); });
         m_pPointerTimer = new QTimer(this);
         m_pPointerTimer->setInterval(KioskPointerHideMs);

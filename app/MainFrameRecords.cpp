@@ -3,6 +3,8 @@
 // shows the day's figures over the board while nobody plays.
 #include "app/MainFrame.h"
 
+#include "app/CommandIds.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
@@ -23,6 +25,17 @@ void CMainFrame::ConnectRecords()
     // For the frame's whole life: the adapter window, and with it the
     // events, goes before the store.
     m_dlgDravikDriver.GameEvents().Subscribe([this](const GameEvent& event) { OnGameEvent(event); });
+    // The venue's figures for today and its idle_records command go through
+    // the records while they are kept, and through the menu's own command.
+    m_fnTodaysPlay = [this]() -> std::optional<TodaysPlay> {
+        if (!m_today)
+            return std::nullopt;
+        return TodaysPlay{m_today->nGames, m_today->nBestLevel};
+    };
+    m_fnShowRecordsWhenIdle = [this](bool bOn) {
+        if (bOn != m_bIdleRecords)
+            OnCommand(CommandId::IdleRecords);
+    };
 }
 
 void CMainFrame::OnGameEvent(const GameEvent& event)

@@ -81,6 +81,8 @@ bool CVenueLink::Start(std::string& strError)
         m_pSystemd = std::make_unique<CSystemdNotifier>(
             [this] { return m_frame.m_dlgDravikDriver.m_strStatus.toStdString(); });
         m_pSystemd->Start(&m_frame.m_wndView, m_nPaints > 0);
+        connect(&m_frame.m_dlgDravikDriver, &CQuadoDravikDriver::StatusLineChanged, m_pSystemd.get(),
+                &CSystemdNotifier::CheckStatus);
     }
     // A service is stopped with SIGTERM: the way out must still say goodbye.
     m_pStopSignals = std::make_unique<CStopSignals>();
@@ -111,7 +113,8 @@ VenueSnapshot CVenueLink::Snapshot()
     s.bMuted = m_frame.m_bMute;
     s.bFullScreen = m_frame.m_bFullScreen;
     s.bFit = m_frame.m_bFitToScreen;
-    s.today = m_frame.m_fnTodaysPlay ? m_frame.m_fnTodaysPlay() : m_tally.Today();
+    const std::optional<TodaysPlay> recorded = m_frame.m_fnTodaysPlay ? m_frame.m_fnTodaysPlay() : std::nullopt;
+    s.today = recorded ? *recorded : m_tally.Today();
     s.dSecondsSinceLine = SecondsSince(events.LastLineTime().value_or(m_tStart), now);
     s.dSecondsSinceFrame = SecondsSince(m_tLastPaint, now);
     if (m_audioProbe) {

@@ -84,6 +84,12 @@ public:
     // Hide, Escape and the close box: the frame's Show toggle, never a disconnect.
     void reject() override;
 
+signals:
+    // The status line's text has changed.
+    void StatusLineChanged();
+
+public:
+
     // The first 25 characters, each reduced to its low byte, equal the prefix.
     static bool IsAdapterInterfaceName(std::wstring_view strInterfaceName);
     // The status line for an open adapter, from its settings or without them.
@@ -115,8 +121,6 @@ public:
     QString m_strLastFailure;
     // Called after each list refresh and each disconnect.
     std::function<void()> m_onListOrConnectionChanged;
-    // Called whenever the status line's text changes.
-    std::function<void()> m_onStatusChanged;
 
     // Members in the order the window's parts depend on one another: the
     // adapter first, so it outlives everything that talks to it.

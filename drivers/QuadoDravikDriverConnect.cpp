@@ -77,8 +77,8 @@ void CQuadoDravikDriver::UpdateStatusLine()
     const bool bChanged = m_stStatus.text() != m_strStatus;
     m_stStatus.setText(m_strStatus);
     m_stStatus.setToolTip(bHint ? QString::fromLatin1(NoAccessDetailText) : QString());
-    if (bChanged && m_onStatusChanged)
-        m_onStatusChanged();
+    if (bChanged)
+        emit StatusLineChanged();
 }
 
 void CQuadoDravikDriver::ToggleConnection()

@@ -21,9 +21,9 @@ struct TodaysPlay {
     bool operator==(const TodaysPlay&) const = default;
 };
 
-// Gives the day summary from elsewhere (the records of play, once they
-// exist) instead of the tally's own count since start.
-using TodaysPlayProvider = std::function<TodaysPlay()>;
+// Gives the day summary from elsewhere (the records of play, while they are
+// kept) instead of the tally's own count since start; none: use the tally.
+using TodaysPlayProvider = std::function<std::optional<TodaysPlay>()>;
 
 class CPlayTally {
 public:

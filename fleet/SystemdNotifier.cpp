@@ -19,7 +19,6 @@ CSystemdNotifier::CSystemdNotifier(StatusSource statusSource, QObject* pParent)
     , m_statusSource(std::move(statusSource))
 {
     connect(&m_timerPing, &QTimer::timeout, this, &CSystemdNotifier::Ping);
-    connect(&m_timerStatus, &QTimer::timeout, this, &CSystemdNotifier::CheckStatus);
 }
 
 CSystemdNotifier::~CSystemdNotifier()
@@ -43,7 +42,6 @@ void CSystemdNotifier::Start(QObject* pView, bool bPaintedAlready)
         m_pView = pView;
         m_pView->installEventFilter(this);
     }
-    m_timerStatus.start(StatusCheckMs);
 }
 
 bool CSystemdNotifier::eventFilter(QObject* pWatched, QEvent* pEvent)
@@ -69,7 +67,7 @@ void CSystemdNotifier::Ready()
 
 void CSystemdNotifier::CheckStatus()
 {
-    if (!m_bReady || !m_statusSource)
+    if (!m_bReady || m_bStopping || !m_statusSource)
         return;
     std::string strStatus = m_statusSource();
     // One line: a line feed would start another assignment.
@@ -88,6 +86,6 @@ void CSystemdNotifier::Ping()
 
 void CSystemdNotifier::Stopping()
 {
-    m_timerStatus.stop();
+    m_bStopping = true;
     sd_notify(0, "STOPPING=1");
 }

@@ -14,7 +14,6 @@
 class CSystemdNotifier : public QObject {
     Q_OBJECT
 public:
-    static constexpr int StatusCheckMs = 1000;
     using StatusSource = std::function<std::string()>;
 
     // True when systemd waits for word from this process (NOTIFY_SOCKET).
@@ -28,6 +27,8 @@ public:
     void Start(QObject* pView, bool bPaintedAlready);
     // STOPPING=1: the program ends on purpose.
     void Stopping();
+    // The status line may have changed: STATUS= if it did.
+    void CheckStatus();
 
     // Half of WATCHDOG_USEC; 0 without a watchdog.
     int PingIntervalMs() const { return m_nPingMs; }
@@ -39,7 +40,6 @@ protected:
 
 private:
     void Ready();
-    void CheckStatus();
     void Ping();
 
     StatusSource m_statusSource;
@@ -49,5 +49,5 @@ private:
     int m_nPingMs = 0;
     uint64_t m_nPings = 0;
     QTimer m_timerPing;
-    QTimer m_timerStatus;
+    bool m_bStopping = false;
 };

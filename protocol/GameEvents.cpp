@@ -82,13 +82,23 @@ GameLevel GameLevel::From(std::wstring_view text)
 
 int CGameEvents::Subscribe(Observer observer)
 {
-    m_observers.emplace_back(m_nNextId, std::move(observer));
+    // During a publish the list must not move under the observer that runs.
+    (m_nPublishing > 0 ? m_joining : m_observers).emplace_back(m_nNextId, std::move(observer));
     return m_nNextId++;
 }
 
 void CGameEvents::Unsubscribe(int nId)
 {
-    std::erase_if(m_observers, [nId](const auto& entry) { return entry.first == nId; });
+    // While a publish runs the entry is only marked (id 0): the observer
+    // may be the one running.
+    for (auto* pList : {&m_observers, &m_joining}) {
+        for (auto& entry : *pList) {
+            if (entry.first == nId)
+                entry.first = 0;
+        }
+    }
+    if (m_nPublishing == 0)
+        std::erase_if(m_observers, [](const auto& entry) { return entry.first == 0; });
 }
 
 std::chrono::system_clock::time_point CGameEvents::Now() const
@@ -110,10 +120,22 @@ GameEvent EventOf(GameEvent::Kind nKind)
 void CGameEvents::Publish(GameEvent&& event)
 {
     event.tWhen = Now();
-    // A copy: an observer may subscribe or leave while it is told.
-    const std::vector<std::pair<int, Observer>> observers = m_observers;
-    for (const auto& [nId, observer] : observers)
-        observer(event);
+    // By index, and only those there when it began: an observer may
+    // subscribe or leave (itself or another) while it is told.
+    ++m_nPublishing;
+    const size_t nCount = m_observers.size();
+    for (size_t i = 0; i < nCount; ++i) {
+        if (m_observers[i].first != 0)
+            m_observers[i].second(event);
+    }
+    if (--m_nPublishing > 0)
+        return;
+    std::erase_if(m_observers, [](const auto& entry) { return entry.first == 0; });
+    for (auto& entry : m_joining) {
+        if (entry.first != 0)
+            m_observers.push_back(std::move(entry));
+    }
+    m_joining.clear();
 }
 
 void CGameEvents::OnLine()

@@ -110,7 +110,11 @@ private:
     void EndGame(GameEndCause nCause);
 
     Clock m_clock;
+    // Id 0 marks one that left while a publish ran, swept out after it.
     std::vector<std::pair<int, Observer>> m_observers;
+    // Those that subscribed while a publish ran; they join once it is over.
+    std::vector<std::pair<int, Observer>> m_joining;
+    int m_nPublishing = 0;
     int m_nNextId = 1;
     std::optional<GameRecord> m_game;
     std::optional<std::wstring> m_strMaxLevel;

@@ -62,7 +62,9 @@ TEST_F(SystemdNotify, ReadyAfterTheFirstPaintThenStatusAndPingsThatStopWhileTheU
 
     view.show();
     ASSERT_TRUE(WaitDatagram("READY=1\nSTATUS=NOT CONNECTED"));
+    // As the adapter window tells of a new status line.
     strStatus = "CONNECTED\n115200";
+    notifier.CheckStatus();
     ASSERT_TRUE(WaitDatagram("STATUS=CONNECTED 115200"));
 
     // Blocked: the loop that pings is the one that is stuck.

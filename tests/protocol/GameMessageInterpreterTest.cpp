@@ -332,4 +332,27 @@ TEST_F(GameEventStream, EachGameEndsOnceWithItsOutcomeAndTheHighestLevelReached)
     EXPECT_EQ(Events(L"Congrat\n"), V{}) << "the board's end of a game already abandoned";
 }
 
+// Observers come and go while they are told: one that leaves is not told
+// again, one that joins hears from the next event on.
+TEST(GameEvents, ObserversMayLeaveAndJoinWhileTheyAreTold)
+{
+    CGameEvents events;
+    std::vector<std::string> heard;
+    int nJoined = 0;
+    int nSelf = 0;
+    nSelf = events.Subscribe([&](const GameEvent&) {
+        heard.push_back("self");
+        events.Unsubscribe(nSelf);
+        nJoined = events.Subscribe([&](const GameEvent&) { heard.push_back("joined"); });
+    });
+    events.Subscribe([&](const GameEvent&) { heard.push_back("other"); });
+    events.OnLine();
+    EXPECT_EQ(heard, (std::vector<std::string>{"self", "other"}));
+    events.OnLine();
+    EXPECT_EQ(heard, (std::vector<std::string>{"self", "other", "other", "joined"}));
+    events.Unsubscribe(nJoined);
+    events.OnLine();
+    EXPECT_EQ(heard.back(), "other");
+}
+
 } // namespace
