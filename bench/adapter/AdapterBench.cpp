@@ -453,10 +453,10 @@ int main(int argc, char* argv[])
     std::printf("FIGURE P2_sustained_x %.0f\n", Percentile(vecSustained, 0.5));
     std::printf("FIGURE P2_ui_share_pct %.1f\n", Percentile(vecUiShare, 0.5));
 
-    benchvenue::CBenchBroker broker;
+    fleettest::CBroker broker;
     int nStalledFd = -1;
-    const int nStalledPort = benchvenue::ListenOnFreePort(true, &nStalledFd);
-    if (broker.Start()) {
+    const int nStalledPort = testsupport::FreeLoopbackPort(&nStalledFd);
+    if (benchvenue::StartBroker(broker)) {
         // Interleaved with runs without it, so that what else the machine
         // does falls on all three alike.
         std::vector<double> vecOff;

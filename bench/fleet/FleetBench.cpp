@@ -153,8 +153,8 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     mosquitto_lib_init();
-    benchvenue::CBenchBroker broker;
-    if (!broker.Start()) {
+    fleettest::CBroker broker;
+    if (!benchvenue::StartBroker(broker)) {
         std::printf("bench_fleet: mosquitto (Debian package mosquitto) is not installed: no figure\n");
         return 0;
     }

@@ -18,6 +18,7 @@
 
 #include "tests/support/EventWait.h"
 #include "tests/support/HangGuard.h"
+#include "tests/support/Loopback.h"
 
 namespace fleettest {
 
@@ -29,33 +30,6 @@ QString FindProgram(const char* pszName)
     if (strPath.isEmpty())
         strPath = QStandardPaths::findExecutable(QString::fromLatin1(pszName), {QStringLiteral("/usr/sbin")});
     return strPath;
-}
-
-int FreePort()
-{
-    const int nFd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t nLength = sizeof address;
-    int nPort = 0;
-    if (bind(nFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(nFd, reinterpret_cast<sockaddr*>(&address), &nLength) == 0)
-        nPort = ntohs(address.sin_port);
-    close(nFd);
-    return nPort;
-}
-
-bool Accepts(int nPort)
-{
-    const int nFd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(nPort));
-    const bool bOk = connect(nFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(nFd);
-    return bOk;
 }
 
 } // namespace
@@ -81,7 +55,7 @@ bool CBroker::Start(const QString& strExtraConfig)
     // then another one.
     for (int nAttempt = 0; nAttempt < 5; ++nAttempt) {
         if (m_nPort == 0 || nAttempt > 0)
-            m_nPort = FreePort();
+            m_nPort = testsupport::FreeLoopbackPort();
         QFile config(m_dir.filePath(QStringLiteral("mosquitto.conf")));
         if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return false;
@@ -95,7 +69,7 @@ bool CBroker::Start(const QString& strExtraConfig)
             return false;
         // Up once it takes connections; a broker that could not start has ended.
         bool bEnded = false;
-        while (!bEnded && !Accepts(m_nPort))
+        while (!bEnded && !testsupport::AcceptsConnections(m_nPort))
             bEnded = m_process.waitForFinished(5);
         if (!bEnded)
             return true;
