@@ -6,11 +6,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <string_view>
 
 #include "tests/fleet/FleetTestSupport.h"
 #include "tests/support/EventWait.h"
@@ -207,7 +210,13 @@ TEST_F(VenueBroker, APasswordReachesTheBrokerAndNoOneElse)
     ASSERT_TRUE(demo.Start({"--mqtt", m_broker.Url(), "--mqtt-id", "kiosk1", "--mqtt-user", "kiosk"},
                            {"QUADO_MQTT_PASSWORD=Tr0ub4dor&3"}));
     ASSERT_TRUE(demo.WaitForStderr("connected to 127.0.0.1"));
+    // Under user-mode emulation (the arm64 suite) the kernel's copy of the
+    // environment is the emulator's, which the program cannot reach.
+    const bool bEmulated =
+        QFileInfo(QStringLiteral("/proc/%1/exe").arg(demo.Pid())).symLinkTarget().contains(QStringLiteral("qemu"));
     for (const char* pszProc : {"environ", "cmdline"}) {
+        if (bEmulated && std::string_view(pszProc) == "environ")
+            continue;
         QFile proc(QStringLiteral("/proc/%1/%2").arg(demo.Pid()).arg(pszProc));
         ASSERT_TRUE(proc.open(QIODevice::ReadOnly));
         EXPECT_FALSE(proc.readAll().contains("Tr0ub4dor")) << pszProc;
