@@ -52,6 +52,8 @@ CMainFrame::CMainFrame(ISoundPlayer* pSoundPlayer, StartupWork nStartupWork)
         pButton->m_pSoundPlayer = m_pSoundPlayer;
     }
     ConnectRecords();
+    connect(&m_wndView, &CChildView::LitQuadrantChanged, this, &CMainFrame::LitQuadrantChanged);
+    connect(&m_wndView, &CChildView::PanelTextChanged, this, &CMainFrame::PanelTextChanged);
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -88,14 +90,18 @@ void CMainFrame::ToggleMute()
     m_bMute = !m_bMute;
     if (m_bMute && m_pSoundPlayer)
         m_pSoundPlayer->Stop();
+    emit MuteChanged(m_bMute);
 }
 
 void CMainFrame::ToggleFullScreen()
 {
+    const bool bBefore = m_bFullScreen;
     if (m_bFullScreen)
         LeaveFullScreen();
     else
         EnterFullScreen();
+    if (m_bFullScreen != bBefore)
+        emit FullScreenChanged(m_bFullScreen);
     // Escape in the board view comes here without passing the menu.
     UpdateCommandUI();
 }
@@ -188,6 +194,7 @@ void CMainFrame::ToggleFitToScreen()
     m_bFitToScreen = !m_bFitToScreen;
     m_wndView.m_bFitToScreen = m_bFitToScreen;
     m_wndView.update();
+    emit FitToScreenChanged(m_bFitToScreen);
 }
 
 void CMainFrame::OnAppAbout()

@@ -60,6 +60,9 @@ public:
     // Runs the command with that id as the menu would; false when no one
     // handles it.
     bool OnCommand(int nCommandId);
+    // The adapter link, for every room that follows or drives it; the
+    // adapter window is only its view.
+    CAdapterLink& AdapterLink() { return m_dlgDravikDriver.Link(); }
     // The menu action that carries a command id, null if none.
     QAction* FindCommand(int nCommandId) const;
     // Brings every check mark and enabled state up to date with the flags.
@@ -113,6 +116,32 @@ public:
     // status line and the Records window.
     const QString& RecordsOffReason() const { return m_strRecordsOff; }
 
+    // --- What a venue sees and steers (app/VenueLink.h), each told when it
+    // changes ---
+    bool IsMuted() const { return m_bMute; }
+    bool IsFitToScreen() const { return m_bFitToScreen; }
+    // The quadrant the board shows lit, and the panel's text.
+    int LitQuadrant() const { return m_wndView.m_nLitQuadrant; }
+    const std::wstring& PanelText() const { return m_wndView.PanelText(); }
+    // The client area's picture at one device pixel per pixel.
+    QImage Screenshot() { return m_wndView.PictureAt(1.0); }
+    // The board view, for watching its paints.
+    QWidget* BoardView() { return &m_wndView; }
+    // Automatic connection (Options > Connect Automatically).
+    CAutoConnect& AutoConnect() { return m_autoConnect.Control(); }
+    // Today's games and best level from the records of play; none while
+    // they are not kept.
+    std::optional<TodaysPlay> RecordedTodaysPlay() const { return m_fnTodaysPlay ? m_fnTodaysPlay() : std::nullopt; }
+    // Options > Show Records When Idle as the menu sets it; false when the
+    // records wiring is not there to do it.
+    bool SetShowRecordsWhenIdle(bool bOn)
+    {
+        if (!m_fnShowRecordsWhenIdle)
+            return false;
+        m_fnShowRecordsWhenIdle(bOn);
+        return true;
+    }
+
     // Declaration order is destruction order reversed: the tool windows go
     // before the view.
     IQuadoBoard* m_pView = nullptr;
@@ -152,7 +181,7 @@ public:
     bool m_bDravikDriverShown = true;
     bool m_bFocusToDravikDriver = false;
     // After the tool windows: goes first, while the adapter window still exists.
-    CDravikAutoConnect m_autoConnect{m_dlgDravikDriver};
+    CDravikAutoConnect m_autoConnect{m_dlgDravikDriver.Link()};
     bool m_bKiosk = false;
     QLabel* m_pKioskStatus = nullptr;
     // The kiosk line follows the link; ends before the adapter window goes.
@@ -176,6 +205,11 @@ signals:
     // The window has been closed (File > Exit or the close box); the
     // application ends its run on it.
     void Closed();
+    void MuteChanged(bool bMuted);
+    void FullScreenChanged(bool bFullScreen);
+    void FitToScreenChanged(bool bFit);
+    void LitQuadrantChanged(int nQuadrant);
+    void PanelTextChanged();
 
 protected:
     // Makes the floating bar of full-screen mode, not yet shown; null when

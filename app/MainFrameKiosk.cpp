@@ -99,12 +99,12 @@ void CMainFrame::ApplyStartOptionsAfterShow(const StartOptions& options)
         m_pKioskStatus->setStyleSheet(QStringLiteral("color: #a0a0a0; background: transparent;"));
         m_pKioskStatus->setAttribute(Qt::WA_TransparentForMouseEvents);
         // Told, never polled: the link from the game events, the words from
-        // the adapter window's status line, the place from the view's size.
-        m_kioskLinkWatch = CGameEventSubscription(m_dlgDravikDriver.GameEvents(), [this](const GameEvent& event) {
+        // the link's status, the place from the view's size.
+        m_kioskLinkWatch = CGameEventSubscription(AdapterLink().GameEvents(), [this](const GameEvent& event) {
             if (event.nKind == GameEvent::Kind::Connected || event.nKind == GameEvent::Kind::Disconnected)
                 UpdateKioskStatus();
         });
-        connect(&m_dlgDravikDriver, &CQuadoDravikDriver::StatusLineChanged, this, &CMainFrame::UpdateKioskStatus);
+        connect(&AdapterLink(), &CAdapterLink::StatusChanged, this, &CMainFrame::UpdateKioskStatus);
         new CResizeWatch(&m_wndView, [this] { UpdateKioskStatus(); });
         m_pPointerTimer = new QTimer(this);
         m_pPointerTimer->setInterval(KioskPointerHideMs);
@@ -120,11 +120,11 @@ void CMainFrame::UpdateKioskStatus()
 {
     if (!m_pKioskStatus)
         return;
-    if (m_dlgDravikDriver.IsConnected()) {
+    if (AdapterLink().IsConnected()) {
         m_pKioskStatus->hide();
         return;
     }
-    m_pKioskStatus->setText(m_dlgDravikDriver.m_strStatus);
+    m_pKioskStatus->setText(AdapterLink().Status());
     // At the foot of the view: in the black margin below a letterboxed
     // board, else over the foot of the picture.
     const int nHeight = m_pKioskStatus->fontMetrics().height() + 8;

@@ -23,8 +23,9 @@ void CMainFrame::ConnectRecords()
     m_timerIdle.setSingleShot(true);
     connect(&m_timerIdle, &QTimer::timeout, this, &CMainFrame::OnIdleTimer);
     // For the frame's whole life: the adapter window, and with it the
-    // events, goes before the store.
-    m_dlgDravikDriver.GameEvents().Subscribe([this](const GameEvent& event) { OnGameEvent(event); });
+    // events, goes before the frame's members. The store follows the games
+    // itself (CRecordStore::Follow).
+    AdapterLink().GameEvents().Subscribe([this](const GameEvent& event) { OnGameEvent(event); });
     // The venue's figures for today and its idle_records command go through
     // the records while they are kept, and through the menu's own command.
     m_fnTodaysPlay = [this]() -> std::optional<TodaysPlay> {
@@ -41,12 +42,6 @@ void CMainFrame::ConnectRecords()
 void CMainFrame::OnGameEvent(const GameEvent& event)
 {
     switch (event.nKind) {
-    case GameEvent::Kind::GameEnded:
-        // Only the store is touched: this may come while the frame is
-        // being taken down (a game that runs as the program closes).
-        if (m_pRecordStore)
-            m_pRecordStore->Add(event.game);
-        break;
     case GameEvent::Kind::Line:
         m_bIdle = false;
         m_wndView.HideIdleScreen();
@@ -105,6 +100,7 @@ void CMainFrame::SetKeepRecords(bool bKeep)
             m_strRecordsPath = DefaultRecordsPath();
         m_pRecordStore = std::make_unique<CRecordStore>(m_strRecordsPath, m_recordSettings);
         CRecordStore* pStore = m_pRecordStore.get();
+        pStore->Follow(AdapterLink().GameEvents());
         connect(pStore, &CRecordStore::Off, this, [this](const QString& strReason) {
             m_strRecordsOff = strReason;
             m_today.reset();

@@ -34,16 +34,16 @@ CVenueLink::CVenueLink(CMainFrame& frame, VenueOptions options, std::string strV
     , m_options(std::move(options))
     , m_strVersion(std::move(strVersion))
     , m_audioProbe(std::move(audioProbe))
-    , m_tally(frame.m_dlgDravikDriver.GameEvents())
+    , m_tally(frame.AdapterLink().GameEvents())
 {
     // The view paints only when something changes; its last paint tells a
     // frozen picture from a quiet one.
-    m_frame.m_wndView.installEventFilter(this);
+    m_frame.BoardView()->installEventFilter(this);
 }
 
 CVenueLink::~CVenueLink()
 {
-    m_frame.m_wndView.removeEventFilter(this);
+    m_frame.BoardView()->removeEventFilter(this);
     if (m_pSystemd)
         m_pSystemd->Stopping();
     // While the broker link still counts its connections.
@@ -55,7 +55,7 @@ CVenueLink::~CVenueLink()
 
 bool CVenueLink::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
-    if (pEvent->type() == QEvent::Paint && pWatched == &m_frame.m_wndView) {
+    if (pEvent->type() == QEvent::Paint && pWatched == m_frame.BoardView()) {
         ++m_nPaints;
         m_tLastPaint = std::chrono::steady_clock::now();
     }
@@ -66,7 +66,7 @@ bool CVenueLink::Start(std::string& strError)
 {
     if (m_options.bMqtt) {
         m_pReporter = std::make_unique<CVenueReporter>(
-            m_options, m_strVersion, m_frame.m_dlgDravikDriver.GameEvents(), [this] { return Snapshot(); },
+            m_options, m_strVersion, m_frame.AdapterLink().GameEvents(), [this] { return Snapshot(); },
             [this](const VenueCommand& command) { RunCommand(command); });
         if (!m_pReporter->Start(strError)) {
             m_pReporter.reset();
@@ -79,9 +79,9 @@ bool CVenueLink::Start(std::string& strError)
     }
     if (CSystemdNotifier::IsWanted()) {
         m_pSystemd = std::make_unique<CSystemdNotifier>(
-            [this] { return m_frame.m_dlgDravikDriver.m_strStatus.toStdString(); });
-        m_pSystemd->Start(&m_frame.m_wndView, m_nPaints > 0);
-        connect(&m_frame.m_dlgDravikDriver, &CQuadoDravikDriver::StatusLineChanged, m_pSystemd.get(),
+            [this] { return m_frame.AdapterLink().Status().toStdString(); });
+        m_pSystemd->Start(m_frame.BoardView(), m_nPaints > 0);
+        connect(&m_frame.AdapterLink(), &CAdapterLink::StatusChanged, m_pSystemd.get(),
                 &CSystemdNotifier::CheckStatus);
     }
     // A service is stopped with SIGTERM: the way out must still say goodbye.
@@ -93,8 +93,8 @@ bool CVenueLink::Start(std::string& strError)
 VenueSnapshot CVenueLink::Snapshot()
 {
     const auto now = std::chrono::steady_clock::now();
-    CQuadoDravikDriver& dlg = m_frame.m_dlgDravikDriver;
-    const CGameEvents& events = dlg.GameEvents();
+    CAdapterLink& link = m_frame.AdapterLink();
+    const CGameEvents& events = link.GameEvents();
     VenueSnapshot s;
     s.bConnected = events.IsConnected();
     if (s.bConnected)
@@ -107,13 +107,13 @@ VenueSnapshot CVenueLink::Snapshot()
         if (m_tally.CurrentLevel() && !m_tally.CurrentLevel()->strText.empty())
             s.strLevel = m_tally.CurrentLevel()->strText;
     }
-    s.nLitQuadrant = m_frame.m_wndView.m_nLitQuadrant;
-    s.strPanelText = m_frame.m_wndView.PanelText();
-    s.strStatus = dlg.m_strStatus.toStdWString();
-    s.bMuted = m_frame.m_bMute;
-    s.bFullScreen = m_frame.m_bFullScreen;
-    s.bFit = m_frame.m_bFitToScreen;
-    const std::optional<TodaysPlay> recorded = m_frame.m_fnTodaysPlay ? m_frame.m_fnTodaysPlay() : std::nullopt;
+    s.nLitQuadrant = m_frame.LitQuadrant();
+    s.strPanelText = m_frame.PanelText();
+    s.strStatus = link.Status().toStdWString();
+    s.bMuted = m_frame.IsMuted();
+    s.bFullScreen = m_frame.IsFullScreen();
+    s.bFit = m_frame.IsFitToScreen();
+    const std::optional<TodaysPlay> recorded = m_frame.RecordedTodaysPlay();
     s.today = recorded ? *recorded : m_tally.Today();
     s.dSecondsSinceLine = SecondsSince(events.LastLineTime().value_or(m_tStart), now);
     s.dSecondsSinceFrame = SecondsSince(m_tLastPaint, now);
@@ -134,7 +134,7 @@ MetricsSample CVenueLink::Metrics()
     m.bConnected = snapshot.bConnected;
     for (size_t i = 0; i < m.nGames.size(); ++i)
         m.nGames[i] = m_tally.GamesEnded(static_cast<GameOutcome>(i));
-    m.nLines = m_frame.m_dlgDravikDriver.GameEvents().LineCount();
+    m.nLines = m_frame.AdapterLink().GameEvents().LineCount();
     m.nAdapterReconnects = m_tally.AdapterConnections() > 0 ? m_tally.AdapterConnections() - 1 : 0;
     if (m_pReporter && m_pReporter->Link()) {
         const uint64_t nConnections = m_pReporter->Link()->Connections();
@@ -157,13 +157,13 @@ void CVenueLink::RunCommand(const VenueCommand& command)
     };
     switch (command.nKind) {
     case VenueCommand::Kind::Mute:
-        toggle(m_frame.m_bMute, command.bOn, CommandId::Mute);
+        toggle(m_frame.IsMuted(), command.bOn, CommandId::Mute);
         break;
     case VenueCommand::Kind::FullScreen:
-        toggle(m_frame.m_bFullScreen, command.bOn, CommandId::FullScreen);
+        toggle(m_frame.IsFullScreen(), command.bOn, CommandId::FullScreen);
         break;
     case VenueCommand::Kind::Fit:
-        toggle(m_frame.m_bFitToScreen, command.bOn, CommandId::FitToScreen);
+        toggle(m_frame.IsFitToScreen(), command.bOn, CommandId::FitToScreen);
         break;
     case VenueCommand::Kind::Connect:
         Connect(command.strSerial);
@@ -172,30 +172,28 @@ void CVenueLink::RunCommand(const VenueCommand& command)
         Disconnect();
         break;
     case VenueCommand::Kind::IdleRecords:
-        if (m_frame.m_fnShowRecordsWhenIdle)
-            m_frame.m_fnShowRecordsWhenIdle(command.bOn);
-        else
+        if (!m_frame.SetShowRecordsWhenIdle(command.bOn))
             Refuse("idle_records", "not available");
         break;
     case VenueCommand::Kind::Screenshot:
         if (m_pReporter)
-            m_pReporter->PublishScreenshot(m_frame.m_wndView.PictureAt(1.0));
+            m_pReporter->PublishScreenshot(m_frame.Screenshot());
         break;
     }
 }
 
 void CVenueLink::Connect(const std::string& strSerial)
 {
-    CQuadoDravikDriver& dlg = m_frame.m_dlgDravikDriver;
-    if (dlg.IsConnected()) {
-        Refuse("connect", "already connected to " + dlg.GameEvents().Serial());
+    CAdapterLink& link = m_frame.AdapterLink();
+    if (link.IsConnected()) {
+        Refuse("connect", "already connected to " + link.GameEvents().Serial());
         return;
     }
-    if (dlg.IsShowingError()) {
+    if (link.AreConnectsHeld()) {
         Refuse("connect", "an error message is waiting on the screen");
         return;
     }
-    const std::vector<QString> serials = dlg.ListedSerials();
+    const std::vector<QString> serials = link.ListedSerials();
     int nIndex = -1;
     for (size_t i = 0; i < serials.size() && nIndex < 0; ++i) {
         if (strSerial.empty() || serials[i].toStdString() == strSerial)
@@ -205,25 +203,25 @@ void CVenueLink::Connect(const std::string& strSerial)
         Refuse("connect", strSerial.empty() ? std::string("no adapter listed") : "no adapter " + strSerial + " listed");
         return;
     }
-    if (!dlg.ConnectQuietly(nIndex))
-        Refuse("connect", dlg.m_strLastFailure.toStdString());
+    if (!link.ConnectQuietly(nIndex))
+        Refuse("connect", link.LastFailure().toStdString());
     if (m_bAutoConnectPaused) {
         m_bAutoConnectPaused = false;
-        m_frame.m_autoConnect.Control().SetEnabled(true);
+        m_frame.AutoConnect().SetEnabled(true);
     }
     m_frame.UpdateCommandUI();
 }
 
 void CVenueLink::Disconnect()
 {
-    CQuadoDravikDriver& dlg = m_frame.m_dlgDravikDriver;
-    if (!dlg.IsConnected()) {
+    CAdapterLink& link = m_frame.AdapterLink();
+    if (!link.IsConnected()) {
         Refuse("disconnect", "not connected");
         return;
     }
-    // The button's own way: a person's disconnect, which also turns
-    // automatic connection off, or it would connect again at once.
-    m_bAutoConnectPaused = m_frame.m_autoConnect.Control().IsEnabled();
-    dlg.m_btnConnect.click();
+    // A person's disconnect, which also turns automatic connection off, or
+    // it would connect again at once.
+    m_bAutoConnectPaused = m_frame.AutoConnect().IsEnabled();
+    link.Disconnect(DisconnectReason::User);
     m_frame.UpdateCommandUI();
 }

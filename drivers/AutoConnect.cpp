@@ -1,6 +1,6 @@
 #include "drivers/AutoConnect.h"
 
-#include "drivers/QuadoDravikDriver.h"
+#include "drivers/AdapterLink.h"
 
 #include <algorithm>
 
@@ -81,49 +81,45 @@ void CAutoConnect::TryNow()
         m_onAttempted();
 }
 
-CDravikAutoConnect::CDravikAutoConnect(CQuadoDravikDriver& driver)
-    : m_driver(driver)
+CDravikAutoConnect::CDravikAutoConnect(CAdapterLink& link)
+    : m_link(link)
     , m_autoConnect(this)
 {
-    m_driver.m_onListOrConnectionChanged = [this] { m_autoConnect.OnListOrConnectionChanged(); };
-    // pressed comes before clicked, and clicked runs the toggle first (it
-    // was connected first): the state at the press tells what the click did.
-    QObject::connect(&m_driver.m_btnConnect, &QPushButton::pressed, &m_autoConnect,
-                     [this] { m_bConnectedAtPress = m_driver.IsConnected(); });
-    QObject::connect(&m_driver.m_btnConnect, &QPushButton::clicked, &m_autoConnect, [this] {
-        if (m_bConnectedAtPress && !m_driver.IsConnected() && m_autoConnect.IsEnabled())
+    QObject::connect(&m_link, &CAdapterLink::ListOrConnectionChanged, &m_autoConnect,
+                     &CAutoConnect::OnListOrConnectionChanged);
+    QObject::connect(&m_link, &CAdapterLink::Disconnected, &m_autoConnect, [this](DisconnectReason nReason) {
+        if (nReason == DisconnectReason::User && m_autoConnect.IsEnabled())
             m_autoConnect.OnManualDisconnect();
-        m_bConnectedAtPress = false;
     });
 }
 
 CDravikAutoConnect::~CDravikAutoConnect()
 {
-    m_driver.m_onListOrConnectionChanged = nullptr;
+    m_link.disconnect(&m_autoConnect);
 }
 
 bool CDravikAutoConnect::IsConnected()
 {
-    return m_driver.IsConnected();
+    return m_link.IsConnected();
 }
 
 std::vector<QString> CDravikAutoConnect::ListedSerials()
 {
-    return m_driver.ListedSerials();
+    return m_link.ListedSerials();
 }
 
 void CDravikAutoConnect::RefreshList()
 {
-    if (!m_driver.IsConnected())
-        m_driver.RefreshDeviceList();
+    if (!m_link.IsConnected())
+        m_link.RefreshAdapters();
 }
 
 bool CDravikAutoConnect::IsBusy()
 {
-    return m_driver.IsShowingError();
+    return m_link.AreConnectsHeld();
 }
 
 bool CDravikAutoConnect::ConnectQuietly(int nIndex)
 {
-    return m_driver.ConnectQuietly(nIndex);
+    return m_link.ConnectQuietly(nIndex);
 }

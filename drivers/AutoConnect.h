@@ -1,7 +1,7 @@
-// Automatic connection of the adapter window: while on and not connected, the
+// Automatic connection of the adapter link: while on and not connected, the
 // chosen adapter is connected whenever it is listed (at start, on arrival,
 // after a refresh, after an unplug); a failed attempt is tried again after a
-// growing pause. Drives the adapter window only through IAutoConnectTarget.
+// growing pause. Drives the link only through IAutoConnectTarget.
 #pragma once
 
 #include <QObject>
@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-// What automatic connection needs from the adapter window.
+// What automatic connection needs from the adapter link.
 class IAutoConnectTarget {
 public:
     virtual ~IAutoConnectTarget() = default;
@@ -68,14 +68,15 @@ private:
     QTimer m_timerRetry;
 };
 
-class CQuadoDravikDriver;
+class CAdapterLink;
 
-// Ties automatic connection to the adapter window: its list and connect
-// sequence, its refresh and disconnect hooks, and its button (a press that
-// disconnects is a person's choice and turns automatic connection off).
+// Ties automatic connection to the adapter link: its list and connect
+// sequence, its news of the list and the connection, and its disconnects (a
+// connection a person ends, from the window or a remote command, is their
+// choice and turns automatic connection off).
 class CDravikAutoConnect : public IAutoConnectTarget {
 public:
-    explicit CDravikAutoConnect(CQuadoDravikDriver& driver);
+    explicit CDravikAutoConnect(CAdapterLink& link);
     ~CDravikAutoConnect() override;
 
     CAutoConnect& Control() { return m_autoConnect; }
@@ -87,7 +88,6 @@ public:
     bool IsBusy() override;
 
 private:
-    CQuadoDravikDriver& m_driver;
+    CAdapterLink& m_link;
     CAutoConnect m_autoConnect;
-    bool m_bConnectedAtPress = false;
 };

@@ -15,11 +15,8 @@ constexpr char HideText[] = "Hide";
 constexpr char SelectGroupText[] = "Dravik Select";
 constexpr char ReceivedLabelText[] = "Received Data:";
 constexpr char ClearText[] = "Clear Data";
-// Shown in the list for an adapter whose serial number cannot be read.
-constexpr char UnreadableSerialText[] = "<no serial number>";
 // Shown in an empty list when adapters are present but may not be opened.
 constexpr char NoAccessHint[] = "Adapter present, no access (udev rule?)";
-static_assert(CQuadoDravikDriver::AdapterInterfacePrefix.size() == 25);
 
 } // namespace
 
@@ -38,11 +35,30 @@ CQuadoDravikDriver::CQuadoDravikDriver(DeviceWatch nWatch)
     connect(&m_btnHide, &QPushButton::clicked, this, &CQuadoDravikDriver::reject);
     connect(&m_btnConnect, &QPushButton::clicked, this, &CQuadoDravikDriver::ToggleConnection);
     connect(&m_btnClear, &QPushButton::clicked, this, &CQuadoDravikDriver::OnClearData);
-    m_timerPoll.setInterval(PollPeriodMs);
-    connect(&m_timerPoll, &QTimer::timeout, this, [this] { OnTimer(PollTimerId); });
-    // A failed read is checked at once, as the poll would check it.
-    m_session.SetReadFailureHandler([this] { OnTimer(PollTimerId); });
-    m_interpreter.SetEvents(&m_gameEvents);
+
+    connect(&m_link, &CAdapterLink::ListChanged, this, &CQuadoDravikDriver::ShowList);
+    connect(&m_link, &CAdapterLink::StatusChanged, this, &CQuadoDravikDriver::ShowStatus);
+    connect(&m_link, &CAdapterLink::ConnectionChanged, this, &CQuadoDravikDriver::ShowConnection);
+    connect(&m_link, &CAdapterLink::LogCleared, this, [this] { m_reLog.Clear(); });
+    connect(&m_link, &CAdapterLink::TextReceived, this, &CQuadoDravikDriver::AppendToLog);
+    // The log is emptied while the adapter's stale input goes, then given back.
+    connect(&m_link, &CAdapterLink::InputFlushed, this, [this] {
+        m_strLogBeforeFlush = m_reLog.Text();
+        m_bLogFlushed = true;
+        m_reLog.Clear();
+    });
+    connect(&m_link, &CAdapterLink::ConnectAttemptEnded, this, [this] {
+        if (m_bLogFlushed)
+            m_reLog.SetText(m_strLogBeforeFlush);
+        m_bLogFlushed = false;
+        m_strLogBeforeFlush.clear();
+    });
+    m_link.SetWaitIndicator([](bool bWaiting) {
+        if (bWaiting)
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QGuiApplication::restoreOverrideCursor();
+    });
 
     if (nWatch == DeviceWatch::AtOnce)
         StartDeviceWatch();
@@ -58,12 +74,11 @@ CQuadoDravikDriver::CQuadoDravikDriver(DeviceWatch nWatch)
 
 CQuadoDravikDriver::~CQuadoDravikDriver()
 {
-    // The end of the program ends an open connection cleanly: the thread
-    // first, then the adapter's UART and settings, then the buffer.
-    m_hDevNotify.reset();
-    m_timerPoll.stop();
-    m_session.Disconnect();
-    m_gameEvents.OnDisconnected(DisconnectReason::Closing);
+    // The end of the program ends an open connection cleanly, while the
+    // window's parts still exist; nothing more is shown.
+    m_link.disconnect(this);
+    m_link.SetWaitIndicator({});
+    m_link.Close();
 }
 
 void CQuadoDravikDriver::SetLinks(IMainFrame* pMainFrame, IQuadoBoard** ppView, const bool* pbMute,
@@ -72,98 +87,19 @@ void CQuadoDravikDriver::SetLinks(IMainFrame* pMainFrame, IQuadoBoard** ppView, 
     m_pMainFrame = pMainFrame;
     m_ppView = ppView;
     m_pbMute = pbMute;
-    m_chunkBoard.SetTarget(ppView);
-    m_interpreter.SetLinks(&m_pChunkBoard, pbMute, pSoundPlayer);
+    m_link.SetOutputs(ppView, pbMute, pSoundPlayer);
 }
 
-void CQuadoDravikDriver::StartDeviceWatch()
+void CQuadoDravikDriver::ShowList()
 {
-    if (m_bDeviceWatchStarted)
-        return;
-    m_bDeviceWatchStarted = true;
-    // Registered first: an adapter plugged in meanwhile is either listed or
-    // announced.
-    RegisterDeviceNotifications();
-    RefreshDeviceList();
-}
-
-bool CQuadoDravikDriver::RegisterDeviceNotifications()
-{
-    m_hDevNotify = RegisterDeviceNotification([this](const DeviceChange& change) {
-        OnDeviceChange(change.nEvent, change.nDeviceType, change.strInterfaceName);
-    });
-    return m_hDevNotify != nullptr;
-}
-
-bool CQuadoDravikDriver::IsAdapterInterfaceName(std::wstring_view strInterfaceName)
-{
-    if (strInterfaceName.size() < AdapterInterfacePrefix.size())
-        return false;
-    for (size_t i = 0; i < AdapterInterfacePrefix.size(); ++i) {
-        if (static_cast<char>(strInterfaceName[i] & 0xFF) != AdapterInterfacePrefix[i])
-            return false;
-    }
-    return true;
-}
-
-bool CQuadoDravikDriver::OnDeviceChange(uint32_t nEvent, uint32_t nDeviceType, std::wstring_view strInterfaceName)
-{
-    // A removed connected adapter is not disconnected here; the poll does it.
-    if ((nEvent == DeviceChangeEvent::DeviceArrival || nEvent == DeviceChangeEvent::DeviceRemoveComplete) &&
-        nDeviceType == DeviceChangeEvent::DeviceTypeInterface && IsAdapterInterfaceName(strInterfaceName))
-        RefreshDeviceList();
-    return true;
-}
-
-void CQuadoDravikDriver::RefreshDeviceList()
-{
-    const bool bConnected = IsConnected();
-    m_bListMissesHeldAdapter = bConnected;
-    m_vecListed = CHIDDevice::ListAdapters();
-    const uint32_t nCount = static_cast<uint32_t>(m_vecListed.size());
-    // The adapter held cannot be listed by any walk; the greyed list goes
-    // on showing it rather than another one.
-    if (bConnected)
-        m_vecListed.insert(m_vecListed.begin(), m_connected);
     m_cbDevices.clear();
-    for (const CHIDDevice::AdapterIdentity& adapter : m_vecListed) {
-        m_cbDevices.addItem(adapter.bSerialRead ? QString::fromLatin1(adapter.strSerial.c_str())
-                                                : QString::fromLatin1(UnreadableSerialText));
-    }
-    if (!m_vecListed.empty())
+    for (const QString& strSerial : m_link.ListedSerials())
+        m_cbDevices.addItem(strSerial);
+    if (m_cbDevices.count() > 0)
         m_cbDevices.setCurrentIndex(0);
-
-    // Present adapters missing from the list are held by another program or
-    // refused to this user. Only a refusal is for the user to fix; it is told
-    // once per arrival, not again at every refresh while it lasts.
-    const uint32_t nDenied =
-        CHIDDevice::GetPresentAdapterCount() > nCount ? CHIDDevice::GetDeniedDeviceCount() : 0;
-    const bool bHintBefore = m_bAccessHint;
-    if (nDenied > m_nDeniedAdapters) {
-        m_bAccessHint = true;
-        ++m_nAccessHintsRaised;
-    } else if (nDenied == 0) {
-        m_bAccessHint = false;
-    }
-    m_nDeniedAdapters = nDenied;
-
     // An empty list says why when the reason is one the user can fix.
-    const bool bDenied = nCount == 0 && nDenied > 0;
-    m_cbDevices.lineEdit()->setPlaceholderText(bDenied ? QString::fromLatin1(NoAccessHint) : QString());
-    // While connected the status line shows the adapter; no feature transfer
-    // is made for a list refresh.
-    if (m_bAccessHint != bHintBefore && !IsConnected())
-        UpdateStatusLine();
-    if (m_onListOrConnectionChanged)
-        m_onListOrConnectionChanged();
-}
-
-std::vector<QString> CQuadoDravikDriver::ListedSerials() const
-{
-    std::vector<QString> serials;
-    for (int i = 0; i < m_cbDevices.count(); ++i)
-        serials.push_back(m_cbDevices.itemText(i));
-    return serials;
+    m_cbDevices.lineEdit()->setPlaceholderText(m_link.IsListEmptyForLackOfAccess() ? QString::fromLatin1(NoAccessHint)
+                                                                                   : QString());
 }
 
 void CQuadoDravikDriver::OnClearData()
@@ -195,25 +131,6 @@ void CQuadoDravikDriver::keyPressEvent(QKeyEvent* pEvent)
         return;
     }
     QDialog::keyPressEvent(pEvent);
-}
-
-void CQuadoDravikDriver::ProcessChunk(std::wstring_view chunk)
-{
-    // Nothing after a zero byte counts, not even a form feed.
-    chunk = chunk.substr(0, chunk.find(L'\0'));
-    if (const size_t nLastFormFeed = chunk.rfind(L'\f'); nLastFormFeed != std::wstring_view::npos) {
-        m_reLog.Clear();
-        chunk.remove_prefix(nLastFormFeed + 1);
-    }
-    std::wstring strText;
-    strText.reserve(chunk.size());
-    for (const wchar_t c : chunk) {
-        if (c != L'\r')
-            strText.push_back(c);
-    }
-    AppendToLog(QString::fromStdWString(strText));
-    m_interpreter.AssembleLines(strText);
-    m_chunkBoard.Flush();
 }
 
 void CQuadoDravikDriver::AppendToLog(const QString& strText)

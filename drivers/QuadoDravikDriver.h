@@ -1,9 +1,8 @@
-// The adapter driver window: lists the Dravik adapters by serial number,
-// connects and disconnects the chosen one, shows the board's text in a log and
-// the adapter's UART settings in a status line, and owns the adapter, its
-// session (connect sequence and receive thread, see AdapterSession.h) and the
-// game message interpreter. The main frame owns it, shows and hides it, and
-// gives it its links.
+// The adapter driver window: a view of the adapter link (AdapterLink.h), which
+// it owns. Its list, buttons, status line and log call and follow the link:
+// the adapters by serial number, connect and disconnect, the board's text in
+// a log, the adapter's UART settings in a status line. The main frame owns
+// it, shows and hides it, and gives it its links.
 #pragma once
 
 #include <QComboBox>
@@ -12,22 +11,14 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QString>
-#include <QTimer>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
 
-#include "device/Dravik.h"
-#include "device/UartConfig.h"
-#include "drivers/AdapterSession.h"
-#include "drivers/ChunkBoard.h"
+#include "drivers/AdapterLink.h"
 #include "drivers/LogView.h"
-#include "platform/DeviceNotifier.h"
-#include "protocol/GameEvents.h"
-#include "protocol/GameMessageInterpreter.h"
 
 class IMainFrame;
 class IQuadoBoard;
@@ -40,14 +31,13 @@ public:
     // Button 1014's two captions.
     static constexpr const char* ConnectCaption = "Connect";
     static constexpr const char* DisconnectCaption = "Disconnect";
-    static constexpr int PollTimerId = 85;
-    static constexpr int PollPeriodMs = 500;
+    static constexpr int PollTimerId = CAdapterLink::PollTimerId;
+    static constexpr int PollPeriodMs = CAdapterLink::PollPeriodMs;
     // The log keeps at least this many of the most recent characters; older
     // ones are dropped in batches of LogTrimSlack so appending stays cheap.
     static constexpr int MaxLogChars = 1 << 20;
     static constexpr int LogTrimSlack = 64 * 1024;
-    // Interface names of adapters begin so; compared byte for byte.
-    static constexpr std::string_view AdapterInterfacePrefix = "\\\\?\\HID#Vid_10c4&Pid_8253";
+    static constexpr std::string_view AdapterInterfacePrefix = CAdapterLink::AdapterInterfacePrefix;
 
     // When the constructor registers for device notifications and fills the
     // adapter list: at once, or when StartDeviceWatch is called (the program
@@ -64,22 +54,26 @@ public:
     // mute flag; the player the interpreter plays through. Any may be null.
     void SetLinks(IMainFrame* pMainFrame, IQuadoBoard** ppView, const bool* pbMute, ISoundPlayer* pSoundPlayer);
 
+    // The link this window shows; everyone else holds it, not the window.
+    CAdapterLink& Link() { return m_link; }
+
     void ToggleConnection();
-    void RefreshDeviceList();
+    void RefreshDeviceList() { m_link.RefreshAdapters(); }
     void UpdateStatusLine();
-    bool RegisterDeviceNotifications();
-    // Registers for device notifications and fills the list; later calls
-    // do nothing.
-    void StartDeviceWatch();
-    bool IsDeviceWatchStarted() const { return m_bDeviceWatchStarted; }
-    // The device-change handler: refreshes the list when an adapter's
-    // interface arrives or leaves. Always true.
-    bool OnDeviceChange(uint32_t nEvent, uint32_t nDeviceType, std::wstring_view strInterfaceName);
-    void OnTimer(int nIdEvent);
+    bool RegisterDeviceNotifications() { return m_link.RegisterDeviceNotifications(); }
+    void StartDeviceWatch() { m_link.StartDeviceWatch(); }
+    bool IsDeviceWatchStarted() const { return m_link.IsDeviceWatchStarted(); }
+    bool OnDeviceChange(uint32_t nEvent, uint32_t nDeviceType, std::wstring_view strInterfaceName)
+    {
+        return m_link.OnDeviceChange(nEvent, nDeviceType, strInterfaceName);
+    }
+    void OnTimer(int nIdEvent) { m_link.OnTimer(nIdEvent); }
     // Clear Data: empties the log only.
     void OnClearData();
-    // One read's text from the receive thread, on this window's thread.
-    void ProcessChunk(std::wstring_view chunk);
+    // The log as the user reads it (line feeds between lines).
+    const QString& LogText() const { return m_reLog.Text(); }
+    // One read's text, on this window's thread: the log, then the interpreter.
+    void ProcessChunk(std::wstring_view chunk) { m_link.ProcessChunk(chunk); }
 
     // Hide, Escape and the close box: the frame's Show toggle, never a disconnect.
     void reject() override;
@@ -89,52 +83,31 @@ signals:
     void StatusLineChanged();
 
 public:
+    static bool IsAdapterInterfaceName(std::wstring_view strInterfaceName)
+    {
+        return CAdapterLink::IsAdapterInterfaceName(strInterfaceName);
+    }
+    static QString ConnectedStatusText(const UartConfig* pConfig) { return CAdapterLink::ConnectedStatusText(pConfig); }
 
-    // The first 25 characters, each reduced to its low byte, equal the prefix.
-    static bool IsAdapterInterfaceName(std::wstring_view strInterfaceName);
-    // The status line for an open adapter, from its settings or without them.
-    static QString ConnectedStatusText(const UartConfig* pConfig);
-
-    bool IsConnected() { return m_dravik.GetDevice().IsOpen(); }
-    CGameMessageInterpreter& Interpreter() { return m_interpreter; }
-    // What the board's lines and this window's link mean for a game.
-    CGameEvents& GameEvents() { return m_gameEvents; }
+    bool IsConnected() { return m_link.IsConnected(); }
+    CGameMessageInterpreter& Interpreter() { return m_link.Interpreter(); }
+    CGameEvents& GameEvents() { return m_link.GameEvents(); }
     // While an error box is up: nothing may connect behind the user's back.
-    bool IsShowingError() const { return m_bShowingError; }
-    const std::shared_ptr<CReceiveThread>& ReceiveThread() const { return m_session.ReceiveThread(); }
-    bool IsPollTimerActive() const { return m_timerPoll.isActive(); }
-    // Whether the hint about an adapter found without access stands (the
-    // status line shows it whenever disconnected), and how often it was
-    // raised: once for each arrival of such an adapter.
-    bool IsAccessHintShown() const { return m_bAccessHint; }
-    uint32_t GetAccessHintsRaised() const { return m_nAccessHintsRaised; }
-
-    // --- Automatic connection's hooks (see AutoConnect.h) ---
-    // The serial numbers in list order, as the list shows them.
-    std::vector<QString> ListedSerials() const;
-    // Connects that list entry with the normal sequence; a failure's reason
-    // goes on the status line, no message box. True when connected.
+    bool IsShowingError() const { return m_link.AreConnectsHeld(); }
+    const std::shared_ptr<CReceiveThread>& ReceiveThread() const { return m_link.ReceiveThread(); }
+    bool IsPollTimerActive() const { return m_link.IsPollTimerActive(); }
+    bool IsAccessHintShown() const { return m_link.IsAccessHintShown(); }
+    uint32_t GetAccessHintsRaised() const { return m_link.GetAccessHintsRaised(); }
+    std::vector<QString> ListedSerials() const { return m_link.ListedSerials(); }
+    // Selects that list entry and connects it, a failure on the status line.
     bool ConnectQuietly(int nIndex);
-    // Set while failures are to be told on the status line, not in a box.
-    bool m_bQuietErrors = false;
-    // The last quiet failure, shown after "NOT CONNECTED" until a connect works.
-    QString m_strLastFailure;
-    // Called after each list refresh and each disconnect.
-    std::function<void()> m_onListOrConnectionChanged;
 
     // Members in the order the window's parts depend on one another: the
-    // adapter first, so it outlives everything that talks to it.
-    CDravik m_dravik;
-    CAdapterSession m_session{m_dravik, [this](uint32_t nSize) { return AllocateReceiveBuffer(nSize); }};
+    // link first, so it outlives the widgets that show it.
+    CAdapterLink m_link{[this](uint32_t nSize) { return AllocateReceiveBuffer(nSize); }};
     IMainFrame* m_pMainFrame = nullptr;
     IQuadoBoard** m_ppView = nullptr;
     const bool* m_pbMute = nullptr;
-    CGameEvents m_gameEvents;
-    CGameMessageInterpreter m_interpreter;
-    // The interpreter's board while a chunk is processed (see ChunkBoard.h).
-    CChunkBoard m_chunkBoard;
-    IQuadoBoard* m_pChunkBoard = &m_chunkBoard;
-    std::unique_ptr<CDeviceNotification> m_hDevNotify;
 
     QPushButton m_btnHide;
     QGroupBox m_grpSelect;
@@ -156,25 +129,14 @@ protected:
 private:
     void LayOut();
     void Connect();
-    void Disconnect(DisconnectReason nReason = DisconnectReason::User);
-    // The poll found the adapter gone (or a read failed and it then did).
-    void OnAdapterLost();
     void ShowError(const char* pszText);
     void AppendToLog(const QString& strText);
+    // The link's news, shown.
+    void ShowList();
+    void ShowStatus();
+    void ShowConnection(bool bConnected);
 
-    QTimer m_timerPoll;
-    // The adapters as listed, entry for entry: what a connect must find.
-    std::vector<CHIDDevice::AdapterIdentity> m_vecListed;
-    // The adapter this window holds, shown in the list while connected.
-    CHIDDevice::AdapterIdentity m_connected;
-    bool m_bShowingError = false;
-    // Adapters refused for lack of permission at the last list refresh; a
-    // rise means one arrived, and the status line says so until the refused
-    // adapters are gone or a connection succeeds.
-    uint32_t m_nDeniedAdapters = 0;
-    bool m_bAccessHint = false;
-    // A refresh while connected cannot list the adapter this window holds.
-    bool m_bListMissesHeldAdapter = false;
-    uint32_t m_nAccessHintsRaised = 0;
-    bool m_bDeviceWatchStarted = false;
+    // The log's text while a connect flushes the adapter's stale input.
+    QString m_strLogBeforeFlush;
+    bool m_bLogFlushed = false;
 };

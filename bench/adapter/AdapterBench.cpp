@@ -149,9 +149,9 @@ struct Rig {
         pDlg = std::make_unique<CQuadoDravikDriver>();
         pDlg->SetLinks(nullptr, &pBoard, &bMute, &lines);
         pDlg->show();
-        pDlg->m_btnConnect.click();
+        pDlg->Link().ConnectQuietly(0);
         if (nMqttPort != 0)
-            pReporter = benchvenue::AttachReporter(nMqttPort, *pDlg, bWithView ? &view : nullptr);
+            pReporter = benchvenue::AttachReporter(nMqttPort, pDlg->Link(), bWithView ? &view : nullptr);
         QCoreApplication::processEvents();
     }
 
@@ -347,7 +347,7 @@ void BM_AppendChunkToFullLog(benchmark::State& state)
     CQuadoDravikDriver dlg;
     dlg.show();
     const std::wstring strChunk = LogChunk();
-    while (dlg.m_reLog.Text().size() < CQuadoDravikDriver::MaxLogChars)
+    while (dlg.LogText().size() < CQuadoDravikDriver::MaxLogChars)
         dlg.ProcessChunk(strChunk);
     for (auto _ : state)
         dlg.ProcessChunk(strChunk);
@@ -415,7 +415,7 @@ void MeasureFullLogMemory()
         QCoreApplication::processEvents();
         const double dBefore = ResidentMiB();
         const std::wstring strChunk = L"G\nOff\nG\nOff\nG\nOff\nG\nOff\nG\nOff\nG\nOff\nG\nOff\nG\nOff\nG\nOff\nG\nOff\n";
-        while (pDlg->m_reLog.Text().size() < CQuadoDravikDriver::MaxLogChars)
+        while (pDlg->LogText().size() < CQuadoDravikDriver::MaxLogChars)
             pDlg->ProcessChunk(strChunk);
         pDlg->repaint();
         QCoreApplication::processEvents();

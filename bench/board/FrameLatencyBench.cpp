@@ -33,18 +33,18 @@ constexpr int MaxGapMs = 40;
 // when it was made.
 class CPaintLog : public QObject {
 public:
-    CPaintLog(CChildView& view, CQuadoDravikDriver& dlg) : m_dlg(dlg) { view.installEventFilter(this); }
+    CPaintLog(CChildView& view, CAdapterLink& link) : m_link(link) { view.installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* pEvent) override
     {
         if (pEvent->type() == QEvent::Paint)
-            m_paints.push_back({Clock::now(), m_dlg.GameEvents().LineCount()});
+            m_paints.push_back({Clock::now(), m_link.GameEvents().LineCount()});
         return false;
     }
     struct Paint {
         Clock::time_point tWhen;
         uint64_t nLines;
     };
-    CQuadoDravikDriver& m_dlg;
+    CAdapterLink& m_link;
     std::vector<Paint> m_paints;
 };
 
@@ -58,9 +58,9 @@ double Percentile(std::vector<double> values, double dShare)
 double RunAt(double dHz, CMainFrame& frame, CSimulatedAdapter& adapter)
 {
     CFramePacer::SetRefreshRateOverride(dHz);
-    CQuadoDravikDriver& dlg = frame.m_dlgDravikDriver;
-    CPaintLog log(frame.m_wndView, dlg);
-    const uint64_t nFirst = dlg.GameEvents().LineCount();
+    CAdapterLink& link = frame.AdapterLink();
+    CPaintLog log(frame.m_wndView, link);
+    const uint64_t nFirst = link.GameEvents().LineCount();
     // Each line changes the picture.
     static const char* const Lines[] = {"G\n", "R\n", "B\n", "Y\n", "Off\n"};
     std::mt19937 random(20261209);
@@ -73,7 +73,7 @@ double RunAt(double dHz, CMainFrame& frame, CSimulatedAdapter& adapter)
     feeder.setTimerType(Qt::PreciseTimer);
     QObject::connect(&feeder, &QTimer::timeout, &loop, [&] {
         if (vecFed.size() == size_t(LinesPerRate)) {
-            if (dlg.GameEvents().LineCount() >= nFirst + LinesPerRate && !frame.m_wndView.IsRepaintPending())
+            if (link.GameEvents().LineCount() >= nFirst + LinesPerRate && !frame.m_wndView.IsRepaintPending())
                 loop.quit();
             else
                 feeder.start(50);
@@ -120,8 +120,8 @@ int main(int argc, char* argv[])
         frame.show();
         if (!QTest::qWaitForWindowExposed(&frame, 600000))
             return 1;
-        frame.m_dlgDravikDriver.m_btnConnect.click();
-        if (!frame.m_dlgDravikDriver.IsConnected()) {
+        frame.AdapterLink().ConnectQuietly(0);
+        if (!frame.AdapterLink().IsConnected()) {
             std::fprintf(stderr, "bench_board_latency: could not connect\n");
             return 1;
         }

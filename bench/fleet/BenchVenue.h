@@ -1,5 +1,5 @@
 // What the benchmarks need of a venue beyond the tests' broker and loopback
-// helpers: a venue reporter on an adapter window and board view as the
+// helpers: a venue reporter on an adapter link and board view as the
 // program wires it.
 #pragma once
 
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "board/ChildView.h"
-#include "drivers/QuadoDravikDriver.h"
+#include "drivers/AdapterLink.h"
 #include "fleet/VenueReporter.h"
 #include "tests/fleet/FleetTestSupport.h"
 #include "tests/support/Loopback.h"
@@ -22,22 +22,22 @@ inline bool StartBroker(fleettest::CBroker& broker)
     return broker.Start(QStringLiteral("allow_anonymous true\nset_tcp_nodelay true\n"));
 }
 
-// A reporter on the window's game events whose state reads the view and
-// the window as the program's does.
-inline std::unique_ptr<CVenueReporter> AttachReporter(int nPort, CQuadoDravikDriver& dlg, CChildView* pView)
+// A reporter on the link's game events whose state reads the view and the
+// link as the program's does.
+inline std::unique_ptr<CVenueReporter> AttachReporter(int nPort, CAdapterLink& link, CChildView* pView)
 {
     VenueOptions options;
     options.bMqtt = true;
     options.mqtt = MqttEndpoint{false, "127.0.0.1", nPort, ""};
     options.strMqttId = "bench";
     auto pReporter = std::make_unique<CVenueReporter>(
-        options, "bench", dlg.GameEvents(),
-        [&dlg, pView] {
+        options, "bench", link.GameEvents(),
+        [&link, pView] {
             VenueSnapshot s;
-            s.bConnected = dlg.GameEvents().IsConnected();
-            s.strSerial = dlg.GameEvents().Serial();
-            s.bGameRunning = dlg.GameEvents().IsGameOpen();
-            s.strStatus = dlg.m_strStatus.toStdWString();
+            s.bConnected = link.GameEvents().IsConnected();
+            s.strSerial = link.GameEvents().Serial();
+            s.bGameRunning = link.GameEvents().IsGameOpen();
+            s.strStatus = link.Status().toStdWString();
             if (pView) {
                 s.nLitQuadrant = pView->m_nLitQuadrant;
                 s.strPanelText = pView->PanelText();

@@ -103,17 +103,18 @@ double MeasureOnce(int nPort)
     bool bMute = true;
     double dP99 = -1;
     {
-        CQuadoDravikDriver dlg;
-        dlg.SetLinks(nullptr, &pBoard, &bMute, &player);
-        dlg.m_btnConnect.click();
-        std::unique_ptr<CVenueReporter> pReporter = benchvenue::AttachReporter(nPort, dlg, &view);
+        CAdapterLink link;
+        link.SetOutputs(&pBoard, &bMute, &player);
+        link.StartDeviceWatch();
+        link.ConnectQuietly(0);
+        std::unique_ptr<CVenueReporter> pReporter = benchvenue::AttachReporter(nPort, link, &view);
         Arrivals arrivals;
         mosquitto* pSubscriber = mosquitto_new(nullptr, true, &arrivals);
         mosquitto_connect_callback_set(pSubscriber, OnConnect);
         mosquitto_message_callback_set(pSubscriber, OnMessage);
         mosquitto_connect(pSubscriber, "127.0.0.1", nPort, 60);
         mosquitto_loop_start(pSubscriber);
-        const bool bReady = pReporter && dlg.IsConnected() && RunUntil([&] {
+        const bool bReady = pReporter && link.IsConnected() && RunUntil([&] {
             return arrivals.bSubscribed.load() && pReporter->Link()->Phase() == MqttPhase::Up;
         });
 

@@ -91,8 +91,7 @@ TEST_F(AdapterWindow, IsBuiltHiddenUnownedCentredWithItsControlsInTemplateOrder)
     EXPECT_TRUE(dlg.m_cbDevices.isEditable());
     EXPECT_EQ(Items(dlg.m_cbDevices), Strings{AdapterSerial});
     EXPECT_EQ(dlg.m_cbDevices.currentIndex(), 0);
-    ASSERT_TRUE(dlg.m_hDevNotify);
-    std::printf("udev monitor: %s\n", dlg.m_hDevNotify->IsMonitoring() ? "watching hidraw" : "unavailable here");
+    ASSERT_TRUE(dlg.Link().IsDeviceWatchRegistered());
 
     // Tab order: Hide, the list, Connect, the log, Clear Data.
     QWidget* pWidget = &dlg.m_btnHide;
@@ -183,7 +182,7 @@ TEST_F(AdapterWindow, ConnectPollAndDisconnectGoOnTheWireInOrder)
     EXPECT_TRUE(m_pFrame->m_bDravikConnected);
     EXPECT_TRUE(dlg.ReceiveThread() && dlg.ReceiveThread()->IsRunning());
     ASSERT_NE(ReceiveBuffer, nullptr);
-    EXPECT_EQ(ReceiveBufferSize, dlg.m_dravik.ReceiveCapacity());
+    EXPECT_EQ(ReceiveBufferSize, dlg.Link().Adapter().ReceiveCapacity());
 
     // While connected the poll asks the adapter whether it is there, and
     // nothing else goes on the wire meanwhile.
@@ -336,7 +335,7 @@ TEST_F(AdapterWindow, AFailedAttemptDoesNotWriteBackAnEarlierConnectionsSettings
     CQuadoDravikDriver& dlg = MakeFrame();
     ClickConnect();
     ClickConnect();
-    ASSERT_EQ(dlg.m_session.SavedUartConfig().FlowControl, 1);
+    ASSERT_EQ(dlg.Link().Session().SavedUartConfig().FlowControl, 1);
 
     // The adapter was set to something else meanwhile; a failed attempt must
     // leave it so.

@@ -30,17 +30,16 @@ void CDemoObserver::Start()
 
 void CDemoObserver::Sample()
 {
-    if (m_frame.m_bDravikConnected != m_bConnected) {
-        m_bConnected = m_frame.m_bDravikConnected;
+    if (m_frame.AdapterLink().IsConnected() != m_bConnected) {
+        m_bConnected = m_frame.AdapterLink().IsConnected();
         Report(QString::fromLatin1(m_bConnected ? "connected" : "disconnected"));
     }
-    const CChildView& view = m_frame.m_wndView;
-    if (view.m_nLitQuadrant != m_nLit) {
-        m_nLit = view.m_nLitQuadrant;
+    if (m_frame.LitQuadrant() != m_nLit) {
+        m_nLit = m_frame.LitQuadrant();
         Report(QString::fromLatin1("lit %1").arg(m_nLit));
     }
-    if (view.PanelText() != m_strPanel) {
-        m_strPanel = view.PanelText();
+    if (m_frame.PanelText() != m_strPanel) {
+        m_strPanel = m_frame.PanelText();
         QString strPanel = QString::fromStdWString(m_strPanel);
         strPanel.replace(QLatin1Char('\n'), QLatin1Char('|'));
         Report(QString::fromLatin1("panel ") + strPanel);
@@ -50,8 +49,8 @@ void CDemoObserver::Sample()
 void CDemoObserver::Finish()
 {
     Sample();
-    if (m_frame.m_dlgDravikDriver.IsConnected())
-        m_frame.m_dlgDravikDriver.m_btnConnect.click();
+    if (m_frame.AdapterLink().IsConnected())
+        m_frame.AdapterLink().Disconnect(DisconnectReason::User);
     Sample();
     m_timer.stop();
     m_frame.close();

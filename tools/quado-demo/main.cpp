@@ -7,7 +7,7 @@
 // a demo never adds to the real records.
 //
 // For tests and screenshots only, a few environment variables:
-//   QUADO_DEMO_CONNECT=1          press Connect once the windows are up
+//   QUADO_DEMO_CONNECT=1          connect the first adapter once the windows are up
 //   QUADO_DEMO_SPEED=<factor>     the board plays that many times faster
 //   QUADO_DEMO_QUIT_AFTER_MS=<n>  print what was seen, disconnect and end after n ms
 //   QUADO_DEMO_SEED=<n>           another sequence of games
@@ -95,7 +95,7 @@ int main(int argc, char* argv[])
         }
         if (EnvNumber("QUADO_DEMO_CONNECT", 0) > 0) {
             QTimer::singleShot(AutoConnectDelayMs, &frame,
-                               [&frame] { frame.m_dlgDravikDriver.m_btnConnect.click(); });
+                               [&frame] { frame.AdapterLink().ConnectQuietly(0); });
         }
         QTimer timerReplug;
         if (options.fReplugEverySeconds > 0) {

@@ -71,13 +71,6 @@ QJsonArray FeatureReports(const std::vector<CSimulatedAdapter::FeatureTransfer>&
     return reports;
 }
 
-// The log as the user reads it: block ends become line feeds, every other
-// character (no-break spaces included) stays as it is.
-QString LogText(const CQuadoDravikDriver& dlg)
-{
-    return dlg.m_reLog.Text();
-}
-
 } // namespace
 
 void CRecordingSoundPlayer::PlayOnce(int nSoundId)
@@ -135,7 +128,13 @@ bool CReplaySession::Start(QString& strError)
         strError = QStringLiteral("the main window could not be created");
         return false;
     }
-    m_games.Follow(m_pFrame->m_dlgDravikDriver.GameEvents(), &m_nDelivered);
+    CAdapterLink& link = m_pFrame->AdapterLink();
+    m_games.Follow(link.GameEvents(), &m_nDelivered);
+    // The log as the user reads it: a form feed empties it, the rest is
+    // appended as the link hands it on.
+    QObject::connect(&link, &CAdapterLink::LogCleared, m_pFrame.get(), [this] { m_strLog.clear(); });
+    QObject::connect(&link, &CAdapterLink::TextReceived, m_pFrame.get(),
+                     [this](const QString& strText) { m_strLog += strText; });
     if (!m_options.strRecordsFile.empty()) {
         m_pFrame->SetRecordsFile(QString::fromLocal8Bit(m_options.strRecordsFile.c_str()));
         m_pFrame->SetKeepRecords(true);
@@ -178,12 +177,18 @@ bool CReplaySession::SetClientSize(QString& strError)
 
 bool CReplaySession::Connect(QString& strError)
 {
-    CQuadoDravikDriver& dlg = m_pFrame->m_dlgDravikDriver;
+    CAdapterLink& link = m_pFrame->AdapterLink();
     // The report is about the connection: Mute's own stop comes before it.
     m_player.m_calls = QJsonArray();
     m_pAdapter->ClearTrace();
-    dlg.m_btnConnect.click();
-    if (!dlg.IsConnected() || !dlg.ReceiveThread()) {
+    const std::vector<CHIDDevice::AdapterIdentity> listed = link.Adapters();
+    const CAdapterLink::ConnectResult nResult = listed.empty()
+                                                    ? CAdapterLink::ConnectResult::NotListed
+                                                    : link.Connect(listed.front(), CAdapterLink::FailureReport::ByCaller);
+    if (nResult != CAdapterLink::ConnectResult::Connected)
+        m_strBoxes += (m_strBoxes.isEmpty() ? QString() : QStringLiteral("; ")) +
+                      QString::fromLatin1(CAdapterLink::FailureText(nResult));
+    if (!link.IsConnected() || !link.ReceiveThread()) {
         strError = QStringLiteral("could not connect to the simulated adapter") +
                    (m_strBoxes.isEmpty() ? QString() : QStringLiteral(": ") + m_strBoxes);
         return false;
@@ -195,9 +200,9 @@ bool CReplaySession::Deliver(const std::string& strBytes, QString& strError)
 {
     // One feed is one input report, read and processed before the next goes
     // out, so no read ever carries more than the chunk size.
-    CQuadoDravikDriver& dlg = m_pFrame->m_dlgDravikDriver;
+    CAdapterLink& link = m_pFrame->AdapterLink();
     // Held here: a disconnect drops the window's own link to the thread.
-    const std::shared_ptr<CReceiveThread> pThread = dlg.ReceiveThread();
+    const std::shared_ptr<CReceiveThread> pThread = link.ReceiveThread();
     const auto* pBytes = reinterpret_cast<const uint8_t*>(strBytes.data());
     for (size_t nPos = 0; nPos < strBytes.size(); nPos += m_options.nChunk) {
         const size_t nCount = std::min(m_options.nChunk, strBytes.size() - nPos);
@@ -205,7 +210,7 @@ bool CReplaySession::Deliver(const std::string& strBytes, QString& strError)
         m_nDelivered = nPos + nCount;
         m_pAdapter->FeedUart(pBytes + nPos, nCount);
         const auto processed = [&] { return pThread->GetProcessedChunks() > nBefore; };
-        const auto dead = [&] { return !dlg.IsConnected() || !pThread->IsRunning(); };
+        const auto dead = [&] { return !link.IsConnected() || !pThread->IsRunning(); };
         const bool bSettled = WaitUntil([&] { return processed() || dead(); });
         if (processed())
             continue;
@@ -213,9 +218,9 @@ bool CReplaySession::Deliver(const std::string& strBytes, QString& strError)
         if (!bSettled)
             strError = QStringLiteral("the read of %1 was not processed within %2 minutes")
                            .arg(strBytesRead).arg(HangGuardMs / 60000);
-        else if (!dlg.IsConnected())
+        else if (!link.IsConnected())
             strError = QStringLiteral("the adapter was disconnected before %1 were read (%2)")
-                           .arg(strBytesRead, dlg.m_strStatus);
+                           .arg(strBytesRead, link.Status());
         else
             strError = QStringLiteral("the receive thread ended before %1 were read").arg(strBytesRead);
         return false;
@@ -225,10 +230,10 @@ bool CReplaySession::Deliver(const std::string& strBytes, QString& strError)
 
 bool CReplaySession::ReadState(QJsonObject& state, QString& strError)
 {
-    CQuadoDravikDriver& dlg = m_pFrame->m_dlgDravikDriver;
+    CAdapterLink& link = m_pFrame->AdapterLink();
     CChildView& view = m_pFrame->m_wndView;
-    const CGameMessageInterpreter& interpreter = dlg.Interpreter();
-    const QString strStatus = dlg.m_strStatus;
+    const CGameMessageInterpreter& interpreter = link.Interpreter();
+    const QString strStatus = link.Status();
 
     // The window picture first: painting it is what sets the paint rectangle.
     const QString strOutDir = QString::fromStdString(m_options.strOutDir);
@@ -252,7 +257,7 @@ bool CReplaySession::ReadState(QJsonObject& state, QString& strError)
     state.insert(QStringLiteral("max_level_known"), interpreter.IsMaxLevelKnown());
     state.insert(QStringLiteral("max_level"), QString::fromStdWString(interpreter.GetMaxLevel()));
     state.insert(QStringLiteral("pending_line"), QString::fromStdWString(interpreter.GetPendingLine()));
-    state.insert(QStringLiteral("log"), LogText(dlg));
+    state.insert(QStringLiteral("log"), m_strLog);
     state.insert(QStringLiteral("status_line"), strStatus);
     state.insert(QStringLiteral("paint"), QJsonObject{{QStringLiteral("x"), rcPaint.nLeft},
                                                       {QStringLiteral("y"), rcPaint.nTop},
@@ -261,7 +266,7 @@ bool CReplaySession::ReadState(QJsonObject& state, QString& strError)
                                                       {QStringLiteral("stretched"), rcPaint.bStretched}});
 
     // The normal way out, so the report shows the disconnect's transfers too.
-    dlg.m_btnConnect.click();
+    link.Disconnect(DisconnectReason::User);
     state.insert(QStringLiteral("games"), m_games.Games());
     state.insert(QStringLiteral("sounds"), m_player.m_calls);
     state.insert(QStringLiteral("feature_reports"), FeatureReports(m_pAdapter->GetTrace()));

@@ -62,6 +62,9 @@ private:
     CRecordingSoundPlayer m_player;
     std::unique_ptr<CMainFrame> m_pFrame;
     QString m_strBoxes;
+    // What the link gave the log since the frame was made, as the user
+    // reads it in the adapter window.
+    QString m_strLog;
     // The bytes fed to the adapter so far: where in the stream a game ended.
     size_t m_nDelivered = 0;
     CReplayGames m_games;
