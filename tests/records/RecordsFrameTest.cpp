@@ -37,7 +37,7 @@ protected:
     {
         m_backend.Replug(AdapterPath);
         Hotplug(HidrawUevent::Action::Add, AdapterPath);
-        EXPECT_TRUE(WaitForEvents([&] { return Dlg().m_cbDevices.count() == 1; }));
+        EXPECT_TRUE(WaitForEvents([&] { return Dlg().Link().Adapters().size() == 1; }));
         ClickConnect();
         EXPECT_TRUE(Dlg().IsConnected());
     }

@@ -157,7 +157,7 @@ TEST_F(Unattended, AFailedAttemptShowsNoBoxSaysWhyBacksOffAndSucceedsLater)
         ASSERT_TRUE(WaitForEvents([&] { return Auto().GetAttempts() >= 1; }));
         EXPECT_FALSE(dlg.IsConnected());
         EXPECT_TRUE(m_boxes.m_vecBoxes.empty());
-        EXPECT_EQ(dlg.m_stStatus.text(), QStringLiteral("NOT CONNECTED  -  ") + QString::fromLatin1(fault.pszReason));
+        EXPECT_EQ(dlg.Link().Status(), QStringLiteral("NOT CONNECTED  -  ") + QString::fromLatin1(fault.pszReason));
         EXPECT_TRUE(Auto().IsRetryPending());
         EXPECT_EQ(Auto().GetBackOffMs(), 2 * CAutoConnect::FirstBackOffMs) << "the next pause is longer";
         EXPECT_FALSE(m_backend.IsHeld(AdapterPath)) << "a failed attempt lets the adapter go";
@@ -166,7 +166,7 @@ TEST_F(Unattended, AFailedAttemptShowsNoBoxSaysWhyBacksOffAndSucceedsLater)
         ASSERT_TRUE(WaitForEvents([&] { return dlg.IsConnected(); }, 5000));
         EXPECT_TRUE(m_boxes.m_vecBoxes.empty());
         EXPECT_EQ(Auto().GetBackOffMs(), CAutoConnect::FirstBackOffMs);
-        EXPECT_FALSE(dlg.m_stStatus.text().startsWith("NOT CONNECTED"));
+        EXPECT_FALSE(dlg.Link().Status().startsWith("NOT CONNECTED"));
 
         m_pFrame.reset();
         m_backend.RemoveDevice(AdapterPath);
