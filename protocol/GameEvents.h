@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -75,6 +76,13 @@ public:
     using Observer = std::function<void(const GameEvent&)>;
     using Clock = std::function<std::chrono::system_clock::time_point()>;
 
+    CGameEvents() = default;
+    CGameEvents(const CGameEvents&) = delete;
+    CGameEvents& operator=(const CGameEvents&) = delete;
+    // Lives exactly as long as this stream: a subscription that outlives it
+    // has nothing left to end.
+    std::weak_ptr<void> Life() const { return m_pLife; }
+
     // Observers are told in the order they subscribed; the returned id ends
     // the subscription.
     int Subscribe(Observer observer);
@@ -122,22 +130,25 @@ private:
     std::string m_strSerial;
     uint64_t m_nLines = 0;
     std::optional<std::chrono::steady_clock::time_point> m_tLastLine;
+    std::shared_ptr<int> m_pLife = std::make_shared<int>(0);
 };
 
 // A subscription that ends when its owner goes: declared after whatever its
-// observer touches, it stops the telling before those are destroyed.
+// observer touches, it stops the telling before those are destroyed. It may
+// outlive the stream (an observer that must hear the stream's last words as
+// the program closes): its end then does nothing.
 class CGameEventSubscription {
 public:
     CGameEventSubscription() = default;
     CGameEventSubscription(CGameEvents& events, CGameEvents::Observer observer)
-        : m_pEvents(&events), m_nId(events.Subscribe(std::move(observer)))
+        : m_pEvents(&events), m_life(events.Life()), m_nId(events.Subscribe(std::move(observer)))
     {
     }
     ~CGameEventSubscription() { Reset(); }
     CGameEventSubscription(const CGameEventSubscription&) = delete;
     CGameEventSubscription& operator=(const CGameEventSubscription&) = delete;
     CGameEventSubscription(CGameEventSubscription&& other) noexcept
-        : m_pEvents(std::exchange(other.m_pEvents, nullptr)), m_nId(other.m_nId)
+        : m_pEvents(std::exchange(other.m_pEvents, nullptr)), m_life(std::move(other.m_life)), m_nId(other.m_nId)
     {
     }
     CGameEventSubscription& operator=(CGameEventSubscription&& other) noexcept
@@ -145,18 +156,21 @@ public:
         if (this != &other) {
             Reset();
             m_pEvents = std::exchange(other.m_pEvents, nullptr);
+            m_life = std::move(other.m_life);
             m_nId = other.m_nId;
         }
         return *this;
     }
     void Reset()
     {
-        if (m_pEvents)
+        if (m_pEvents && !m_life.expired())
             m_pEvents->Unsubscribe(m_nId);
         m_pEvents = nullptr;
+        m_life.reset();
     }
 
 private:
     CGameEvents* m_pEvents = nullptr;
+    std::weak_ptr<void> m_life;
     int m_nId = 0;
 };

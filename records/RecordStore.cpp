@@ -25,6 +25,14 @@ CRecordStore::~CRecordStore()
     m_thread.join();
 }
 
+void CRecordStore::Follow(CGameEvents& events)
+{
+    m_follow = CGameEventSubscription(events, [this](const GameEvent& event) {
+        if (event.nKind == GameEvent::Kind::GameEnded)
+            Add(event.game);
+    });
+}
+
 void CRecordStore::Add(const GameRecord& game)
 {
     if (m_bOff)

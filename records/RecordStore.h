@@ -38,6 +38,10 @@ public:
     const QString& Path() const { return m_strPath; }
     // Queues a finished game; costs the caller a copy and a lock.
     void Add(const GameRecord& game);
+    // Keeps every game the stream ends from now on, until the store goes
+    // (the stream may go first: a game running as the program closes ends
+    // with its link, and is kept).
+    void Follow(CGameEvents& events);
     // Answered by DayLoaded with the ticket returned.
     int RequestDay(const QDate& day);
     // Answered by TodayChanged.
@@ -88,4 +92,6 @@ private:
     bool m_bStop = false;
     QString m_strOffReason;
     std::thread m_thread;
+    // Last: ends before anything the observer touches.
+    CGameEventSubscription m_follow;
 };

@@ -84,6 +84,52 @@ TEST_F(RecordStore, AGameHandedOverAsTheProgramClosesIsWritten)
     EXPECT_EQ(file.Rows(QStringLiteral("outcome, cause, level_reached")), QStringList{"abandoned|disconnect|4"});
 }
 
+TEST_F(RecordStore, AStoreFollowingTheGameStreamKeepsEveryEndedGameEvenWhenTheStreamGoesFirst)
+{
+    {
+        CRecordStore store(Path());
+        {
+            auto pEvents = std::make_unique<CGameEvents>();
+            pEvents->SetClock([] { return At(Today(11)); });
+            store.Follow(*pEvents);
+            pEvents->OnConnected("FOLLOW-1");
+            pEvents->OnNew();
+            pEvents->OnLevel(L"3");
+            pEvents->OnEnd(GameEndCause::Incorrect);
+            pEvents->OnLine();
+            pEvents->OnNew();
+            pEvents->OnLevel(L"5");
+            // As the program closes: the link ends the game it ran, then
+            // the stream goes while the store stays.
+            pEvents->OnDisconnected(DisconnectReason::Closing);
+        }
+        ASSERT_TRUE(WaitForEvents([&] { return store.IsStarted(); }));
+    }
+    CFileReader file(Path());
+    EXPECT_EQ(file.Rows(QStringLiteral("outcome, cause, level_reached, serial")),
+              (QStringList{"lost|incorrect|3|FOLLOW-1", "abandoned|disconnect|5|FOLLOW-1"}));
+}
+
+TEST_F(RecordStore, AStoreThatGoesStopsFollowingAndTheStreamGoesOn)
+{
+    CGameEvents events;
+    int nOthersTold = 0;
+    const CGameEventSubscription other(events, [&](const GameEvent& event) {
+        nOthersTold += event.nKind == GameEvent::Kind::GameEnded ? 1 : 0;
+    });
+    {
+        CRecordStore store(Path());
+        store.Follow(events);
+        events.OnNew();
+        events.OnEnd(GameEndCause::Congrat);
+    }
+    events.OnNew();
+    events.OnEnd(GameEndCause::Timeout);
+    EXPECT_EQ(nOthersTold, 2);
+    CFileReader file(Path());
+    EXPECT_EQ(file.Rows(QStringLiteral("outcome")), QStringList{"won"}) << "only what ended while it followed";
+}
+
 TEST_F(RecordStore, TwoQuadosOnOneFileLoseNothing)
 {
     // Two stores are two connections on two threads, as two processes are:
