@@ -112,6 +112,7 @@ void CChildView::LightQuadrant(int nIndex)
     // changes the 1x images do not bound.
     const bool b1x = m_scaled.bmpCanvas.isNull() && devicePixelRatioF() == 1.0;
     RequestRepaint(b1x ? BoardChange(nWasLit, nIndex) : BoardRect);
+    emit LitQuadrantChanged(nIndex);
 }
 
 void CChildView::ShowPanelText(const std::wstring& strText)
@@ -121,6 +122,7 @@ void CChildView::ShowPanelText(const std::wstring& strText)
     m_bCanvasPanelStale = true;
     m_scaled.bPanelStale = true;
     RequestRepaint(PanelRect);
+    emit PanelTextChanged();
 }
 
 const QImage& CChildView::Canvas() const

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "assets/CanvasLayout.h"
 #include "board/FramePacer.h"
 #include "board/IdleScreen.h"
 #include "board/PaintGeometry.h"
@@ -22,14 +23,14 @@ class QPainter;
 class CChildView : public QWidget, public IQuadoBoard {
     Q_OBJECT
 public:
-    static constexpr int CanvasWidth = 1280;
-    static constexpr int CanvasHeight = 768;
-    static constexpr int BoardLeft = 412;
-    static constexpr int BoardTop = 120;
-    static constexpr int PanelLeft = 934;
-    static constexpr int PanelTop = 240;
-    static constexpr int PanelWidth = 326;
-    static constexpr int PanelHeight = 288;
+    static constexpr int CanvasWidth = CanvasLayout::Width;
+    static constexpr int CanvasHeight = CanvasLayout::Height;
+    static constexpr int BoardLeft = CanvasLayout::BoardLeft;
+    static constexpr int BoardTop = CanvasLayout::BoardTop;
+    static constexpr int PanelLeft = CanvasLayout::PanelLeft;
+    static constexpr int PanelTop = CanvasLayout::PanelTop;
+    static constexpr int PanelWidth = CanvasLayout::PanelWidth;
+    static constexpr int PanelHeight = CanvasLayout::PanelHeight;
     // The panel font's cell height (ascent plus descent) and line advance.
     static constexpr int PanelLineHeight = 48;
     static constexpr int BoardImageCount = 6;
@@ -82,6 +83,11 @@ public:
     QFont m_fontPanel;
     int m_cxClient = 0;
     int m_cyClient = 0;
+
+signals:
+    // What the board shows has changed; followed by whoever reports it.
+    void LitQuadrantChanged(int nQuadrant);
+    void PanelTextChanged();
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;

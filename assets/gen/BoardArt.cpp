@@ -145,8 +145,9 @@ QImage RenderBackground()
 
 QImage RenderBackground(double dScale)
 {
-    constexpr QRect BoardRect(412, 120, 512, 512);
-    constexpr QRect PanelRect(934, 240, 326, 288);
+    constexpr QRect BoardRect(CanvasLayout::BoardLeft, CanvasLayout::BoardTop, BoardSize, BoardSize);
+    constexpr QRect PanelRect(CanvasLayout::PanelLeft, CanvasLayout::PanelTop, CanvasLayout::PanelWidth,
+                              CanvasLayout::PanelHeight);
     const QColor BoardGrey(52, 52, 60);
     const QColor PanelGrey(36, 36, 36);
     const QPoint BoardCentre = BoardRect.center() + QPoint(1, 1);
@@ -252,8 +253,8 @@ QImage RenderBackground(double dScale)
 
 ScaledBoards RenderBoards(double dScale)
 {
-    constexpr double BoardLeft = 412.0;
-    constexpr double BoardTop = 120.0;
+    constexpr double BoardLeft = CanvasLayout::BoardLeft;
+    constexpr double BoardTop = CanvasLayout::BoardTop;
     constexpr double Epsilon = 1e-9;
     const int nLeft = static_cast<int>(std::floor(BoardLeft * dScale + Epsilon));
     const int nTop = static_cast<int>(std::floor(BoardTop * dScale + Epsilon));

@@ -7,6 +7,8 @@
 #include <QColor>
 #include <QImage>
 
+#include "assets/CanvasLayout.h"
+
 namespace BoardArt {
 
 // Sector order used throughout: blue (top left), green (top right),
@@ -21,8 +23,8 @@ inline constexpr QRgb IconDim[SectorCount] = {
     qRgb(0, 0, 255), qRgb(0, 128, 0), qRgb(128, 0, 0), qRgb(128, 128, 0)};
 
 inline constexpr int BoardSize = 512;
-inline constexpr int BackgroundWidth = 1280;
-inline constexpr int BackgroundHeight = 768;
+inline constexpr int BackgroundWidth = CanvasLayout::Width;
+inline constexpr int BackgroundHeight = CanvasLayout::Height;
 inline constexpr int IconSize = 32;
 
 // A 512 x 512 board, RGB888, white outside the disc and in the hole with
