@@ -131,7 +131,7 @@ public:
     CAutoConnect& AutoConnect() { return m_autoConnect.Control(); }
     // Today's games and best level from the records of play; none while
     // they are not kept.
-    std::optional<TodaysPlay> RecordedTodaysPlay() const { return m_fnTodaysPlay ? m_fnTodaysPlay() : std::nullopt; }
+    std::optional<DayFigures> RecordedTodaysPlay() const { return m_fnTodaysPlay ? m_fnTodaysPlay() : std::nullopt; }
     // Options > Show Records When Idle as the menu sets it; false when the
     // records wiring is not there to do it.
     bool SetShowRecordsWhenIdle(bool bOn)
@@ -162,7 +162,7 @@ public:
     // and then it fires again every IdleRefreshMs while nobody plays.
     QTimer m_timerIdle;
     bool m_bIdle = false;
-    std::optional<TodayFigures> m_today;
+    std::optional<DayFigures> m_today;
     bool m_bMute = false;
     bool m_bFullScreen = false;
     // Options > Fit to Screen: a client larger than the canvas shows it as
@@ -245,7 +245,7 @@ private:
     void ConnectRecords();
     void OnGameEvent(const GameEvent& event);
     void OnIdleTimer();
-    void OnTodayChanged(const TodayFigures& figures);
+    void OnTodayChanged(const DayFigures& figures);
     void ShowIdleFigures();
     void TellRecords(const QString& strText);
     QWidget* RecordsWindow();

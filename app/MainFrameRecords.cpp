@@ -28,10 +28,10 @@ void CMainFrame::ConnectRecords()
     AdapterLink().GameEvents().Subscribe([this](const GameEvent& event) { OnGameEvent(event); });
     // The venue's figures for today and its idle_records command go through
     // the records while they are kept, and through the menu's own command.
-    m_fnTodaysPlay = [this]() -> std::optional<TodaysPlay> {
+    m_fnTodaysPlay = [this]() -> std::optional<DayFigures> {
         if (!m_today)
             return std::nullopt;
-        return TodaysPlay{m_today->nGames, m_today->nBestLevel};
+        return *m_today;
     };
     m_fnShowRecordsWhenIdle = [this](bool bOn) {
         if (bOn != m_bIdleRecords)
@@ -171,7 +171,7 @@ void CMainFrame::OnIdleTimer()
     m_timerIdle.start(IdleRefreshMs);
 }
 
-void CMainFrame::OnTodayChanged(const TodayFigures& figures)
+void CMainFrame::OnTodayChanged(const DayFigures& figures)
 {
     m_today = figures;
     if (m_bIdle)
@@ -181,7 +181,7 @@ void CMainFrame::OnTodayChanged(const TodayFigures& figures)
 void CMainFrame::ShowIdleFigures()
 {
     // Without records there are no figures to show; the board stays as it is.
-    if (!IsKeepingRecords() || !m_today || m_today->day != QDate::currentDate()) {
+    if (!IsKeepingRecords() || !m_today || DateOf(m_today->day) != QDate::currentDate()) {
         m_wndView.HideIdleScreen();
         return;
     }

@@ -25,7 +25,7 @@ struct VenueSnapshot {
     bool bMuted = false;
     bool bFullScreen = false;
     bool bFit = false;
-    TodaysPlay today;
+    DayFigures today;
     // Since the last board line (since start before the first) and since the
     // board view was last painted.
     double dSecondsSinceLine = 0;

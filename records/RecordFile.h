@@ -53,7 +53,7 @@ public:
     // The games that started in [nFromMs, nToMs), by start time. An absent
     // file holds none.
     bool Load(qint64 nFromMs, qint64 nToMs, RecordedGames& games, QString& strError);
-    bool Figures(const QDate& day, TodayFigures& figures, QString& strError);
+    bool Figures(const QDate& day, DayFigures& figures, QString& strError);
     // Every game that started at nFromMs or later (all without it), by start
     // time; stops early when visit returns false.
     bool ForEach(std::optional<qint64> nFromMs, const std::function<bool(const RecordedGame&)>& visit,

@@ -115,7 +115,7 @@ void CRecordStore::GoOff(const QString& strReason)
 
 void CRecordStore::TellToday(CRecordFile& file)
 {
-    TodayFigures figures;
+    DayFigures figures;
     QString strError;
     if (!file.Figures(QDate::currentDate(), figures, strError))
         return;

@@ -65,7 +65,7 @@ signals:
     // After each transaction, the games it wrote.
     void GamesWritten(const RecordedGames& games);
     void DayLoaded(int nTicket, const QDate& day, const RecordedGames& games);
-    void TodayChanged(const TodayFigures& figures);
+    void TodayChanged(const DayFigures& figures);
     void ExportDone(bool bOk, const QString& strError);
 
 private:

@@ -65,6 +65,17 @@ RecordedGame RecordedGame::From(const GameRecord& game)
     return row;
 }
 
+std::chrono::year_month_day DayOf(const QDate& date)
+{
+    return std::chrono::year_month_day{std::chrono::year{date.year()}, std::chrono::month{unsigned(date.month())},
+                                       std::chrono::day{unsigned(date.day())}};
+}
+
+QDate DateOf(const std::chrono::year_month_day& day)
+{
+    return QDate(int(day.year()), int(unsigned(day.month())), int(unsigned(day.day())));
+}
+
 QString FormatUtc(qint64 nMs)
 {
     const qint64 nDays = FloorDiv(nMs, 86400000);

@@ -7,7 +7,10 @@
 #include <QString>
 
 #include <array>
+#include <chrono>
 #include <optional>
+
+#include "protocol/DayFigures.h"
 
 struct GameRecord;
 
@@ -29,12 +32,9 @@ struct RecordedGame {
 
 using RecordedGames = QList<RecordedGame>;
 
-// What the idle screen shows: one day's count of games and its best level.
-struct TodayFigures {
-    QDate day;
-    int nGames = 0;
-    std::optional<int> nBestLevel;
-};
+// A local day as the records name it and as the day's figures carry it.
+std::chrono::year_month_day DayOf(const QDate& date);
+QDate DateOf(const std::chrono::year_month_day& day);
 
 QString FormatUtc(qint64 nMs);
 // Reads what FormatUtc writes (and other ISO 8601 forms, more slowly).

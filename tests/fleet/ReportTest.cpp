@@ -47,7 +47,7 @@ VenueSnapshot AwkwardSnapshot()
     s.nLitQuadrant = 4;
     s.strPanelText = L"Gr\u00fc\u00dfe \"Quado\"\n\\ tab\there \x01";
     s.dSecondsSinceLine = 12.26;
-    s.today = TodaysPlay{7, 9};
+    s.today = DayFigures{7, 9};
     return s;
 }
 
@@ -160,17 +160,19 @@ TEST(VenueTally, TodayCountsGamesEndedTodayAndTheBestNumberedLevel)
         events.OnLevel(pszLevel);
         events.OnEnd(nCause);
     };
-    EXPECT_EQ(tally.Today(now), TodaysPlay{});
+    const auto dayOf = [](std::chrono::system_clock::time_point t) { return CPlayTally::DayOf(CPlayTally::LocalDay(t)); };
+    EXPECT_EQ(tally.Today(now), (DayFigures{0, std::nullopt, dayOf(now)}));
     play(L"4", GameEndCause::Congrat);
     play(L"x", GameEndCause::Incorrect);
     play(L"2", GameEndCause::Timeout);
-    EXPECT_EQ(tally.Today(now), (TodaysPlay{3, 4}));
+    EXPECT_EQ(tally.Today(now), (DayFigures{3, 4, dayOf(now)}));
     EXPECT_EQ(tally.GamesEnded(GameOutcome::Won), 1u);
     // Past midnight: nothing yet today, then today's own game only.
     now = Day(1, 0);
-    EXPECT_EQ(tally.Today(now), TodaysPlay{});
+    EXPECT_EQ(tally.Today(now), (DayFigures{0, std::nullopt, dayOf(now)}));
+    EXPECT_NE(dayOf(now), dayOf(Day(0, 23)));
     play(L"1", GameEndCause::Congrat);
-    EXPECT_EQ(tally.Today(now), (TodaysPlay{1, 1}));
+    EXPECT_EQ(tally.Today(now), (DayFigures{1, 1, dayOf(now)}));
     EXPECT_EQ(tally.GamesEnded(GameOutcome::Won), 2u);
 }
 
