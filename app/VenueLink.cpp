@@ -17,6 +17,14 @@ double SecondsSince(std::chrono::steady_clock::time_point t, std::chrono::steady
     return std::chrono::duration<double>(now - t).count();
 }
 
+// A moment the steady clock took, on the wall clock of now.
+std::chrono::system_clock::time_point WallTime(std::chrono::steady_clock::time_point t,
+                                               std::chrono::steady_clock::time_point now,
+                                               std::chrono::system_clock::time_point wallNow)
+{
+    return wallNow - std::chrono::duration_cast<std::chrono::system_clock::duration>(now - t);
+}
+
 void Refuse(const char* pszCommand, const std::string& strReason)
 {
     std::fprintf(stderr, "Quado: MQTT: ignored set/%s: %s\n", pszCommand, strReason.c_str());
@@ -93,6 +101,7 @@ bool CVenueLink::Start(std::string& strError)
 VenueSnapshot CVenueLink::Snapshot()
 {
     const auto now = std::chrono::steady_clock::now();
+    const auto wallNow = std::chrono::system_clock::now();
     CQuadoDravikDriver& dlg = m_frame.m_dlgDravikDriver;
     const CGameEvents& events = dlg.GameEvents();
     VenueSnapshot s;
@@ -113,10 +122,14 @@ VenueSnapshot CVenueLink::Snapshot()
     s.bMuted = m_frame.m_bMute;
     s.bFullScreen = m_frame.m_bFullScreen;
     s.bFit = m_frame.m_bFitToScreen;
+    if (m_frame.m_fnShowRecordsWhenIdle)
+        s.bIdleRecords = m_frame.m_bIdleRecords;
     const std::optional<TodaysPlay> recorded = m_frame.m_fnTodaysPlay ? m_frame.m_fnTodaysPlay() : std::nullopt;
     s.today = recorded ? *recorded : m_tally.Today();
     s.dSecondsSinceLine = SecondsSince(events.LastLineTime().value_or(m_tStart), now);
     s.dSecondsSinceFrame = SecondsSince(m_tLastPaint, now);
+    s.tLastLine = WallTime(events.LastLineTime().value_or(m_tStart), now, wallNow);
+    s.tLastFrame = WallTime(m_tLastPaint, now, wallNow);
     if (m_audioProbe) {
         const AudioDeviceCounts audio = m_audioProbe();
         s.nAudioLosses = audio.nLosses;
@@ -141,8 +154,9 @@ MetricsSample CVenueLink::Metrics()
         m.nBrokerReconnects = nConnections > 0 ? nConnections - 1 : 0;
     }
     m.nAudioLosses = snapshot.nAudioLosses;
-    m.dSecondsSinceLine = snapshot.dSecondsSinceLine;
-    m.dSecondsSinceFrame = snapshot.dSecondsSinceFrame;
+    m.tStart = WallTime(m_tStart, std::chrono::steady_clock::now(), std::chrono::system_clock::now());
+    m.tLastLine = snapshot.tLastLine;
+    m.tLastFrame = snapshot.tLastFrame;
     m.nGamesToday = snapshot.today.nGames;
     m.nBestLevelToday = snapshot.today.nBestLevel;
     return m;

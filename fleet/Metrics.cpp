@@ -5,12 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-
-#include "fleet/JsonText.h"
 
 namespace {
 
@@ -26,6 +25,17 @@ void Sample(std::string& str, const char* pszName, const std::string& strValue, 
     if (pszLabels)
         str += std::string("{") + pszLabels + "}";
     str += " " + strValue + "\n";
+}
+
+// Unix seconds to the millisecond, with a '.' whatever the locale says (the
+// toolkit sets the process's locale from the environment).
+std::string UnixSeconds(std::chrono::system_clock::time_point when)
+{
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+    char szNumber[64];
+    const auto result = std::to_chars(szNumber, szNumber + sizeof szNumber, static_cast<double>(ms) / 1000.0,
+                                      std::chars_format::fixed, 3);
+    return result.ec == std::errc() ? std::string(szNumber, result.ptr) : std::string("0");
 }
 
 } // namespace
@@ -51,11 +61,14 @@ std::string RenderMetrics(const MetricsSample& m)
         Sample(str, "quado_reconnects_total", std::to_string(*m.nBrokerReconnects), "link=\"broker\"");
     Family(str, "quado_audio_device_losses_total", "counter", "Times the audio device went away since start.");
     Sample(str, "quado_audio_device_losses_total", std::to_string(m.nAudioLosses));
-    Family(str, "quado_seconds_since_last_line", "gauge",
-           "Seconds since the last line from the board (since start before the first).");
-    Sample(str, "quado_seconds_since_last_line", FixedNumber(m.dSecondsSinceLine, 1));
-    Family(str, "quado_seconds_since_last_frame", "gauge", "Seconds since the board view was last painted.");
-    Sample(str, "quado_seconds_since_last_frame", FixedNumber(m.dSecondsSinceFrame, 1));
+    Family(str, "quado_start_time_seconds", "gauge", "When Quado started, in seconds since the Unix epoch.");
+    Sample(str, "quado_start_time_seconds", UnixSeconds(m.tStart));
+    Family(str, "quado_last_line_timestamp_seconds", "gauge",
+           "When the board last sent a line (when Quado started before the first), in seconds since the Unix epoch.");
+    Sample(str, "quado_last_line_timestamp_seconds", UnixSeconds(m.tLastLine));
+    Family(str, "quado_last_frame_timestamp_seconds", "gauge",
+           "When the board view was last painted, in seconds since the Unix epoch.");
+    Sample(str, "quado_last_frame_timestamp_seconds", UnixSeconds(m.tLastFrame));
     Family(str, "quado_games_today", "gauge", "Games ended today (local time).");
     Sample(str, "quado_games_today", std::to_string(m.nGamesToday));
     Family(str, "quado_best_level_today", "gauge", "Highest level a game ended at today (0 before one did).");

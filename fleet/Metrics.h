@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -24,8 +25,11 @@ struct MetricsSample {
     uint64_t nAdapterReconnects = 0;
     std::optional<uint64_t> nBrokerReconnects;
     uint64_t nAudioLosses = 0;
-    double dSecondsSinceLine = 0;
-    double dSecondsSinceFrame = 0;
+    // Times, not ages: a file a crash leaves behind still tells how long
+    // ago they were. The last line is the start before the first one.
+    std::chrono::system_clock::time_point tStart;
+    std::chrono::system_clock::time_point tLastLine;
+    std::chrono::system_clock::time_point tLastFrame;
     int nGamesToday = 0;
     std::optional<int> nBestLevelToday;
 };

@@ -90,6 +90,7 @@ bool CMqttLink::Start(std::string& strError)
     mosquitto_disconnect_callback_set(s.pMosq, OnMqttDisconnect);
     mosquitto_publish_callback_set(s.pMosq, OnMqttPublish);
     mosquitto_message_callback_set(s.pMosq, OnMqttMessage);
+    mosquitto_log_callback_set(s.pMosq, OnMqttLog);
     s.nPhase = MqttPhase::Connecting;
     m_thread = std::thread([pShared = m_pShared] { RunMqttLink(pShared); });
     return true;
@@ -169,4 +170,19 @@ uint64_t CMqttLink::EventsDropped() const
 uint64_t CMqttLink::Connections() const
 {
     return m_pShared->nConnections;
+}
+
+uint64_t CMqttLink::IncomingTooLong() const
+{
+    return m_pShared->nIncomingTooLong;
+}
+
+size_t CMqttLink::InFlight() const
+{
+    return m_pShared->nInFlight;
+}
+
+uint64_t CMqttLink::UnexpectedAcks() const
+{
+    return m_pShared->nUnexpectedAcks;
 }
