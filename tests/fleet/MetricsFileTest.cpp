@@ -1,7 +1,8 @@
 // The metrics file only ever replaces a file of its own: a device, a named
-// pipe, a socket or a folder at --metrics-file is refused at start, and one
-// that takes the file's place while Quado runs is left alone, said once on
-// stderr. A symbolic link leads to the file it names, and stays a link.
+// pipe or a folder that takes the file's place while Quado runs is left
+// alone, said once on stderr (the refusal at start is tested with real
+// processes in tests/records/OwnFileTest.cpp). A symbolic link leads to the
+// file it names, and stays a link.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -14,9 +15,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include "app/StartOptions.h"
 #include "fleet/Metrics.h"
-#include "fleet/VenueOptions.h"
 
 namespace {
 
@@ -74,26 +73,6 @@ MetricsSample Sample()
 }
 
 } // namespace
-
-TEST(MetricsFile, AtStartWhatIsNoFileIsRefused)
-{
-    QTemporaryDir dir;
-    for (const Stranger& stranger : Strangers()) {
-        const std::string strPath = dir.filePath(QString::fromLatin1(stranger.pszName)).toStdString();
-        ASSERT_TRUE(Make(strPath, stranger.nType)) << std::strerror(errno);
-        StartOptionsResult result = ParseStartOptions({"--metrics-file", strPath}, true);
-        ASSERT_TRUE(result.strError.empty()) << result.strError;
-        std::string strError;
-        EXPECT_FALSE(PrepareVenueOptions(result.options.venue, strError)) << stranger.pszName;
-        EXPECT_EQ(strError, "--metrics-file: " + strPath + " is " + stranger.pszKind +
-                                ", not a file (without the option no metrics are written)");
-        EXPECT_EQ(TypeAt(strPath), stranger.nType);
-    }
-    // A file of its own, or none yet, is taken.
-    StartOptionsResult result = ParseStartOptions({"--metrics-file", dir.filePath("q.prom").toStdString()}, true);
-    std::string strError;
-    EXPECT_TRUE(PrepareVenueOptions(result.options.venue, strError)) << strError;
-}
 
 TEST(MetricsFile, WhatTakesTheFilesPlaceWhileQuadoRunsIsLeftAloneAndSaidOnce)
 {
