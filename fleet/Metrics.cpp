@@ -9,7 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
+
+#include "protocol/WriteTarget.h"
 
 namespace {
 
@@ -36,6 +39,25 @@ std::string UnixSeconds(std::chrono::system_clock::time_point when)
     const auto result = std::to_chars(szNumber, szNumber + sizeof szNumber, static_cast<double>(ms) / 1000.0,
                                       std::chars_format::fixed, 3);
     return result.ec == std::errc() ? std::string(szNumber, result.ptr) : std::string("0");
+}
+
+// The path a chain of symbolic links at strPath ends in, which need not
+// exist yet; false for a loop.
+bool FollowLinks(const std::string& strPath, std::string& strTarget)
+{
+    std::filesystem::path path(strPath);
+    for (int nHops = 0; nHops < 40; ++nHops) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(path, error)) {
+            strTarget = path.string();
+            return true;
+        }
+        const std::filesystem::path next = std::filesystem::read_symlink(path, error);
+        if (error)
+            return false;
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return false;
 }
 
 } // namespace
@@ -78,11 +100,22 @@ std::string RenderMetrics(const MetricsSample& m)
 
 bool ReplaceFile(const std::string& strPath, const std::string& strText, std::string& strError)
 {
+    // A link is followed to the file it names: a rename over the link itself
+    // would cut the collector's path off from that file.
+    std::string strTarget;
+    if (!FollowLinks(strPath, strTarget)) {
+        strError = "cannot write " + strPath + ": its symbolic links lead round in a circle";
+        return false;
+    }
+    // Only a file of Quado's own is ever replaced: the path may have been
+    // taken by a device or a pipe since the last write (/dev/null as root).
+    if (!MayReplace(strTarget, strError))
+        return false;
     // Beside the target, so the rename stays on one file system; the
     // collector reads only *.prom, never this name.
-    const size_t nSlash = strPath.rfind('/');
-    std::string strTemp = strPath.substr(0, nSlash == std::string::npos ? 0 : nSlash + 1) + "." +
-                          strPath.substr(nSlash == std::string::npos ? 0 : nSlash + 1) + ".XXXXXX";
+    const size_t nSlash = strTarget.rfind('/');
+    std::string strTemp = strTarget.substr(0, nSlash == std::string::npos ? 0 : nSlash + 1) + "." +
+                          strTarget.substr(nSlash == std::string::npos ? 0 : nSlash + 1) + ".XXXXXX";
     std::vector<char> vecTemplate(strTemp.begin(), strTemp.end());
     vecTemplate.push_back('\0');
     const int nFd = mkstemp(vecTemplate.data());
@@ -101,9 +134,19 @@ bool ReplaceFile(const std::string& strPath, const std::string& strText, std::st
     }
     const int nWriteErrno = errno;
     bOk = close(nFd) == 0 && bOk;
-    if (bOk && std::rename(strTemp.c_str(), strPath.c_str()) == 0)
+    if (!bOk) {
+        strError = std::string("cannot write ") + strPath + ": " + std::strerror(nWriteErrno);
+        unlink(strTemp.c_str());
+        return false;
+    }
+    // Looked at again as late as can be: the write took a while.
+    if (!MayReplace(strTarget, strError)) {
+        unlink(strTemp.c_str());
+        return false;
+    }
+    if (std::rename(strTemp.c_str(), strTarget.c_str()) == 0)
         return true;
-    strError = std::string("cannot write ") + strPath + ": " + std::strerror(bOk ? errno : nWriteErrno);
+    strError = std::string("cannot write ") + strPath + ": " + std::strerror(errno);
     unlink(strTemp.c_str());
     return false;
 }

@@ -37,8 +37,11 @@ struct MetricsSample {
 std::string RenderMetrics(const MetricsSample& sample);
 
 // Writes a temporary file beside strPath, readable by all (the collector
-// runs as another user), and renames it over strPath. No fsync: the figures
-// are rewritten in 15 s, and a slow card must not hold up the caller.
+// runs as another user), and renames it over strPath, or over the file a
+// link there names. Only a file or nothing is ever replaced: a device, pipe,
+// socket or folder found there, before or after the write, is left alone
+// and strError says so. No fsync: the figures are rewritten in 15 s, and a
+// slow card must not hold up the caller.
 bool ReplaceFile(const std::string& strPath, const std::string& strText, std::string& strError);
 
 class CMetricsWriter : public QObject {

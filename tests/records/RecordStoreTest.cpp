@@ -46,7 +46,8 @@ TEST_F(RecordStore, EachFinishedGameIsARowWithItsTimesOutcomeCauseAndLevels)
                            "2026-06-01T14:08:22.120Z|2026-06-01T14:08:26.120Z|4000|abandoned|adapter_lost||NULL|12|"
                            "DRAVIK-0001"}));
     EXPECT_EQ(file.Pragma("user_version"), QString::number(RecordsSchemaVersion));
-    EXPECT_EQ(file.Pragma("journal_mode"), "wal");
+    // Closed, the file is back in the journal every reader opens alone.
+    EXPECT_EQ(file.Pragma("journal_mode"), "delete");
 }
 
 TEST_F(RecordStore, TheDayAndTheIdleFiguresCountOnlyThatLocalDay)
