@@ -42,7 +42,8 @@ public:
     // What Start gives the link; tests may change it first.
     MqttLinkConfig& LinkConfig() { return m_config; }
     bool Start(std::string& strError);
-    // Says "offline" and disconnects; nothing is sent after.
+    // Sends the state once more (the snapshot as it is now), says
+    // "offline" and disconnects; nothing is sent after.
     void Stop();
 
     // Sent once to <base>/screenshot as PNG, encoded off this thread; while
@@ -56,6 +57,8 @@ public:
     uint64_t CommandsIgnored() const { return m_nCommandsIgnored; }
 
 private:
+    // Stop without the last state.
+    void StopLink();
     void Check();
     void SendState(const VenueSnapshot& snapshot);
     void OnGameEvent(const GameEvent& event);
