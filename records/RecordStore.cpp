@@ -66,7 +66,7 @@ bool CRecordStore::WaitForClosed(std::chrono::milliseconds wait)
         size_t nQueued = 0;
         {
             std::lock_guard lock(pStore->m_mutex);
-            nQueued = pStore->m_vecQueued.size();
+            nQueued = pStore->m_vecQueued.size() + pStore->m_nInWrite;
         }
         std::fprintf(stderr,
                      "Quado: records: %s was not closed within %d s (locked by another program, or its disk does not"
@@ -181,7 +181,17 @@ bool CRecordStore::WriteQueued(CRecordFile& file, bool bClosing)
     {
         std::lock_guard lock(m_mutex);
         vecGames.swap(m_vecQueued);
+        m_nInWrite = vecGames.size();
     }
+    // Not yet written until the transaction is over, whatever its outcome.
+    struct WriteDone {
+        CRecordStore& store;
+        ~WriteDone()
+        {
+            std::lock_guard lock(store.m_mutex);
+            store.m_nInWrite = 0;
+        }
+    } done{*this};
     if (vecGames.empty() || m_bOff)
         return true;
     RecordedGames games;
@@ -195,6 +205,7 @@ bool CRecordStore::WriteQueued(CRecordFile& file, bool bClosing)
         // ahead of any that came meanwhile.
         std::lock_guard lock(m_mutex);
         m_vecQueued.insert(m_vecQueued.begin(), vecGames.begin(), vecGames.end());
+        m_nInWrite = 0;
         return false;
     }
     case CRecordFile::WriteResult::Failed:

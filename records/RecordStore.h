@@ -110,6 +110,8 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_cvWork;
     std::vector<GameRecord> m_vecQueued;
+    // Taken from the queue by the transaction under way.
+    size_t m_nInWrite = 0;
     std::deque<Task> m_tasks;
     bool m_bStop = false;
     // Set by CloseLater before the stop.
