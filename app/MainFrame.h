@@ -109,6 +109,12 @@ public:
     // File > Export Records...: asks where, then ExportRecordsTo.
     void OnExportRecords();
     void ExportRecordsTo(const QString& strFile);
+    // The program's end, before anything is taken down, whatever ends it:
+    // automatic connection off, the adapter let go (a game in progress ends
+    // abandoned, cause closing, and goes to the records), the records file
+    // handed to the store's thread to close. Returns at once; once is enough.
+    void EndRun();
+    bool IsEnded() const { return m_bEnded; }
     // Why records went off by themselves this run (empty otherwise): for the
     // status line and the Records window.
     const QString& RecordsOffReason() const { return m_strRecordsOff; }
@@ -214,6 +220,8 @@ private:
     void OnTodayChanged(const TodayFigures& figures);
     void ShowIdleFigures();
     void TellRecords(const QString& strText);
+    // Hands the store to its thread to close (CRecordStore::CloseLater).
+    void ReleaseRecordStore();
     QWidget* RecordsWindow();
 
     QList<const QWidget*> m_listPlacedToolWindows;
@@ -223,4 +231,5 @@ private:
     // --- Start-up work after the first paint ---
     void DoStartupWork();
     bool m_bStartupWorkPending = false;
+    bool m_bEnded = false;
 };

@@ -6,7 +6,6 @@
 
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
-#include "fleet/StopSignals.h"
 #include "fleet/SystemdNotifier.h"
 #include "fleet/VenueReporter.h"
 
@@ -51,6 +50,14 @@ CVenueLink::CVenueLink(CMainFrame& frame, VenueOptions options, std::string strV
 
 CVenueLink::~CVenueLink()
 {
+    End();
+}
+
+void CVenueLink::End()
+{
+    if (m_bEnded)
+        return;
+    m_bEnded = true;
     m_frame.m_wndView.removeEventFilter(this);
     if (m_pSystemd)
         m_pSystemd->Stopping();
@@ -92,9 +99,6 @@ bool CVenueLink::Start(std::string& strError)
         connect(&m_frame.m_dlgDravikDriver, &CQuadoDravikDriver::StatusLineChanged, m_pSystemd.get(),
                 &CSystemdNotifier::CheckStatus);
     }
-    // A service is stopped with SIGTERM: the way out must still say goodbye.
-    m_pStopSignals = std::make_unique<CStopSignals>();
-    connect(m_pStopSignals.get(), &CStopSignals::StopRequested, &m_frame, &QWidget::close);
     return true;
 }
 

@@ -65,6 +65,10 @@ public:
     void SetLinks(IMainFrame* pMainFrame, IQuadoBoard** ppView, const bool* pbMute, ISoundPlayer* pSoundPlayer);
 
     void ToggleConnection();
+    // The program's end, while everything still listens: no more device
+    // notifications or polls, and an open adapter is let go for the reason
+    // "closing" (a game in progress ends abandoned). Later calls do nothing.
+    void EndForExit();
     void RefreshDeviceList();
     void UpdateStatusLine();
     bool RegisterDeviceNotifications();

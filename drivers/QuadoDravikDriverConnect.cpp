@@ -201,6 +201,14 @@ void CQuadoDravikDriver::Disconnect(DisconnectReason nReason)
         m_onListOrConnectionChanged();
 }
 
+void CQuadoDravikDriver::EndForExit()
+{
+    m_hDevNotify.reset();
+    m_timerPoll.stop();
+    if (IsConnected())
+        Disconnect(DisconnectReason::Closing);
+}
+
 void CQuadoDravikDriver::OnTimer(int nIdEvent)
 {
     if (nIdEvent != PollTimerId)

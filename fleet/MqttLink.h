@@ -92,8 +92,15 @@ public:
     // Of these only the newest per topic waits while the broker is away.
     void PostLatest(MqttMessage message);
     // Publishes the goodbye (the will's message) if connected, disconnects,
-    // and waits at most farewellWait for that; no handler is called after.
+    // and waits at most farewellWait (and a second) for that; no handler is
+    // called after. A name lookup or connect that does not end by then
+    // cannot be cut short: the thread is left to finish on its own, said on
+    // stderr and counted by ThreadsLeftRunning.
     void Stop(std::chrono::milliseconds farewellWait);
+    // Link threads left running by Stop that have not yet ended. While any
+    // has not, the process must end without its exit handlers (_exit):
+    // they would run under a thread inside libmosquitto or the resolver.
+    static int ThreadsLeftRunning();
 
     MqttPhase Phase() const;
     uint64_t EventsDropped() const;

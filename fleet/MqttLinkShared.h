@@ -42,6 +42,8 @@ struct CMqttLink::Shared {
     std::vector<MqttMessage> vecLatest;
     bool bStopping = false;
     bool bFinished = false;
+    // Stop gave up waiting for the thread; it counts itself out as it ends.
+    bool bLeftRunning = false;
     std::chrono::steady_clock::time_point tFarewellDeadline;
 
     // Held while a handler runs, so that Stop never returns under one.

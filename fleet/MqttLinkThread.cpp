@@ -169,10 +169,40 @@ bool Serve(Shared& s, mosquitto* pMosq, int& rc)
 // The goodbye: what still waits, "offline" retained, and a clean disconnect
 // (after which the broker keeps the will to itself), written out until the
 // deadline.
+bool HasWaiting(Shared& s)
+{
+    std::lock_guard lock(s.mutex);
+    return !s.queEvents.empty() || !s.vecLatest.empty();
+}
+
 void Farewell(Shared& s, mosquitto* pMosq)
 {
     if (mosquitto_socket(pMosq) < 0)
         return;
+    Clock::time_point tDeadline;
+    {
+        std::lock_guard lock(s.mutex);
+        tDeadline = s.tFarewellDeadline;
+    }
+    // What was posted last (the game's end, the state that says it is over)
+    // goes before the goodbye, not lost behind it: Flush hands over only
+    // what the connection takes now, so the connection is served until the
+    // queues are empty or the time is up.
+    while (s.bSessionUp && HasWaiting(s) && Clock::now() < tDeadline) {
+        Flush(s, pMosq);
+        if (!HasWaiting(s))
+            break;
+        pollfd fd{mosquitto_socket(pMosq), static_cast<short>(POLLIN | (mosquitto_want_write(pMosq) ? POLLOUT : 0)), 0};
+        if (fd.fd < 0 || (poll(&fd, 1, 50) < 0 && errno != EINTR))
+            break;
+        int rc = MOSQ_ERR_SUCCESS;
+        if (fd.revents & POLLOUT)
+            rc = mosquitto_loop_write(pMosq, 1);
+        if (rc == MOSQ_ERR_SUCCESS && (fd.revents & (POLLIN | POLLHUP | POLLERR)))
+            rc = mosquitto_loop_read(pMosq, 1);
+        if (rc != MOSQ_ERR_SUCCESS)
+            break;
+    }
     if (s.bSessionUp) {
         Flush(s, pMosq);
         MqttMessage goodbye = s.config.will;
@@ -180,11 +210,6 @@ void Farewell(Shared& s, mosquitto* pMosq)
         Publish(s, pMosq, goodbye);
     }
     mosquitto_disconnect(pMosq);
-    Clock::time_point tDeadline;
-    {
-        std::lock_guard lock(s.mutex);
-        tDeadline = s.tFarewellDeadline;
-    }
     while (mosquitto_socket(pMosq) >= 0 && Clock::now() < tDeadline) {
         pollfd fd{mosquitto_socket(pMosq), static_cast<short>(POLLIN | POLLOUT), 0};
         if (poll(&fd, 1, 50) < 0 && errno != EINTR)

@@ -54,7 +54,8 @@ CVenueReporter::CVenueReporter(const VenueOptions& options, const std::string& s
 
 CVenueReporter::~CVenueReporter()
 {
-    Stop();
+    // Whatever the snapshot came from may already be going.
+    StopLink();
 }
 
 bool CVenueReporter::Start(std::string& strError)
@@ -92,6 +93,16 @@ bool CVenueReporter::Start(std::string& strError)
 }
 
 void CVenueReporter::Stop()
+{
+    if (!m_pLink)
+        return;
+    m_eventWatch.Reset();
+    // Retained: left as it was, it would go on saying connected and playing.
+    SendState(m_snapshotSource());
+    StopLink();
+}
+
+void CVenueReporter::StopLink()
 {
     if (!m_pLink)
         return;

@@ -50,7 +50,8 @@ public:
     // The clock the commands' rate is measured by; tests stand their own in.
     void SetCommandClock(Clock clock) { m_fnCommandClock = std::move(clock); }
     bool Start(std::string& strError);
-    // Says "offline" and disconnects; nothing is sent after.
+    // Sends the state once more (the snapshot as it is now), says
+    // "offline" and disconnects; nothing is sent after.
     void Stop();
 
     // Sent once to <base>/screenshot as PNG, encoded off this thread; while
@@ -65,6 +66,8 @@ public:
     const CCommandInbox& Inbox() const { return m_inbox; }
 
 private:
+    // Stop without the last state.
+    void StopLink();
     void Check();
     void SendState(const VenueSnapshot& snapshot);
     void OnGameEvent(const GameEvent& event);
