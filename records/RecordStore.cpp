@@ -289,8 +289,12 @@ void CRecordStore::RunOnFile()
     lock.unlock();
 
     // The games that ended as the program closed, the last of them included.
-    for (int nTry = 0; nTry < ClosingTries && !WriteQueued(file, true); ++nTry) {
-    }
+    // A lock held by another program is not always waited for inside SQLite
+    // (a file at rest in rollback-journal mode answers "busy" at once), so
+    // the tries are spread over the time they would have taken there.
+    const auto tGiveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(ClosingTries * CRecordFile::BusyTimeoutMs);
+    while (!WriteQueued(file, true) && std::chrono::steady_clock::now() < tGiveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(BusyRetryMs));
     std::lock_guard last(m_mutex);
     if (!m_vecQueued.empty())
         std::fprintf(stderr, "Quado: records: %zu game(s) not written: %s stayed locked by another program\n",

@@ -28,7 +28,8 @@ class CRecordStore : public QObject {
 public:
     // While another Quado holds the file: the wait before the next try.
     static constexpr int BusyRetryMs = 200;
-    // On the way out, how many more tries a locked file gets.
+    // On the way out, a locked file gets as long as this many of SQLite's own
+    // busy waits.
     static constexpr int ClosingTries = 3;
 
     // How long the program's end waits for the last writes (CloseLater).

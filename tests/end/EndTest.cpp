@@ -130,6 +130,10 @@ TEST_F(OrderlyEnd, TheVenueHearsTheGameAndTheAdapterEndBeforeOfflineAndTheLastMe
             order.push_back(message.strPayload);
         }
     }
+    std::string strOrder;
+    for (const std::string& str : order)
+        strOrder += str + " ";
+    SCOPED_TRACE("after the signal: " + strOrder + "\nstderr: " + demo.Stderr().toStdString());
     ASSERT_GE(order.size(), 3u);
     const auto at = [&](const std::string& str) { return std::find(order.begin(), order.end(), str) - order.begin(); };
     EXPECT_LT(at("game_ended"), at("disconnected"));
@@ -184,9 +188,10 @@ TEST_F(OrderlyEnd, ARecordsFileAnotherProgramHoldsDoesNotHoldTheEndAndWhatWasNot
     demo.Signal(SIGTERM);
     EXPECT_EQ(demo.WaitForEnd(), 0) << demo.Stderr().toStdString();
     const QString strErr = demo.Stderr();
-    EXPECT_TRUE(strErr.contains("was not closed within") && strErr.contains("game(s) not written"))
-        << strErr.toStdString();
-    EXPECT_FALSE(strErr.contains(" 0 game(s) not written")) << strErr.toStdString();
+    // Either the bounded wait ran out, or the store gave up on the lock by
+    // itself (a file at rest in rollback-journal mode is refused at once):
+    // both must say what was lost.
+    EXPECT_TRUE(strErr.contains("1 game(s) not written")) << strErr.toStdString();
     lock.Release();
     CFileReader file(RecordsPath(), "end-reader");
     EXPECT_EQ(file.Pragma("integrity_check"), "ok");
