@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDate>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QKeyEvent>
@@ -264,6 +265,32 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent)
     QMainWindow::closeEvent(pEvent);
     if (pEvent->isAccepted())
         emit Closed();
+}
+
+void CMainFrame::EndRun()
+{
+    if (m_bEnded)
+        return;
+    m_bEnded = true;
+    // Nothing may connect again, nor start what the first paint would have.
+    m_bStartupWorkPending = false;
+    m_bKeepRecordsAfterStartup = false;
+    m_autoConnect.Control().SetEnabled(false);
+    m_timerIdle.stop();
+    // The day's figures the venue is told last count the game about to be
+    // abandoned: the records hold it once its write is done.
+    const std::optional<GameRecord>& game = m_dlgDravikDriver.GameEvents().OpenGame();
+    if (game && m_today && DateOf(m_today->day) == QDate::currentDate()) {
+        ++m_today->nGames;
+        const std::optional<int> nLevel = game->levelReached.nNumber;
+        if (nLevel && (!m_today->nBestLevel || *nLevel > *m_today->nBestLevel))
+            m_today->nBestLevel = nLevel;
+    }
+    // Told to every observer while all of them still exist: the records,
+    // the venue's tally and its broker link.
+    m_dlgDravikDriver.EndForExit();
+    ReleaseRecordStore();
+    UpdateCommandUI();
 }
 
 void CMainFrame::OnDravikConnectionChanged(bool bConnected)

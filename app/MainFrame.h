@@ -112,6 +112,12 @@ public:
     // File > Export Records...: asks where, then ExportRecordsTo.
     void OnExportRecords();
     void ExportRecordsTo(const QString& strFile);
+    // The program's end, before anything is taken down, whatever ends it:
+    // automatic connection off, the adapter let go (a game in progress ends
+    // abandoned, cause closing, and goes to the records), the records file
+    // handed to the store's thread to close. Returns at once; once is enough.
+    void EndRun();
+    bool IsEnded() const { return m_bEnded; }
     // Why records went off by themselves this run (empty otherwise): for the
     // status line and the Records window.
     const QString& RecordsOffReason() const { return m_strRecordsOff; }
@@ -132,6 +138,12 @@ public:
     // Today's games and best level from the records of play; none while
     // they are not kept.
     std::optional<DayFigures> RecordedTodaysPlay() const { return m_fnTodaysPlay ? m_fnTodaysPlay() : std::nullopt; }
+    // Options > Show Records When Idle as it stands; none where the records
+    // wiring is not there.
+    std::optional<bool> ShowsRecordsWhenIdle() const
+    {
+        return m_fnShowRecordsWhenIdle ? std::optional<bool>(m_bIdleRecords) : std::nullopt;
+    }
     // Options > Show Records When Idle as the menu sets it; false when the
     // records wiring is not there to do it.
     bool SetShowRecordsWhenIdle(bool bOn)
@@ -248,6 +260,8 @@ private:
     void OnTodayChanged(const DayFigures& figures);
     void ShowIdleFigures();
     void TellRecords(const QString& strText);
+    // Hands the store to its thread to close (CRecordStore::CloseLater).
+    void ReleaseRecordStore();
     QWidget* RecordsWindow();
 
     QList<const QWidget*> m_listPlacedToolWindows;
@@ -257,4 +271,5 @@ private:
     // --- Start-up work after the first paint ---
     void DoStartupWork();
     bool m_bStartupWorkPending = false;
+    bool m_bEnded = false;
 };

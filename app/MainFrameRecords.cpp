@@ -88,10 +88,9 @@ void CMainFrame::SetKeepRecords(bool bKeep)
     }
     if (bKeep == IsKeepingRecords())
         return;
-    // Off: whatever is queued is written before the file is let go.
-    if (m_pRecordsWindow)
-        m_pRecordsWindow->SetStore(nullptr);
-    m_pRecordStore.reset();
+    // Off: whatever is queued is written before the file is let go, on the
+    // store's thread; a file another program holds keeps it, not this one.
+    ReleaseRecordStore();
     m_today.reset();
     m_strRecordsOff.clear();
     m_wndView.HideIdleScreen();
@@ -114,6 +113,21 @@ void CMainFrame::SetKeepRecords(bool bKeep)
     if (m_pRecordsWindow)
         m_pRecordsWindow->SetStore(m_pRecordStore.get());
     UpdateCommandUI();
+}
+
+void CMainFrame::ReleaseRecordStore()
+{
+    if (m_pRecordsWindow)
+        m_pRecordsWindow->SetStore(nullptr);
+    if (!m_pRecordStore)
+        return;
+    // What it still says about the file is no longer this frame's; an
+    // export it still answers is (see ExportRecordsTo).
+    CRecordStore* pStore = m_pRecordStore.get();
+    disconnect(pStore, &CRecordStore::Off, this, nullptr);
+    disconnect(pStore, &CRecordStore::Notice, this, nullptr);
+    disconnect(pStore, &CRecordStore::TodayChanged, this, nullptr);
+    CRecordStore::CloseLater(std::move(m_pRecordStore));
 }
 
 void CMainFrame::ToggleKeepRecords()

@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QSessionManager>
+
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -9,11 +12,49 @@
 #include "app/VenueLink.h"
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
+#include "fleet/MqttLink.h"
+#include "fleet/StopSignals.h"
 #include "platform/SoundPlayer.h"
+#include "records/RecordStore.h"
 
 CQuadoApp::CQuadoApp() = default;
 
-CQuadoApp::~CQuadoApp() = default;
+CQuadoApp::~CQuadoApp()
+{
+    // A run that never reached its loop (or a test's) still ends in order.
+    EndRun();
+}
+
+int CQuadoApp::Run()
+{
+    const int nResult = QApplication::exec();
+    EndRun();
+    if (m_bRecordsLeftOpen || CMqttLink::ThreadsLeftRunning() > 0) {
+        // Exit handlers (OpenSSL's, SQLite's, the toolkit's) would run under
+        // a thread still inside those libraries. The file is safe: SQLite
+        // keeps it whole whatever moment the process ends at.
+        std::fflush(nullptr);
+        _exit(nResult);
+    }
+    return nResult;
+}
+
+void CQuadoApp::EndRun()
+{
+    if (m_bEnded)
+        return;
+    m_bEnded = true;
+    // A signal during the end ends the program at once.
+    CStopSignals::Disarm();
+    if (m_pMainWnd)
+        m_pMainWnd->EndRun();
+    // Only now: it has seen the game end and the adapter go.
+    if (m_pVenue)
+        m_pVenue->End();
+    // The records file was handed over first, and has been writing meanwhile.
+    m_bRecordsLeftOpen = !CRecordStore::WaitForClosed(RecordsEndWait);
+    QCoreApplication::quit();
+}
 
 bool CQuadoApp::InitInstance(const StartOptions& options)
 {
@@ -34,8 +75,17 @@ bool CQuadoApp::InitInstance(const StartOptions& options)
     // not before the first picture.
     m_pSoundPlayer = std::make_unique<CSoundPlayer>(CSoundPlayer::Opening::WhenWanted);
     m_pMainWnd = std::make_unique<CMainFrame>(m_pSoundPlayer.get(), CMainFrame::StartupWork::AfterFirstPaint);
-    QObject::connect(m_pMainWnd.get(), &CMainFrame::Closed, qApp, &QCoreApplication::quit,
+    // Every way out comes to EndRun: the signals a service manager, a
+    // terminal or a hang-up send (from the start on: an exhibit stopped
+    // while still starting ends as well) ...
+    m_pStopSignals = std::make_unique<CStopSignals>();
+    QObject::connect(m_pStopSignals.get(), &CStopSignals::StopRequested, qApp, [this] { EndRun(); },
                      Qt::QueuedConnection);
+    // ... the window (close box, File > Exit) ...
+    QObject::connect(m_pMainWnd.get(), &CMainFrame::Closed, qApp, [this] { EndRun(); }, Qt::QueuedConnection);
+    // ... and the session ending (the loop's own end, too, see Run).
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, qApp, [this](QSessionManager&) { EndRun(); },
+                     Qt::DirectConnection);
     m_pMainWnd->ApplyStartOptionsBeforeCreate(options);
     if (!m_pMainWnd->Create()) {
         std::fprintf(stderr, "Quado: the main window could not be created\n");

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "protocol/WriteTarget.h"
+
 #ifndef QUADO_VERSION
 #define QUADO_VERSION "unknown"
 #endif
@@ -170,6 +172,26 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
     return result;
 }
 
+bool CheckWrittenFiles(const StartOptions& options, std::string& strError)
+{
+    // The records file is written in place, the export replaces its file:
+    // neither may ever land in a device or a pipe.
+    if (options.bRecords || options.bExportRecords) {
+        if (const std::string strRefusal = RefuseNonFile(options.strRecordsFile);
+            !options.strRecordsFile.empty() && !strRefusal.empty()) {
+            strError = "--records: " + strRefusal;
+            return false;
+        }
+    }
+    if (options.bExportRecords && options.strExportRecords != "-") {
+        if (const std::string strRefusal = RefuseNonFile(options.strExportRecords); !strRefusal.empty()) {
+            strError = "--export-records: " + strRefusal + " (- writes to standard output)";
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string StartOptionsHelp(const char* pszProgram, bool bDemo)
 {
     std::string strHelp = std::string("Usage: ") + pszProgram + " [options]\n\n"
@@ -200,7 +222,12 @@ std::string StartOptionsHelp(const char* pszProgram, bool bDemo)
                "  --help              print this help and exit\n\n"
                "The toolkit's own options (for example -platform offscreen) are accepted too.\n";
     if (bDemo)
-        strHelp += "Without --records, the demo's records go to a temporary file that ends with it.\n";
+        strHelp += "Without --records, the demo's records go to a temporary file that ends with it.\n\n"
+                   "For tests and screenshots, a few environment variables:\n"
+                   "  QUADO_DEMO_CONNECT=1          press Connect once the windows are up\n"
+                   "  QUADO_DEMO_SPEED=FACTOR       the board plays that many times faster\n"
+                   "  QUADO_DEMO_QUIT_AFTER_MS=N    print what was seen, disconnect and end after N ms\n"
+                   "  QUADO_DEMO_SEED=N             another sequence of games\n";
     return strHelp;
 }
 
@@ -230,7 +257,7 @@ int HandleStartOptions(int argc, char* argv[], bool bDemo, StartOptions* pOption
     }
     *pOptions = result.options;
     std::string strError;
-    if (!PrepareVenueOptions(pOptions->venue, strError)) {
+    if (!PrepareVenueOptions(pOptions->venue, strError) || !CheckWrittenFiles(*pOptions, strError)) {
         std::fprintf(stderr, "%s: %s\n", pszProgram, strError.c_str());
         return 2;
     }

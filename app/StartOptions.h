@@ -52,6 +52,11 @@ struct StartOptionsResult {
 // dash, e.g. -platform offscreen) are passed over with their values.
 StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool bDemo);
 
+// The files the options name that Quado writes (--records, --export-records)
+// looked at before anything is written: false, with the one line to print,
+// when one is a device, a named pipe, a socket or a folder.
+bool CheckWrittenFiles(const StartOptions& options, std::string& strError);
+
 // The --help text for the program called pszProgram.
 std::string StartOptionsHelp(const char* pszProgram, bool bDemo);
 
@@ -60,5 +65,6 @@ const char* ProgramVersion();
 
 // Runs the parser on main()'s arguments: prints help or version (returns 0),
 // a refusal on stderr (returns 2), or returns -1 to go on with *pOptions.
-// Reads the MQTT password then (see PrepareVenueOptions).
+// Reads the MQTT password then (see PrepareVenueOptions) and checks the
+// files to be written (CheckWrittenFiles).
 int HandleStartOptions(int argc, char* argv[], bool bDemo, StartOptions* pOptions);

@@ -6,7 +6,6 @@
 
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
-#include "fleet/StopSignals.h"
 #include "fleet/SystemdNotifier.h"
 #include "fleet/VenueReporter.h"
 
@@ -15,6 +14,14 @@ namespace {
 double SecondsSince(std::chrono::steady_clock::time_point t, std::chrono::steady_clock::time_point now)
 {
     return std::chrono::duration<double>(now - t).count();
+}
+
+// A moment the steady clock took, on the wall clock of now.
+std::chrono::system_clock::time_point WallTime(std::chrono::steady_clock::time_point t,
+                                               std::chrono::steady_clock::time_point now,
+                                               std::chrono::system_clock::time_point wallNow)
+{
+    return wallNow - std::chrono::duration_cast<std::chrono::system_clock::duration>(now - t);
 }
 
 void Refuse(const char* pszCommand, const std::string& strReason)
@@ -43,6 +50,14 @@ CVenueLink::CVenueLink(CMainFrame& frame, VenueOptions options, std::string strV
 
 CVenueLink::~CVenueLink()
 {
+    End();
+}
+
+void CVenueLink::End()
+{
+    if (m_bEnded)
+        return;
+    m_bEnded = true;
     m_frame.BoardView()->removeEventFilter(this);
     if (m_pSystemd)
         m_pSystemd->Stopping();
@@ -84,15 +99,13 @@ bool CVenueLink::Start(std::string& strError)
         connect(&m_frame.AdapterLink(), &CAdapterLink::StatusChanged, m_pSystemd.get(),
                 &CSystemdNotifier::CheckStatus);
     }
-    // A service is stopped with SIGTERM: the way out must still say goodbye.
-    m_pStopSignals = std::make_unique<CStopSignals>();
-    connect(m_pStopSignals.get(), &CStopSignals::StopRequested, &m_frame, &QWidget::close);
     return true;
 }
 
 VenueSnapshot CVenueLink::Snapshot()
 {
     const auto now = std::chrono::steady_clock::now();
+    const auto wallNow = std::chrono::system_clock::now();
     CAdapterLink& link = m_frame.AdapterLink();
     const CGameEvents& events = link.GameEvents();
     VenueSnapshot s;
@@ -113,10 +126,13 @@ VenueSnapshot CVenueLink::Snapshot()
     s.bMuted = m_frame.IsMuted();
     s.bFullScreen = m_frame.IsFullScreen();
     s.bFit = m_frame.IsFitToScreen();
+    s.bIdleRecords = m_frame.ShowsRecordsWhenIdle();
     const std::optional<DayFigures> recorded = m_frame.RecordedTodaysPlay();
     s.today = recorded ? *recorded : m_tally.Today();
     s.dSecondsSinceLine = SecondsSince(events.LastLineTime().value_or(m_tStart), now);
     s.dSecondsSinceFrame = SecondsSince(m_tLastPaint, now);
+    s.tLastLine = WallTime(events.LastLineTime().value_or(m_tStart), now, wallNow);
+    s.tLastFrame = WallTime(m_tLastPaint, now, wallNow);
     if (m_audioProbe) {
         const AudioDeviceCounts audio = m_audioProbe();
         s.nAudioLosses = audio.nLosses;
@@ -141,8 +157,9 @@ MetricsSample CVenueLink::Metrics()
         m.nBrokerReconnects = nConnections > 0 ? nConnections - 1 : 0;
     }
     m.nAudioLosses = snapshot.nAudioLosses;
-    m.dSecondsSinceLine = snapshot.dSecondsSinceLine;
-    m.dSecondsSinceFrame = snapshot.dSecondsSinceFrame;
+    m.tStart = WallTime(m_tStart, std::chrono::steady_clock::now(), std::chrono::system_clock::now());
+    m.tLastLine = snapshot.tLastLine;
+    m.tLastFrame = snapshot.tLastFrame;
     m.nGamesToday = snapshot.today.nGames;
     m.nBestLevelToday = snapshot.today.nBestLevel;
     return m;

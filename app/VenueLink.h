@@ -20,7 +20,6 @@
 #include "fleet/VenueReport.h"
 
 class CMainFrame;
-class CStopSignals;
 class CSystemdNotifier;
 class CVenueReporter;
 
@@ -39,8 +38,13 @@ public:
 
     // The frame must outlive the link. audioProbe may be null.
     CVenueLink(CMainFrame& frame, VenueOptions options, std::string strVersion, AudioProbe audioProbe);
-    // Says goodbye to the broker and writes the last metrics.
+    // End, if it has not been run.
     ~CVenueLink() override;
+
+    // The program's end, after the frame's (the game in progress and the
+    // adapter already told): systemd hears "stopping", the last metrics are
+    // written, the broker gets the last state and "offline". Once.
+    void End();
 
     // False with the reason when a part cannot be started.
     bool Start(std::string& strError);
@@ -76,5 +80,5 @@ private:
     std::unique_ptr<CVenueReporter> m_pReporter;
     std::unique_ptr<CMetricsWriter> m_pMetrics;
     std::unique_ptr<CSystemdNotifier> m_pSystemd;
-    std::unique_ptr<CStopSignals> m_pStopSignals;
+    bool m_bEnded = false;
 };

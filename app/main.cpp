@@ -22,5 +22,5 @@ int main(int argc, char* argv[])
     CQuadoApp theApp;
     if (!theApp.InitInstance(options))
         return 1;
-    return application.exec();
+    return theApp.Run();
 }

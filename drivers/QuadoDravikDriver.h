@@ -58,6 +58,10 @@ public:
     CAdapterLink& Link() { return m_link; }
 
     void ToggleConnection();
+    // The program's end, while everything still listens: no more device
+    // notifications or polls, and an open adapter is let go for the reason
+    // "closing" (a game in progress ends abandoned). Later calls do nothing.
+    void EndForExit() { m_link.EndForExit(); }
     void RefreshDeviceList() { m_link.RefreshAdapters(); }
     void UpdateStatusLine();
     bool RegisterDeviceNotifications() { return m_link.RegisterDeviceNotifications(); }

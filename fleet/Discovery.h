@@ -1,7 +1,7 @@
 // Home Assistant's discovery: the retained configs under homeassistant/ that
 // make this screen a device with sensors (adapter connected, game running,
 // games today, best level today) and switches (mute, full screen) fed by its
-// state topic and steered through its command topics. Plain C++.
+// state topic and steered through its command topics. Plain C++ and Qt's JSON.
 #pragma once
 
 #include <string>
@@ -13,3 +13,7 @@ struct MqttMessage;
 // "<strPrefix>/<strId>/".
 std::vector<MqttMessage> DiscoveryMessages(const std::string& strPrefix, const std::string& strId,
                                            const std::string& strVersion);
+
+// This screen's name among Home Assistant's devices, the root of every
+// unique_id: one prefix and id never share it with another (see the .cpp).
+std::string DiscoveryNode(const std::string& strPrefix, const std::string& strId);

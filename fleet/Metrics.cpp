@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
-#include "fleet/JsonText.h"
+#include "protocol/WriteTarget.h"
 
 namespace {
 
@@ -26,6 +28,36 @@ void Sample(std::string& str, const char* pszName, const std::string& strValue, 
     if (pszLabels)
         str += std::string("{") + pszLabels + "}";
     str += " " + strValue + "\n";
+}
+
+// Unix seconds to the millisecond, with a '.' whatever the locale says (the
+// toolkit sets the process's locale from the environment).
+std::string UnixSeconds(std::chrono::system_clock::time_point when)
+{
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+    char szNumber[64];
+    const auto result = std::to_chars(szNumber, szNumber + sizeof szNumber, static_cast<double>(ms) / 1000.0,
+                                      std::chars_format::fixed, 3);
+    return result.ec == std::errc() ? std::string(szNumber, result.ptr) : std::string("0");
+}
+
+// The path a chain of symbolic links at strPath ends in, which need not
+// exist yet; false for a loop.
+bool FollowLinks(const std::string& strPath, std::string& strTarget)
+{
+    std::filesystem::path path(strPath);
+    for (int nHops = 0; nHops < 40; ++nHops) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(path, error)) {
+            strTarget = path.string();
+            return true;
+        }
+        const std::filesystem::path next = std::filesystem::read_symlink(path, error);
+        if (error)
+            return false;
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return false;
 }
 
 } // namespace
@@ -51,11 +83,14 @@ std::string RenderMetrics(const MetricsSample& m)
         Sample(str, "quado_reconnects_total", std::to_string(*m.nBrokerReconnects), "link=\"broker\"");
     Family(str, "quado_audio_device_losses_total", "counter", "Times the audio device went away since start.");
     Sample(str, "quado_audio_device_losses_total", std::to_string(m.nAudioLosses));
-    Family(str, "quado_seconds_since_last_line", "gauge",
-           "Seconds since the last line from the board (since start before the first).");
-    Sample(str, "quado_seconds_since_last_line", FixedNumber(m.dSecondsSinceLine, 1));
-    Family(str, "quado_seconds_since_last_frame", "gauge", "Seconds since the board view was last painted.");
-    Sample(str, "quado_seconds_since_last_frame", FixedNumber(m.dSecondsSinceFrame, 1));
+    Family(str, "quado_start_time_seconds", "gauge", "When Quado started, in seconds since the Unix epoch.");
+    Sample(str, "quado_start_time_seconds", UnixSeconds(m.tStart));
+    Family(str, "quado_last_line_timestamp_seconds", "gauge",
+           "When the board last sent a line (when Quado started before the first), in seconds since the Unix epoch.");
+    Sample(str, "quado_last_line_timestamp_seconds", UnixSeconds(m.tLastLine));
+    Family(str, "quado_last_frame_timestamp_seconds", "gauge",
+           "When the board view was last painted, in seconds since the Unix epoch.");
+    Sample(str, "quado_last_frame_timestamp_seconds", UnixSeconds(m.tLastFrame));
     Family(str, "quado_games_today", "gauge", "Games ended today (local time).");
     Sample(str, "quado_games_today", std::to_string(m.nGamesToday));
     Family(str, "quado_best_level_today", "gauge", "Highest level a game ended at today (0 before one did).");
@@ -65,11 +100,22 @@ std::string RenderMetrics(const MetricsSample& m)
 
 bool ReplaceFile(const std::string& strPath, const std::string& strText, std::string& strError)
 {
+    // A link is followed to the file it names: a rename over the link itself
+    // would cut the collector's path off from that file.
+    std::string strTarget;
+    if (!FollowLinks(strPath, strTarget)) {
+        strError = "cannot write " + strPath + ": its symbolic links lead round in a circle";
+        return false;
+    }
+    // Only a file of Quado's own is ever replaced: the path may have been
+    // taken by a device or a pipe since the last write (/dev/null as root).
+    if (!MayReplace(strTarget, strError))
+        return false;
     // Beside the target, so the rename stays on one file system; the
     // collector reads only *.prom, never this name.
-    const size_t nSlash = strPath.rfind('/');
-    std::string strTemp = strPath.substr(0, nSlash == std::string::npos ? 0 : nSlash + 1) + "." +
-                          strPath.substr(nSlash == std::string::npos ? 0 : nSlash + 1) + ".XXXXXX";
+    const size_t nSlash = strTarget.rfind('/');
+    std::string strTemp = strTarget.substr(0, nSlash == std::string::npos ? 0 : nSlash + 1) + "." +
+                          strTarget.substr(nSlash == std::string::npos ? 0 : nSlash + 1) + ".XXXXXX";
     std::vector<char> vecTemplate(strTemp.begin(), strTemp.end());
     vecTemplate.push_back('\0');
     const int nFd = mkstemp(vecTemplate.data());
@@ -88,9 +134,19 @@ bool ReplaceFile(const std::string& strPath, const std::string& strText, std::st
     }
     const int nWriteErrno = errno;
     bOk = close(nFd) == 0 && bOk;
-    if (bOk && std::rename(strTemp.c_str(), strPath.c_str()) == 0)
+    if (!bOk) {
+        strError = std::string("cannot write ") + strPath + ": " + std::strerror(nWriteErrno);
+        unlink(strTemp.c_str());
+        return false;
+    }
+    // Looked at again as late as can be: the write took a while.
+    if (!MayReplace(strTarget, strError)) {
+        unlink(strTemp.c_str());
+        return false;
+    }
+    if (std::rename(strTemp.c_str(), strTarget.c_str()) == 0)
         return true;
-    strError = std::string("cannot write ") + strPath + ": " + std::strerror(bOk ? errno : nWriteErrno);
+    strError = std::string("cannot write ") + strPath + ": " + std::strerror(errno);
     unlink(strTemp.c_str());
     return false;
 }

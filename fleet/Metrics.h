@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -24,8 +25,11 @@ struct MetricsSample {
     uint64_t nAdapterReconnects = 0;
     std::optional<uint64_t> nBrokerReconnects;
     uint64_t nAudioLosses = 0;
-    double dSecondsSinceLine = 0;
-    double dSecondsSinceFrame = 0;
+    // Times, not ages: a file a crash leaves behind still tells how long
+    // ago they were. The last line is the start before the first one.
+    std::chrono::system_clock::time_point tStart;
+    std::chrono::system_clock::time_point tLastLine;
+    std::chrono::system_clock::time_point tLastFrame;
     int nGamesToday = 0;
     std::optional<int> nBestLevelToday;
 };
@@ -33,8 +37,11 @@ struct MetricsSample {
 std::string RenderMetrics(const MetricsSample& sample);
 
 // Writes a temporary file beside strPath, readable by all (the collector
-// runs as another user), and renames it over strPath. No fsync: the figures
-// are rewritten in 15 s, and a slow card must not hold up the caller.
+// runs as another user), and renames it over strPath, or over the file a
+// link there names. Only a file or nothing is ever replaced: a device, pipe,
+// socket or folder found there, before or after the write, is left alone
+// and strError says so. No fsync: the figures are rewritten in 15 s, and a
+// slow card must not hold up the caller.
 bool ReplaceFile(const std::string& strPath, const std::string& strText, std::string& strError);
 
 class CMetricsWriter : public QObject {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "fleet/MqttLinkShared.h"
@@ -11,6 +12,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 // Debian's, as OpenSSL's own default names it.
 constexpr char SystemCertificateFolder[] = "/etc/ssl/certs";
+
+std::atomic<int> s_nLeftRunning{0};
 
 } // namespace
 
@@ -90,8 +93,21 @@ bool CMqttLink::Start(std::string& strError)
     mosquitto_disconnect_callback_set(s.pMosq, OnMqttDisconnect);
     mosquitto_publish_callback_set(s.pMosq, OnMqttPublish);
     mosquitto_message_callback_set(s.pMosq, OnMqttMessage);
+    mosquitto_log_callback_set(s.pMosq, OnMqttLog);
     s.nPhase = MqttPhase::Connecting;
-    m_thread = std::thread([pShared = m_pShared] { RunMqttLink(pShared); });
+    m_thread = std::thread([pShared = m_pShared]() mutable {
+        RunMqttLink(pShared);
+        bool bCounted = false;
+        {
+            std::lock_guard lock(pShared->mutex);
+            bCounted = pShared->bLeftRunning;
+        }
+        // The last owner may be this thread: the client goes before the
+        // count says the thread is out of the library.
+        pShared.reset();
+        if (bCounted)
+            --s_nLeftRunning;
+    });
     return true;
 }
 
@@ -147,13 +163,27 @@ void CMqttLink::Stop(std::chrono::milliseconds farewellWait)
     lock.lock();
     // A name lookup or a connect under way cannot be cut short: the program
     // must still end, so the thread is left to finish on its own then.
-    const bool bFinished =
-        s.cv.wait_for(lock, farewellWait + std::chrono::seconds(1), [&] { return s.bFinished; });
+    const auto wait = farewellWait + std::chrono::seconds(1);
+    const bool bFinished = s.cv.wait_for(lock, wait, [&] { return s.bFinished; });
+    if (!bFinished) {
+        s.bLeftRunning = true;
+        ++s_nLeftRunning;
+    }
     lock.unlock();
-    if (bFinished)
+    if (bFinished) {
         m_thread.join();
-    else
-        m_thread.detach();
+        return;
+    }
+    std::fprintf(stderr, "Quado: MQTT: the link to %s:%d did not end within %lld s (a name lookup or connect under way);"
+                         " going on without it\n",
+                 s.config.strHost.c_str(), s.config.nPort,
+                 static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(wait).count()));
+    m_thread.detach();
+}
+
+int CMqttLink::ThreadsLeftRunning()
+{
+    return s_nLeftRunning;
 }
 
 MqttPhase CMqttLink::Phase() const
@@ -169,4 +199,19 @@ uint64_t CMqttLink::EventsDropped() const
 uint64_t CMqttLink::Connections() const
 {
     return m_pShared->nConnections;
+}
+
+uint64_t CMqttLink::IncomingTooLong() const
+{
+    return m_pShared->nIncomingTooLong;
+}
+
+size_t CMqttLink::InFlight() const
+{
+    return m_pShared->nInFlight;
+}
+
+uint64_t CMqttLink::UnexpectedAcks() const
+{
+    return m_pShared->nUnexpectedAcks;
 }

@@ -19,6 +19,17 @@ struct MqttMessage {
     bool bRetain = false;
 };
 
+// A message from the broker, as the link's thread hands it on.
+struct MqttIncoming {
+    std::string strTopic;
+    // Empty when the payload was longer than the config allows.
+    std::string strPayload;
+    bool bRetained = false;
+    // Set when the payload was longer than nIncomingLimit: it was never
+    // copied, only its length is told.
+    size_t nTooLongBytes = 0;
+};
+
 struct MqttLinkConfig {
     std::string strHost;
     int nPort = 1883;
@@ -31,6 +42,8 @@ struct MqttLinkConfig {
     MqttMessage will;
     // Subscribed on every connection: where the commands come.
     std::string strCommandFilter;
+    // Longer payloads from there are dropped before anything copies them.
+    size_t nIncomingLimit = 256;
     int nKeepAliveSeconds = 30;
     std::chrono::milliseconds firstRetry{1000};
     std::chrono::milliseconds longestRetry{60000};
@@ -55,7 +68,7 @@ enum class MqttPhase : uint8_t {
 class CMqttLink {
 public:
     // Called on the link's thread.
-    using MessageHandler = std::function<void(const std::string& strTopic, const std::string& strPayload, bool bRetained)>;
+    using MessageHandler = std::function<void(MqttIncoming message)>;
     using ConnectHandler = std::function<void()>;
 
     explicit CMqttLink(MqttLinkConfig config);
@@ -79,13 +92,28 @@ public:
     // Of these only the newest per topic waits while the broker is away.
     void PostLatest(MqttMessage message);
     // Publishes the goodbye (the will's message) if connected, disconnects,
-    // and waits at most farewellWait for that; no handler is called after.
+    // and waits at most farewellWait (and a second) for that; no handler is
+    // called after. A name lookup or connect that does not end by then
+    // cannot be cut short: the thread is left to finish on its own, said on
+    // stderr and counted by ThreadsLeftRunning.
     void Stop(std::chrono::milliseconds farewellWait);
+    // Link threads left running by Stop that have not yet ended. While any
+    // has not, the process must end without its exit handlers (_exit):
+    // they would run under a thread inside libmosquitto or the resolver.
+    static int ThreadsLeftRunning();
 
     MqttPhase Phase() const;
     uint64_t EventsDropped() const;
     // Connections the broker accepted; those after the first are reconnects.
     uint64_t Connections() const;
+    // Messages dropped unread for their length.
+    uint64_t IncomingTooLong() const;
+    // Messages handed to the client that the broker has not acknowledged,
+    // over every connection: the client sends those again after a reconnect.
+    size_t InFlight() const;
+    // Acknowledgements for a message the link did not count as in flight: 0
+    // while the count above is true.
+    uint64_t UnexpectedAcks() const;
 
     struct Shared;
 

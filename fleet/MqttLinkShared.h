@@ -42,6 +42,8 @@ struct CMqttLink::Shared {
     std::vector<MqttMessage> vecLatest;
     bool bStopping = false;
     bool bFinished = false;
+    // Stop gave up waiting for the thread; it counts itself out as it ends.
+    bool bLeftRunning = false;
     std::chrono::steady_clock::time_point tFarewellDeadline;
 
     // Held while a handler runs, so that Stop never returns under one.
@@ -52,11 +54,19 @@ struct CMqttLink::Shared {
     std::atomic<MqttPhase> nPhase{MqttPhase::Stopped};
     std::atomic<uint64_t> nDropped{0};
     std::atomic<uint64_t> nConnections{0};
+    std::atomic<uint64_t> nIncomingTooLong{0};
+    std::atomic<size_t> nInFlight{0};
+    std::atomic<uint64_t> nUnexpectedAcks{0};
 
     // The link's thread only.
     bool bSessionUp = false;
+    // Kept across reconnects: libmosquitto keeps these messages and sends
+    // them again once the broker is back; only an acknowledgement ends one.
     std::set<int> setInFlight;
     std::string strLastReport;
+    // The TLS library's last complaint, which tells a port that speaks no
+    // TLS from a certificate that is not trusted.
+    std::string strLastTlsError;
 };
 
 // The link's thread: connects, serves, reconnects with back-off until told
@@ -69,3 +79,4 @@ void OnMqttConnect(mosquitto* pMosq, void* pUser, int rc);
 void OnMqttDisconnect(mosquitto* pMosq, void* pUser, int rc);
 void OnMqttPublish(mosquitto* pMosq, void* pUser, int nMid);
 void OnMqttMessage(mosquitto* pMosq, void* pUser, const mosquitto_message* pMessage);
+void OnMqttLog(mosquitto* pMosq, void* pUser, int nLevel, const char* pszText);

@@ -30,15 +30,40 @@ void Report(Shared& s, const std::string& strLine)
     std::fprintf(stderr, "Quado: MQTT: %s\n", strLine.c_str());
 }
 
-std::string Reason(int rc, int nErrno)
+// What OpenSSL says when the other end spoke something else than TLS: a
+// plain MQTT listener answers a ClientHello with bytes that are no TLS
+// record, or closes the connection on it.
+bool SaysNoTls(const std::string& strTlsError)
 {
+    for (const char* pszSign : {"wrong version number", "unexpected eof", "packet length too long", "http request",
+                                "record layer failure", "unknown protocol"}) {
+        if (strTlsError.find(pszSign) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+// bHandshake: the connection never came up, so a TLS failure was the handshake's.
+std::string Reason(Shared& s, int rc, int nErrno, bool bHandshake)
+{
+    const std::string strTlsError = std::move(s.strLastTlsError);
+    s.strLastTlsError.clear();
+    if (s.config.bTls && bHandshake && (rc == MOSQ_ERR_TLS || SaysNoTls(strTlsError))) {
+        if (SaysNoTls(strTlsError))
+            return "TLS failed: the port does not speak TLS (a plain MQTT port? mqtts:// needs the broker's TLS "
+                   "listener, usually 8883; mqtt:// is for a plain one)";
+        if (strTlsError.find("certificate verify failed") != std::string::npos)
+            return "TLS failed: the broker's certificate is not trusted (not signed by an authority in the system's "
+                   "certificates, or not for this host name)";
+        return "TLS failed" + (strTlsError.empty() ? std::string() : " (" + strTlsError + ")");
+    }
     switch (rc) {
     case MOSQ_ERR_ERRNO:
         return std::strerror(nErrno);
     case MOSQ_ERR_EAI:
         return "host name not found";
     case MOSQ_ERR_TLS:
-        return "TLS failed (is the broker's certificate trusted and for this host name?)";
+        return "TLS failed";
     case MOSQ_ERR_KEEPALIVE:
         return "the broker stopped answering";
     default:
@@ -64,8 +89,10 @@ int Publish(Shared& s, mosquitto* pMosq, const MqttMessage& message)
     int nMid = 0;
     const int rc = mosquitto_publish(pMosq, &nMid, message.strTopic.c_str(), static_cast<int>(message.strPayload.size()),
                                      message.strPayload.data(), MqttQos, message.bRetain);
-    if (rc == MOSQ_ERR_SUCCESS)
+    if (rc == MOSQ_ERR_SUCCESS) {
         s.setInFlight.insert(nMid);
+        s.nInFlight = s.setInFlight.size();
+    }
     return rc;
 }
 
@@ -142,10 +169,40 @@ bool Serve(Shared& s, mosquitto* pMosq, int& rc)
 // The goodbye: what still waits, "offline" retained, and a clean disconnect
 // (after which the broker keeps the will to itself), written out until the
 // deadline.
+bool HasWaiting(Shared& s)
+{
+    std::lock_guard lock(s.mutex);
+    return !s.queEvents.empty() || !s.vecLatest.empty();
+}
+
 void Farewell(Shared& s, mosquitto* pMosq)
 {
     if (mosquitto_socket(pMosq) < 0)
         return;
+    Clock::time_point tDeadline;
+    {
+        std::lock_guard lock(s.mutex);
+        tDeadline = s.tFarewellDeadline;
+    }
+    // What was posted last (the game's end, the state that says it is over)
+    // goes before the goodbye, not lost behind it: Flush hands over only
+    // what the connection takes now, so the connection is served until the
+    // queues are empty or the time is up.
+    while (s.bSessionUp && HasWaiting(s) && Clock::now() < tDeadline) {
+        Flush(s, pMosq);
+        if (!HasWaiting(s))
+            break;
+        pollfd fd{mosquitto_socket(pMosq), static_cast<short>(POLLIN | (mosquitto_want_write(pMosq) ? POLLOUT : 0)), 0};
+        if (fd.fd < 0 || (poll(&fd, 1, 50) < 0 && errno != EINTR))
+            break;
+        int rc = MOSQ_ERR_SUCCESS;
+        if (fd.revents & POLLOUT)
+            rc = mosquitto_loop_write(pMosq, 1);
+        if (rc == MOSQ_ERR_SUCCESS && (fd.revents & (POLLIN | POLLHUP | POLLERR)))
+            rc = mosquitto_loop_read(pMosq, 1);
+        if (rc != MOSQ_ERR_SUCCESS)
+            break;
+    }
     if (s.bSessionUp) {
         Flush(s, pMosq);
         MqttMessage goodbye = s.config.will;
@@ -153,11 +210,6 @@ void Farewell(Shared& s, mosquitto* pMosq)
         Publish(s, pMosq, goodbye);
     }
     mosquitto_disconnect(pMosq);
-    Clock::time_point tDeadline;
-    {
-        std::lock_guard lock(s.mutex);
-        tDeadline = s.tFarewellDeadline;
-    }
     while (mosquitto_socket(pMosq) >= 0 && Clock::now() < tDeadline) {
         pollfd fd{mosquitto_socket(pMosq), static_cast<short>(POLLIN | POLLOUT), 0};
         if (poll(&fd, 1, 50) < 0 && errno != EINTR)
@@ -182,8 +234,7 @@ void OnMqttConnect(mosquitto* pMosq, void* pUser, int rc)
         return;
     }
     s.bSessionUp = true;
-    // What the last connection left unacknowledged is the client's to send again.
-    s.setInFlight.clear();
+    s.strLastTlsError.clear();
     mosquitto_subscribe(pMosq, nullptr, s.config.strCommandFilter.c_str(), MqttQos);
     for (const MqttMessage& message : s.vecAnnouncements)
         Publish(s, pMosq, message);
@@ -202,18 +253,38 @@ void OnMqttDisconnect(mosquitto*, void* pUser, int)
 
 void OnMqttPublish(mosquitto*, void* pUser, int nMid)
 {
-    static_cast<Shared*>(pUser)->setInFlight.erase(nMid);
+    Shared& s = *static_cast<Shared*>(pUser);
+    if (s.setInFlight.erase(nMid) == 0)
+        ++s.nUnexpectedAcks;
+    s.nInFlight = s.setInFlight.size();
 }
 
 void OnMqttMessage(mosquitto*, void* pUser, const mosquitto_message* pMessage)
 {
     Shared& s = *static_cast<Shared*>(pUser);
-    const std::string strTopic = pMessage->topic ? pMessage->topic : "";
-    const std::string strPayload(static_cast<const char*>(pMessage->payload),
-                                 pMessage->payload ? static_cast<size_t>(pMessage->payloadlen) : 0);
+    MqttIncoming message;
+    message.strTopic = pMessage->topic ? pMessage->topic : "";
+    message.bRetained = pMessage->retain;
+    // The length first: a message of any size is only ever read once, by
+    // the client, and never copied here.
+    const size_t nLength =
+        pMessage->payload && pMessage->payloadlen > 0 ? static_cast<size_t>(pMessage->payloadlen) : 0;
+    if (nLength > s.config.nIncomingLimit) {
+        ++s.nIncomingTooLong;
+        message.nTooLongBytes = nLength;
+    } else {
+        message.strPayload.assign(static_cast<const char*>(pMessage->payload), nLength);
+    }
     std::lock_guard lock(s.handlerMutex);
     if (s.onMessage)
-        s.onMessage(strTopic, strPayload, pMessage->retain);
+        s.onMessage(std::move(message));
+}
+
+void OnMqttLog(mosquitto*, void* pUser, int nLevel, const char* pszText)
+{
+    // libmosquitto tells OpenSSL's reasons only here.
+    if (nLevel == MOSQ_LOG_ERR && pszText && std::strncmp(pszText, "OpenSSL Error", 13) == 0)
+        static_cast<Shared*>(pUser)->strLastTlsError = pszText;
 }
 
 void RunMqttLink(const std::shared_ptr<CMqttLink::Shared>& pShared)
@@ -244,13 +315,14 @@ void RunMqttLink(const std::shared_ptr<CMqttLink::Shared>& pShared)
             if (s.nConnections != nBefore) {
                 // It worked until now: the next attempt comes soon.
                 retry = s.config.firstRetry;
-                Report(s, "lost the broker at " + Broker(s.config) + " (" + Reason(rc, nServeErrno) + "), reconnecting");
+                Report(s, "lost the broker at " + Broker(s.config) + " (" + Reason(s, rc, nServeErrno, false) +
+                              "), reconnecting");
             } else if (rc != MOSQ_ERR_CONN_REFUSED) {
-                Report(s, "no answer from the broker at " + Broker(s.config) + " (" + Reason(rc, nServeErrno) +
+                Report(s, "no answer from the broker at " + Broker(s.config) + " (" + Reason(s, rc, nServeErrno, true) +
                               "), trying again");
             }
         } else {
-            Report(s, "cannot connect to " + Broker(s.config) + " (" + Reason(rc, nErrno) + "), trying again");
+            Report(s, "cannot connect to " + Broker(s.config) + " (" + Reason(s, rc, nErrno, true) + "), trying again");
         }
         s.nPhase = MqttPhase::Waiting;
         if (WaitOrStop(s, retry))

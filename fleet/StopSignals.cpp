@@ -4,38 +4,52 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 
 namespace {
 
 constexpr int StopSignalList[] = {SIGTERM, SIGHUP, SIGINT};
 
-// The handler may only write to a descriptor: everything else happens on the
-// UI thread once the byte arrives.
+// The handler may only write to a descriptor and change dispositions:
+// everything else happens on the UI thread once the byte arrives.
 int s_nSignalWrite = -1;
 int s_nSignalRead = -1;
 
-void OnSignal(int)
-{
-    const char c = 1;
-    if (write(s_nSignalWrite, &c, 1) < 0) {
-        // Full: a stop is already on its way.
-    }
-}
-
-// From here the default again: a second signal on the way out ends the
-// program at once.
-void RestoreDefaults()
+void SetDefaultsFrom(void (*pHandler)(int))
 {
     for (const int nSignal : StopSignalList) {
         struct sigaction old {};
         sigaction(nSignal, nullptr, &old);
-        if (old.sa_handler == OnSignal)
-            std::signal(nSignal, SIG_DFL);
+        if (old.sa_handler == pHandler) {
+            struct sigaction action {};
+            action.sa_handler = SIG_DFL;
+            sigemptyset(&action.sa_mask);
+            sigaction(nSignal, &action, nullptr);
+        }
     }
 }
 
+void OnSignal(int)
+{
+    // Interrupted code may be about to read errno.
+    const int nSavedErrno = errno;
+    // The second signal ends the program at once, even while the UI thread
+    // is busy with the end the first one asked for.
+    SetDefaultsFrom(OnSignal);
+    const char c = 1;
+    if (write(s_nSignalWrite, &c, 1) < 0) {
+        // Full: a stop is already on its way.
+    }
+    errno = nSavedErrno;
+}
+
 } // namespace
+
+void CStopSignals::Disarm()
+{
+    SetDefaultsFrom(OnSignal);
+}
 
 CStopSignals::CStopSignals(QObject* pParent)
     : QObject(pParent)
@@ -52,7 +66,6 @@ CStopSignals::CStopSignals(QObject* pParent)
         char buf[16];
         while (read(s_nSignalRead, buf, sizeof buf) > 0) {
         }
-        RestoreDefaults();
         emit StopRequested();
     });
     for (const int nSignal : StopSignalList) {
@@ -70,5 +83,5 @@ CStopSignals::CStopSignals(QObject* pParent)
 
 CStopSignals::~CStopSignals()
 {
-    RestoreDefaults();
+    Disarm();
 }

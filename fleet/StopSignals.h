@@ -1,7 +1,7 @@
-// Ends the program through its normal way out when it is asked to stop by a
-// signal (SIGTERM from systemd or kill, SIGHUP, SIGINT), so that the broker
-// hears "offline" and the metrics file is written once more. Signals the
-// process was started ignoring stay ignored.
+// Brings the program to its one orderly end when it is asked to stop by a
+// signal (SIGTERM from systemd or kill, SIGHUP, SIGINT), so that the game in
+// progress is kept, the broker hears goodbye and the metrics file is written
+// once more. Signals the process was started ignoring stay ignored.
 #pragma once
 
 #include <QObject>
@@ -15,9 +15,13 @@ public:
     explicit CStopSignals(QObject* pParent = nullptr);
     ~CStopSignals() override;
 
+    // From now on a stop signal ends the program at once (the default
+    // action): the end is under way and must not be waited for twice. The
+    // first signal does this itself.
+    static void Disarm();
+
 signals:
-    // On the UI thread, for the first signal; a second one ends the
-    // program at once.
+    // On the UI thread, for the first signal.
     void StopRequested();
 
 private:

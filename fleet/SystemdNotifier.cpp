@@ -6,7 +6,9 @@
 #include <systemd/sd-daemon.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 bool CSystemdNotifier::IsWanted()
 {
@@ -31,10 +33,17 @@ void CSystemdNotifier::Start(QObject* pView, bool bPaintedAlready)
 {
     uint64_t nMicroseconds = 0;
     // Zero pid: WATCHDOG_PID, when set, must name this process.
-    if (sd_watchdog_enabled(0, &nMicroseconds) > 0 && nMicroseconds > 0) {
-        m_nPingMs = static_cast<int>(std::max<uint64_t>(1, nMicroseconds / 2000));
+    const int rc = sd_watchdog_enabled(0, &nMicroseconds);
+    if (rc > 0 && nMicroseconds > 0) {
+        m_nPingMs = PingIntervalFor(nMicroseconds);
         m_timerPing.start(m_nPingMs);
         Ping();
+    } else if (rc < 0) {
+        // Not a number, zero, "infinity", or too big for 64 bits: systemd
+        // would never write that, so no ping is better than a guess.
+        const char* pszValue = std::getenv("WATCHDOG_USEC");
+        std::fprintf(stderr, "Quado: systemd: ignoring WATCHDOG_USEC=%.40s: %s\n", pszValue ? pszValue : "",
+                     std::strerror(-rc));
     }
     if (bPaintedAlready || !pView) {
         Ready();
@@ -76,6 +85,15 @@ void CSystemdNotifier::CheckStatus()
         return;
     m_strStatus = std::move(strStatus);
     sd_notify(0, ("STATUS=" + m_strStatus).c_str());
+}
+
+int CSystemdNotifier::PingIntervalFor(uint64_t nWatchdogMicroseconds)
+{
+    // Half the watchdog's time, in whole milliseconds, at least one. A
+    // watchdog of years is pinged every MaxPingMs: more often than asked
+    // is always allowed, and the timer takes no longer a wait.
+    const uint64_t nMs = std::max<uint64_t>(1, nWatchdogMicroseconds / 2000);
+    return static_cast<int>(std::min<uint64_t>(nMs, MaxPingMs));
 }
 
 void CSystemdNotifier::Ping()

@@ -32,6 +32,10 @@ public:
 
     // Half of WATCHDOG_USEC; 0 without a watchdog.
     int PingIntervalMs() const { return m_nPingMs; }
+    // The longest wait between pings (24 days, below what an int of
+    // milliseconds holds).
+    static constexpr int MaxPingMs = 24 * 24 * 3600 * 1000;
+    static int PingIntervalFor(uint64_t nWatchdogMicroseconds);
     uint64_t Pings() const { return m_nPings; }
     bool IsReady() const { return m_bReady; }
 

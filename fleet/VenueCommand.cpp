@@ -23,6 +23,13 @@ bool IsSerial(std::string_view payload)
 
 } // namespace
 
+bool IsVenueCommandName(std::string_view name)
+{
+    static constexpr std::string_view Names[] = {"mute",    "fullscreen", "fit",       "idle_records",
+                                                 "connect", "disconnect", "screenshot"};
+    return std::find(std::begin(Names), std::end(Names), name) != std::end(Names);
+}
+
 std::optional<VenueCommand> ParseVenueCommand(std::string_view name, std::string_view payload, std::string& strError)
 {
     if (payload.size() > MaxCommandPayload) {

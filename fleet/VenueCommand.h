@@ -20,6 +20,9 @@ struct VenueCommand {
 // Longer payloads are refused unread.
 inline constexpr size_t MaxCommandPayload = 256;
 
+// One of the names ParseVenueCommand knows, whatever the payload.
+bool IsVenueCommandName(std::string_view name);
+
 // The command that name and payload make, or none with the reason in
 // strError. Switches take "ON" or "OFF" (or "on", "off").
 std::optional<VenueCommand> ParseVenueCommand(std::string_view name, std::string_view payload,

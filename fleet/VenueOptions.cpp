@@ -11,6 +11,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "protocol/WriteTarget.h"
+
 namespace {
 
 constexpr char PasswordVariable[] = "QUADO_MQTT_PASSWORD";
@@ -288,6 +290,12 @@ bool PrepareVenueOptions(VenueOptions& options, std::string& strError)
         }
         if (stat(strFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
             strError = "--metrics-file: the folder '" + strFolder + "' does not exist";
+            return false;
+        }
+        // The file is replaced whole at every write: what stands there must
+        // be a file of Quado's own, never /dev/null or a pipe.
+        if (const std::string strRefusal = RefuseNonFile(strPath); !strRefusal.empty()) {
+            strError = "--metrics-file: " + strRefusal + " (without the option no metrics are written)";
             return false;
         }
     }

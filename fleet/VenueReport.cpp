@@ -1,17 +1,58 @@
 #include "fleet/VenueReport.h"
 
-#include <ctime>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
 
-#include "fleet/JsonText.h"
+#include <cmath>
+#include <ctime>
 
 namespace {
 
-void AddOptionalText(CJsonObject& json, std::string_view key, const std::optional<std::wstring>& strText)
+// Text from the board or an adapter as it came: what is no character (an
+// odd byte in a serial, a lone surrogate) becomes U+FFFD, never a byte a
+// JSON reader refuses.
+QJsonValue Text(std::string_view utf8)
 {
-    if (strText)
-        json.AddString(key, Utf8(*strText));
-    else
-        json.AddNull(key);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+QJsonValue Text(std::wstring_view text)
+{
+    QString str;
+    str.reserve(static_cast<qsizetype>(text.size()));
+    for (const wchar_t c : text) {
+        const auto n = static_cast<char32_t>(c);
+        const bool bCharacter = n <= 0x10FFFF && (n < 0xD800 || n > 0xDFFF);
+        const char32_t one = bCharacter ? n : char32_t(0xFFFD);
+        str.append(QString::fromUcs4(&one, 1));
+    }
+    return str;
+}
+
+QJsonValue OptionalText(const std::optional<std::wstring>& strText)
+{
+    return strText ? Text(*strText) : QJsonValue(QJsonValue::Null);
+}
+
+// A reader sees "12.3", never "12.300000000000001"; JSON has no NaN.
+QJsonValue Rounded(double dValue, int nDecimals)
+{
+    if (!std::isfinite(dValue))
+        return QJsonValue(QJsonValue::Null);
+    const double dScale = std::pow(10.0, nDecimals);
+    return std::round(dValue * dScale) / dScale;
+}
+
+std::string Compact(const QJsonObject& json)
+{
+    return QJsonDocument(json).toJson(QJsonDocument::Compact).toStdString();
+}
+
+QJsonObject EventObject(const char* pszEvent, std::chrono::system_clock::time_point when)
+{
+    return QJsonObject{{"event", QString::fromLatin1(pszEvent)}, {"time", QString::fromStdString(IsoTime(when))}};
 }
 
 } // namespace
@@ -21,8 +62,8 @@ bool VenueSnapshot::SameShown(const VenueSnapshot& other) const
     return bConnected == other.bConnected && strSerial == other.strSerial && bGameRunning == other.bGameRunning &&
            strLevel == other.strLevel && strMaxLevel == other.strMaxLevel && nLitQuadrant == other.nLitQuadrant &&
            strPanelText == other.strPanelText && strStatus == other.strStatus && bMuted == other.bMuted &&
-           bFullScreen == other.bFullScreen && bFit == other.bFit && today == other.today &&
-           nAudioLosses == other.nAudioLosses && nAudioReturns == other.nAudioReturns;
+           bFullScreen == other.bFullScreen && bFit == other.bFit && bIdleRecords == other.bIdleRecords &&
+           today == other.today && nAudioLosses == other.nAudioLosses && nAudioReturns == other.nAudioReturns;
 }
 
 const char* QuadrantName(int nQuadrant)
@@ -51,75 +92,68 @@ std::string IsoTime(std::chrono::system_clock::time_point when)
 
 std::string StateJson(const VenueSnapshot& s, uint64_t nEventsDropped)
 {
-    CJsonObject json;
-    json.AddBool("connected", s.bConnected);
-    if (s.strSerial.empty())
-        json.AddNull("serial");
-    else
-        json.AddString("serial", s.strSerial);
-    json.AddBool("game_running", s.bGameRunning);
-    AddOptionalText(json, "level", s.strLevel);
-    AddOptionalText(json, "max_level", s.strMaxLevel);
-    json.AddString("lit", QuadrantName(s.nLitQuadrant));
-    json.AddString("panel_text", Utf8(s.strPanelText));
-    json.AddString("status", Utf8(s.strStatus));
-    json.AddBool("muted", s.bMuted);
-    json.AddBool("full_screen", s.bFullScreen);
-    json.AddBool("fit", s.bFit);
-    json.AddInt("games_today", s.today.nGames);
-    if (s.today.nBestLevel)
-        json.AddInt("best_level_today", *s.today.nBestLevel);
-    else
-        json.AddNull("best_level_today");
-    json.AddNumber("seconds_since_line", s.dSecondsSinceLine, 1);
-    json.AddNumber("seconds_since_frame", s.dSecondsSinceFrame, 1);
-    json.AddInt("audio_device_losses", static_cast<int64_t>(s.nAudioLosses));
-    json.AddInt("events_dropped", static_cast<int64_t>(nEventsDropped));
-    json.AddString("version", s.strVersion);
-    json.AddNumber("uptime_seconds", s.dUptimeSeconds, 0);
-    return json.Text();
+    QJsonObject json;
+    json["connected"] = s.bConnected;
+    json["serial"] = s.strSerial.empty() ? QJsonValue(QJsonValue::Null) : Text(s.strSerial);
+    json["game_running"] = s.bGameRunning;
+    json["level"] = OptionalText(s.strLevel);
+    json["max_level"] = OptionalText(s.strMaxLevel);
+    json["lit"] = QString::fromLatin1(QuadrantName(s.nLitQuadrant));
+    json["panel_text"] = Text(s.strPanelText);
+    json["status"] = Text(s.strStatus);
+    json["muted"] = s.bMuted;
+    json["full_screen"] = s.bFullScreen;
+    json["fit"] = s.bFit;
+    json["idle_records"] = s.bIdleRecords ? QJsonValue(*s.bIdleRecords) : QJsonValue(QJsonValue::Null);
+    json["games_today"] = s.today.nGames;
+    json["best_level_today"] = s.today.nBestLevel ? QJsonValue(*s.today.nBestLevel) : QJsonValue(QJsonValue::Null);
+    json["seconds_since_line"] = Rounded(s.dSecondsSinceLine, 1);
+    json["seconds_since_frame"] = Rounded(s.dSecondsSinceFrame, 1);
+    json["audio_device_losses"] = static_cast<qint64>(s.nAudioLosses);
+    json["events_dropped"] = static_cast<qint64>(nEventsDropped);
+    json["version"] = Text(s.strVersion);
+    json["uptime_seconds"] = Rounded(s.dUptimeSeconds, 0);
+    return Compact(json);
 }
 
 std::optional<std::string> EventJson(const GameEvent& event)
 {
-    CJsonObject json;
+    QJsonObject json;
     switch (event.nKind) {
     case GameEvent::Kind::GameStarted:
-        json.AddString("event", "game_started").AddString("time", IsoTime(event.tWhen));
-        json.AddString("serial", event.game.strSerial);
+        json = EventObject("game_started", event.tWhen);
+        json["serial"] = Text(event.game.strSerial);
         break;
     case GameEvent::Kind::GameEnded: {
         const GameRecord& game = event.game;
-        json.AddString("event", "game_ended").AddString("time", IsoTime(event.tWhen));
-        json.AddString("outcome", OutcomeName(game.nOutcome)).AddString("cause", EndCauseName(game.nCause));
-        if (game.levelReached.strText.empty())
-            json.AddNull("level");
-        else
-            json.AddString("level", Utf8(game.levelReached.strText));
-        AddOptionalText(json, "max_level", game.strMaxLevel);
-        json.AddNumber("duration_seconds", game.Duration().count() / 1000.0, 3);
-        json.AddString("started", IsoTime(game.tStart)).AddString("serial", game.strSerial);
+        json = EventObject("game_ended", event.tWhen);
+        json["outcome"] = QString::fromLatin1(OutcomeName(game.nOutcome));
+        json["cause"] = QString::fromLatin1(EndCauseName(game.nCause));
+        json["level"] =
+            game.levelReached.strText.empty() ? QJsonValue(QJsonValue::Null) : Text(game.levelReached.strText);
+        json["max_level"] = OptionalText(game.strMaxLevel);
+        json["duration_seconds"] = Rounded(game.Duration().count() / 1000.0, 3);
+        json["started"] = QString::fromStdString(IsoTime(game.tStart));
+        json["serial"] = Text(game.strSerial);
         break;
     }
     case GameEvent::Kind::Connected:
-        json.AddString("event", "connected").AddString("time", IsoTime(event.tWhen));
-        json.AddString("serial", event.strSerial);
+        json = EventObject("connected", event.tWhen);
+        json["serial"] = Text(event.strSerial);
         break;
     case GameEvent::Kind::Disconnected:
-        json.AddString("event", "disconnected").AddString("time", IsoTime(event.tWhen));
-        json.AddString("reason", DisconnectReasonName(event.nReason)).AddString("serial", event.strSerial);
+        json = EventObject("disconnected", event.tWhen);
+        json["reason"] = QString::fromLatin1(DisconnectReasonName(event.nReason));
+        json["serial"] = Text(event.strSerial);
         break;
     case GameEvent::Kind::LevelShown:
     case GameEvent::Kind::Line:
         return std::nullopt;
     }
-    return json.Text();
+    return Compact(json);
 }
 
 std::string AudioEventJson(bool bLost, std::chrono::system_clock::time_point when)
 {
-    return CJsonObject()
-        .AddString("event", bLost ? "audio_device_lost" : "audio_device_back")
-        .AddString("time", IsoTime(when))
-        .Text();
+    return Compact(EventObject(bLost ? "audio_device_lost" : "audio_device_back", when));
 }

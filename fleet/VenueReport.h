@@ -1,6 +1,7 @@
 // What the venue is told about this screen: the snapshot of what it shows and
 // how it runs, built on the UI thread, and the JSON of the retained state and
-// of each event message. Plain C++.
+// of each event message, written by Qt's JSON classes so that no text the
+// board or an adapter sends can make a message a reader refuses.
 #pragma once
 
 #include <chrono>
@@ -25,11 +26,16 @@ struct VenueSnapshot {
     bool bMuted = false;
     bool bFullScreen = false;
     bool bFit = false;
+    // Options > Show Records When Idle; none where the records are not built in.
+    std::optional<bool> bIdleRecords;
     DayFigures today;
     // Since the last board line (since start before the first) and since the
     // board view was last painted.
     double dSecondsSinceLine = 0;
     double dSecondsSinceFrame = 0;
+    // The same two as times, which stay true in a file a crash leaves behind.
+    std::chrono::system_clock::time_point tLastLine;
+    std::chrono::system_clock::time_point tLastFrame;
     uint64_t nAudioLosses = 0;
     uint64_t nAudioReturns = 0;
     std::string strVersion;

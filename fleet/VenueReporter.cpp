@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 
@@ -44,13 +45,17 @@ CVenueReporter::CVenueReporter(const VenueOptions& options, const std::string& s
     m_config.strClientId = "quado-" + m_strId;
     m_config.will = MqttMessage{.strTopic = m_strBase + "/availability", .strPayload = "offline", .bRetain = true};
     m_config.strCommandFilter = m_strBase + "/set/+";
+    m_config.nIncomingLimit = MaxCommandPayload;
     m_timerCheck.setInterval(CheckPeriodMs);
     connect(&m_timerCheck, &QTimer::timeout, this, &CVenueReporter::Check);
+    m_timerCommands.setSingleShot(true);
+    connect(&m_timerCommands, &QTimer::timeout, this, &CVenueReporter::RunWaitingCommands);
 }
 
 CVenueReporter::~CVenueReporter()
 {
-    Stop();
+    // Whatever the snapshot came from may already be going.
+    StopLink();
 }
 
 bool CVenueReporter::Start(std::string& strError)
@@ -67,11 +72,7 @@ bool CVenueReporter::Start(std::string& strError)
     }
     m_pLink->SetAnnouncements(std::move(vecAnnouncements));
     // Both arrive on the link's thread and are run on this one.
-    m_pLink->SetMessageHandler([this](const std::string& strTopic, const std::string& strPayload, bool bRetained) {
-        QMetaObject::invokeMethod(
-            this, [this, strTopic, strPayload, bRetained] { OnCommandMessage(strTopic, strPayload, bRetained); },
-            Qt::QueuedConnection);
-    });
+    m_pLink->SetMessageHandler([this](MqttIncoming message) { OnCommandMessage(std::move(message)); });
     // After every (re)connection the broker has the state again at once.
     m_pLink->SetConnectHandler([this] {
         QMetaObject::invokeMethod(this, [this] { SendState(m_snapshotSource()); }, Qt::QueuedConnection);
@@ -95,7 +96,18 @@ void CVenueReporter::Stop()
 {
     if (!m_pLink)
         return;
+    m_eventWatch.Reset();
+    // Retained: left as it was, it would go on saying connected and playing.
+    SendState(m_snapshotSource());
+    StopLink();
+}
+
+void CVenueReporter::StopLink()
+{
+    if (!m_pLink)
+        return;
     m_timerCheck.stop();
+    m_timerCommands.stop();
     m_eventWatch.Reset();
     m_pLink->Stop(std::chrono::milliseconds(FarewellWaitMs));
     m_pLink.reset();
@@ -138,22 +150,52 @@ void CVenueReporter::Ignore(const std::string& strWhat, const std::string& strRe
     std::fprintf(stderr, "Quado: MQTT: ignored %s: %s\n", strWhat.c_str(), strReason.c_str());
 }
 
-void CVenueReporter::OnCommandMessage(const std::string& strTopic, const std::string& strPayload, bool bRetained)
+void CVenueReporter::OnCommandMessage(MqttIncoming message)
+{
+    const std::string strCommands = m_strBase + "/set/";
+    if (message.strTopic.rfind(strCommands, 0) != 0)
+        return;
+    CommandMessage command{.strName = message.strTopic.substr(strCommands.size()),
+                           .strPayload = std::move(message.strPayload),
+                           .bRetained = message.bRetained,
+                           .nTooLongBytes = message.nTooLongBytes};
+    // Only the first of a burst wakes the UI thread: a flood queues no more
+    // than one call there.
+    if (m_inbox.Put(std::move(command)))
+        QMetaObject::invokeMethod(this, &CVenueReporter::RunWaitingCommands, Qt::QueuedConnection);
+}
+
+void CVenueReporter::RunWaitingCommands()
 {
     if (!m_pLink)
         return;
-    const std::string strCommands = m_strBase + "/set/";
-    if (strTopic.rfind(strCommands, 0) != 0)
+    while (m_inbox.Waiting() > 0) {
+        const auto now = m_fnCommandClock();
+        if (!m_commandTokens.Take(now)) {
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(m_commandTokens.UntilNext(now));
+            m_timerCommands.start(std::max<int>(1, static_cast<int>(wait.count())));
+            return;
+        }
+        if (std::optional<CommandMessage> command = m_inbox.Take())
+            RunCommand(*command);
+    }
+}
+
+void CVenueReporter::RunCommand(const CommandMessage& message)
+{
+    const std::string strWhat = "set/" + Printable(message.strName);
+    if (message.nTooLongBytes > 0) {
+        Ignore(strWhat, "payload too long (" + std::to_string(message.nTooLongBytes) + " bytes, at most " +
+                            std::to_string(MaxCommandPayload) + ")");
         return;
-    const std::string strName = strTopic.substr(strCommands.size());
-    const std::string strWhat = "set/" + Printable(strName);
+    }
     // A retained command would run again at every reconnect and every start.
-    if (bRetained) {
+    if (message.bRetained) {
         Ignore(strWhat, "retained (publish commands without the retain flag)");
         return;
     }
     std::string strReason;
-    const std::optional<VenueCommand> command = ParseVenueCommand(strName, strPayload, strReason);
+    const std::optional<VenueCommand> command = ParseVenueCommand(message.strName, message.strPayload, strReason);
     if (!command) {
         Ignore(strWhat, strReason);
         return;

@@ -34,9 +34,11 @@ const char* EndCauseName(GameEndCause nCause)
     case GameEndCause::Disconnect:
         return "disconnect";
     case GameEndCause::AdapterLost:
+        return "adapter_lost";
+    case GameEndCause::Closing:
         break;
     }
-    return "adapter_lost";
+    return "closing";
 }
 
 const char* DisconnectReasonName(DisconnectReason nReason)
@@ -214,7 +216,9 @@ void CGameEvents::OnConnected(const std::string& strSerial)
 void CGameEvents::OnDisconnected(DisconnectReason nReason)
 {
     if (m_game)
-        EndGame(nReason == DisconnectReason::AdapterLost ? GameEndCause::AdapterLost : GameEndCause::Disconnect);
+        EndGame(nReason == DisconnectReason::AdapterLost ? GameEndCause::AdapterLost
+                : nReason == DisconnectReason::Closing   ? GameEndCause::Closing
+                                                         : GameEndCause::Disconnect);
     if (!m_bConnected)
         return;
     m_bConnected = false;

@@ -17,7 +17,8 @@
 enum class GameOutcome : uint8_t { Won, Lost, TimedOut, Abandoned };
 
 // What ended a game: the board's line, or the link going away under it.
-enum class GameEndCause : uint8_t { Congrat, Incorrect, Timeout, Press, New, Disconnect, AdapterLost };
+// Closing: the program ended under the game.
+enum class GameEndCause : uint8_t { Congrat, Incorrect, Timeout, Press, New, Disconnect, AdapterLost, Closing };
 
 enum class DisconnectReason : uint8_t {
     User,        // the button, the menu, a remote command
@@ -26,7 +27,7 @@ enum class DisconnectReason : uint8_t {
 };
 
 const char* OutcomeName(GameOutcome nOutcome);   // "won", "lost", "timeout", "abandoned"
-const char* EndCauseName(GameEndCause nCause);   // "congrat", "incorrect", ... "adapter_lost"
+const char* EndCauseName(GameEndCause nCause);   // "congrat", "incorrect", ... "adapter_lost", "closing"
 const char* DisconnectReasonName(DisconnectReason nReason); // "user", "adapter_lost", "closing"
 GameOutcome OutcomeOf(GameEndCause nCause);
 

@@ -16,7 +16,7 @@ struct Name {
 constexpr Name Outcomes[] = {{"won", "Won"}, {"lost", "Lost"}, {"timeout", "Timed out"}, {"abandoned", "Abandoned"}};
 constexpr Name Causes[] = {{"congrat", "Congrat"},      {"incorrect", "Incorrect"}, {"timeout", "Timeout"},
                            {"press", "Press button"},   {"new", "New game"},        {"disconnect", "Disconnect"},
-                           {"adapter_lost", "Adapter lost"}};
+                           {"adapter_lost", "Adapter lost"}, {"closing", "Quado closed"}};
 
 template <size_t N>
 QString Lookup(const Name (&names)[N], const QString& strStored)

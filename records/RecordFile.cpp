@@ -13,31 +13,18 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "protocol/WriteTarget.h"
+#include "records/RecordPlace.h"
 #include "records/RecordSchema.h"
 
 namespace {
 
-// SQLite's primary result codes that matter here.
-constexpr int SqliteBusy = 5;
-constexpr int SqliteLocked = 6;
-constexpr int SqliteReadOnly = 8;
-constexpr int SqliteIoErr = 10;
-constexpr int SqliteCorrupt = 11;
-constexpr int SqliteFull = 13;
-constexpr int SqliteCantOpen = 14;
-constexpr int SqliteNotADb = 26;
-
 constexpr char SqliteMagic[] = "SQLite format 3";
 constexpr int HeaderSize = 100;
 constexpr int UserVersionOffset = 60;
-
-int SqliteCode(const QSqlError& error)
-{
-    bool bOk = false;
-    const int nCode = error.nativeErrorCode().toInt(&bOk);
-    // Qt turns SQLite's extended codes on; the low byte is the primary one.
-    return bOk ? (nCode & 0xFF) : -1;
-}
+// The file format's write and read versions: 2 for a write-ahead log.
+constexpr int WriteVersionOffset = 18;
+constexpr int WalVersion = 2;
 
 // Another Quado holds a lock SQLite would not wait for (a change of the
 // journal, a lock that could deadlock): worth another try later.
@@ -57,23 +44,6 @@ QString NextConnectionName()
 {
     static std::atomic<int> s_nNext{0};
     return QStringLiteral("quado-records-%1").arg(s_nNext++);
-}
-
-// The folder itself or, while it does not exist, the nearest one above it
-// that does: whether the file could be made there.
-bool PlaceWritable(const QString& strFolder)
-{
-    QString strPath = QDir::cleanPath(QDir(strFolder).absolutePath());
-    QFileInfo info(strPath);
-    while (!info.exists()) {
-        const QString strParent = info.absolutePath();
-        if (strParent == strPath)
-            return false;
-        strPath = strParent;
-        info = QFileInfo(strPath);
-    }
-    // Something that is no folder stands where one must be made.
-    return info.isDir() && ::access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK | X_OK) == 0;
 }
 
 } // namespace
@@ -130,19 +100,25 @@ CRecordFile::Status CRecordFile::Examine(QString& strReason, QString& strNotice)
         return Status::Absent;
     }
     if (!info.isFile()) {
-        strReason = QStringLiteral("%1 is not a file").arg(strName);
+        strReason = QString::fromLocal8Bit(RefuseNonFile(QFile::encodeName(m_strPath).toStdString()));
+        if (strReason.isEmpty())
+            strReason = QStringLiteral("%1 is not a file").arg(strName);
         return Status::Off;
     }
     // The header first, with plain reads: a file that is no SQLite database
     // or comes from a newer Quado is found without SQLite touching it.
     QFile file(m_strPath);
     if (!file.open(QIODevice::ReadOnly)) {
-        strReason = QStringLiteral("cannot read %1: %2").arg(strName, file.errorString());
+        strReason = WhyCannotRead(m_strPath);
+        if (strReason.isEmpty())
+            strReason = QStringLiteral("cannot read %1: %2").arg(strName, file.errorString());
         return Status::Off;
     }
     const QByteArray header = file.read(HeaderSize);
     const qint64 nSize = file.size();
     file.close();
+    m_bWalAtRest = false;
+    int nHeaderVersion = 0;
     // SQLite takes an empty file for an empty database.
     if (nSize > 0) {
         if (header.size() < HeaderSize || !header.startsWith(QByteArray(SqliteMagic, sizeof SqliteMagic))) {
@@ -158,6 +134,18 @@ CRecordFile::Status CRecordFile::Examine(QString& strReason, QString& strNotice)
             strReason = QStringLiteral("%1 comes from a newer Quado (records version %2)").arg(strName).arg(nVersion);
             return Status::Off;
         }
+        nHeaderVersion = nVersion;
+        m_bWalAtRest = header.at(WriteVersionOffset) == WalVersion;
+    }
+    // Whether the file can be written is decided before SQLite opens it to
+    // write: a journal switched or an upgrade begun on a full disk would
+    // change the user's file and leave it unreadable while the disk is full.
+    // An upgrade's log holds a copy of the pages it rewrites, and the index.
+    if (m_nMode == Mode::Write) {
+        strReason = WhyCannotWrite(m_strPath,
+                                   RecordsMinFreeBytes + (nHeaderVersion < RecordsSchemaVersion ? 2 * nSize : 0));
+        if (!strReason.isEmpty())
+            return Status::Off;
     }
     if (!OpenConnection(strReason))
         return Status::Off;
@@ -172,7 +160,7 @@ CRecordFile::Status CRecordFile::Examine(QString& strReason, QString& strNotice)
             return Status::Absent;
         if (IsDamage(error) && m_nMode == Mode::Write)
             return MoveAside(strReason, strNotice) ? Status::Absent : Status::Off;
-        strReason = QStringLiteral("cannot read %1: %2").arg(strName, error.text());
+        strReason = ReadReason(error);
         return Status::Off;
     }
     m_nVersion = query.value(0).toInt();
@@ -194,8 +182,7 @@ CRecordFile::Status CRecordFile::Examine(QString& strReason, QString& strNotice)
             return Status::Absent;
         if (m_nMode == Mode::Write && (!bChecked ? IsDamage(error) : true))
             return MoveAside(strReason, strNotice) ? Status::Absent : Status::Off;
-        strReason = bChecked ? QStringLiteral("%1 is damaged").arg(strName)
-                             : QStringLiteral("cannot read %1: %2").arg(strName, error.text());
+        strReason = bChecked ? QStringLiteral("%1 is damaged").arg(strName) : ReadReason(error);
         return Status::Off;
     }
     return Status::Open;
@@ -211,13 +198,18 @@ bool CRecordFile::OpenConnection(QString& strReason)
         strReason = QStringLiteral("Qt's SQLite driver is missing (package libqt6sql6-sqlite)");
         return false;
     }
-    m_db.setDatabaseName(m_strPath);
     QString strOptions = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs);
-    if (m_nMode == Mode::ReadOnly)
-        strOptions += QStringLiteral(";QSQLITE_OPEN_READONLY");
+    if (m_nMode == Mode::ReadOnly) {
+        m_db.setDatabaseName(ReadOnlyUri());
+        strOptions += QStringLiteral(";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI");
+    } else {
+        m_db.setDatabaseName(m_strPath);
+    }
     m_db.setConnectOptions(strOptions);
     if (!m_db.open()) {
-        strReason = QStringLiteral("cannot open %1: %2").arg(QDir::toNativeSeparators(m_strPath), m_db.lastError().text());
+        strReason = m_nMode == Mode::ReadOnly ? ReadReason(m_db.lastError())
+                                              : QStringLiteral("cannot open %1%2").arg(QDir::toNativeSeparators(m_strPath),
+                                                                                     DatabaseSays(m_db.lastError().databaseText()));
         CloseConnection();
         return false;
     }
@@ -227,6 +219,17 @@ bool CRecordFile::OpenConnection(QString& strReason)
 
 void CRecordFile::CloseConnection()
 {
+    if (m_bPrepared && m_db.isOpen()) {
+        // At rest the file goes back to the journal every reader knows: one
+        // file, a whole backup when copied, readable from a full or
+        // read-only disk, where a reader of the log would have to make its
+        // index beside it. A reader still inside keeps the log (no wait
+        // for it); the last one out writes it back.
+        QSqlQuery query(m_db);
+        query.exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+        query.exec(QStringLiteral("PRAGMA journal_mode = DELETE"));
+    }
+    m_bPrepared = false;
     if (m_db.isValid())
         m_db.close();
     m_db = QSqlDatabase();
@@ -273,6 +276,7 @@ bool CRecordFile::Prepare(QString& strReason, bool& bBusy)
     }
     if (bOk && query.exec(QStringLiteral("COMMIT"))) {
         m_nVersion = RecordsSchemaVersion;
+        m_bPrepared = true;
         return true;
     }
     const QSqlError error = query.lastError();
@@ -308,25 +312,6 @@ bool CRecordFile::MoveAside(QString& strReason, QString& strNotice)
     return true;
 }
 
-QString CRecordFile::Reason(const QSqlError& error) const
-{
-    const QString strName = QDir::toNativeSeparators(m_strPath);
-    switch (SqliteCode(error)) {
-    case SqliteFull:
-        return QStringLiteral("the disk holding %1 is full").arg(strName);
-    case SqliteReadOnly:
-    case SqliteCantOpen:
-        return QStringLiteral("cannot write %1").arg(strName);
-    case SqliteCorrupt:
-    case SqliteNotADb:
-        return QStringLiteral("%1 is damaged; it is moved aside at the next start").arg(strName);
-    case SqliteIoErr:
-        return QStringLiteral("cannot write %1: input/output error").arg(strName);
-    default:
-        return QStringLiteral("cannot write %1: %2").arg(strName, error.text());
-    }
-}
-
 CRecordFile::WriteResult CRecordFile::Write(RecordedGames& games, QString& strReason)
 {
     if (!m_bOpen) {
@@ -340,6 +325,11 @@ CRecordFile::WriteResult CRecordFile::Write(RecordedGames& games, QString& strRe
         QString strNotice;
         if (info.exists() && Examine(strReason, strNotice) == Status::Off)
             return WriteResult::Failed;
+        if (!info.exists()) {
+            strReason = WhyCannotWrite(m_strPath, RecordsMinFreeBytes);
+            if (!strReason.isEmpty())
+                return WriteResult::Failed;
+        }
         if (!strNotice.isEmpty())
             std::fprintf(stderr, "Quado: records: %s\n", qPrintable(strNotice));
         bool bBusy = false;

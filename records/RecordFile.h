@@ -2,6 +2,7 @@
 // before anything is written, moving a damaged file aside, writes and reads.
 #pragma once
 
+#include <QByteArray>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -20,8 +21,11 @@ struct RecordFileSettings {
 };
 
 // The store's thread holds one for writing; an export from the command line
-// holds one that only reads. What the checks refuse: a folder that cannot be
-// written, a file that is no database or is damaged, one from a newer Quado.
+// holds one that only reads and leaves nothing beside the file. What the
+// checks refuse, before anything in the file changes: something that is no
+// file, a file or folder this user cannot write, a full disk, a file that is
+// no database or is damaged, one from a newer Quado. At rest (closed) the
+// file is in SQLite's rollback journal mode: one file, readable anywhere.
 class CRecordFile {
 public:
     enum class Mode { Write, ReadOnly };
@@ -59,6 +63,10 @@ public:
     bool ForEach(std::optional<qint64> nFromMs, const std::function<bool(const RecordedGame&)>& visit,
                  QString& strError);
 
+    // Read-only mode: false when the file, read as unchangeable, was written
+    // by another Quado while it was read (the reading may mix both).
+    bool SnapshotHeld() const;
+
     bool IsOpen() const { return m_bOpen; }
     const QString& Path() const { return m_strPath; }
     // The name the damaged file got; empty if none was moved.
@@ -72,8 +80,11 @@ private:
     // it failed on another Quado's lock, and may work on another try.
     bool Prepare(QString& strReason, bool& bBusy);
     bool MoveAside(QString& strReason, QString& strNotice);
-    // A reason for a failed write or read, in the user's words.
+    // A reason for a failed write, or read, in the user's words first.
     QString Reason(const QSqlError& error) const;
+    QString ReadReason(const QSqlError& error) const;
+    // Read-only mode: how SQLite is to open the file (see RecordPlace.cpp).
+    QString ReadOnlyUri();
     // Opens a file made by another process since Start found none.
     bool OpenIfAppeared(QString& strError);
 
@@ -83,6 +94,12 @@ private:
     QString m_strConnection;
     QSqlDatabase m_db;
     bool m_bOpen = false;
+    // The pragmas and the schema are done: the file is this run's to write.
+    bool m_bPrepared = false;
+    // The header says write-ahead log (as Quado leaves a file while it runs).
+    bool m_bWalAtRest = false;
+    // Read as unchangeable: the file's identity and times then.
+    QByteArray m_stamp;
     int m_nVersion = 0;
     QString m_strMovedTo;
 };

@@ -5,8 +5,20 @@
 
 #include <chrono>
 #include <cstdio>
+#include <set>
 
 #include "records/RecordsCsv.h"
+
+namespace {
+
+// The stores handed to CloseLater whose thread still runs. A store leaves
+// the set on its own thread, before it tells Closed, so every one in it is
+// alive while the mutex is held.
+std::mutex s_closingMutex;
+std::condition_variable s_closingDone;
+std::set<CRecordStore*> s_closing;
+
+} // namespace
 
 CRecordStore::CRecordStore(const QString& strPath, CRecordFile::Settings settings)
     : m_strPath(strPath)
@@ -33,6 +45,54 @@ void CRecordStore::Follow(CGameEvents& events)
     });
 }
 
+void CRecordStore::CloseLater(std::unique_ptr<CRecordStore> pStore)
+{
+    if (!pStore)
+        return;
+    CRecordStore* pOwn = pStore.release();
+    // No game reaches a store on its way out; the stream may go before it.
+    pOwn->m_follow.Reset();
+    // Queued after every signal the thread sent before: the answers still
+    // reach whoever listens, and only then does the store go.
+    connect(pOwn, &CRecordStore::Closed, pOwn, &QObject::deleteLater);
+    {
+        std::lock_guard closing(s_closingMutex);
+        s_closing.insert(pOwn);
+    }
+    {
+        std::lock_guard lock(pOwn->m_mutex);
+        pOwn->m_bClosingLater = true;
+        pOwn->m_bStop = true;
+    }
+    pOwn->m_cvWork.notify_one();
+}
+
+bool CRecordStore::WaitForClosed(std::chrono::milliseconds wait)
+{
+    std::unique_lock closing(s_closingMutex);
+    if (s_closingDone.wait_for(closing, wait, [] { return s_closing.empty(); }))
+        return true;
+    for (CRecordStore* pStore : s_closing) {
+        size_t nQueued = 0;
+        {
+            std::lock_guard lock(pStore->m_mutex);
+            nQueued = pStore->m_vecQueued.size() + pStore->m_nInWrite;
+        }
+        std::fprintf(stderr,
+                     "Quado: records: %s was not closed within %d s (locked by another program, or its disk does not"
+                     " answer); ending without it, %zu game(s) not written\n",
+                     qPrintable(QDir::toNativeSeparators(pStore->m_strPath)),
+                     static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(wait).count()), nQueued);
+    }
+    return false;
+}
+
+int CRecordStore::ClosingCount()
+{
+    std::lock_guard closing(s_closingMutex);
+    return static_cast<int>(s_closing.size());
+}
+
 void CRecordStore::Add(const GameRecord& game)
 {
     if (m_bOff)
@@ -56,9 +116,10 @@ void CRecordStore::Post(Task task)
 int CRecordStore::RequestDay(const QDate& day)
 {
     const int nTicket = m_nNextTicket++;
-    Post([this, day, nTicket](CRecordFile& file) {
+    Post([this, day, nTicket](CRecordFile* pFile) {
         RecordedGames games;
-        if (!m_bOff) {
+        if (pFile && !m_bOff) {
+            CRecordFile& file = *pFile;
             const auto [nFrom, nTo] = LocalDayBounds(day);
             QString strError;
             if (!file.Load(nFrom, nTo, games, strError))
@@ -73,19 +134,21 @@ int CRecordStore::RequestDay(const QDate& day)
 
 void CRecordStore::RequestToday()
 {
-    Post([this](CRecordFile& file) {
-        if (!m_bOff)
-            TellToday(file);
+    Post([this](CRecordFile* pFile) {
+        if (pFile && !m_bOff)
+            TellToday(*pFile);
     });
 }
 
 void CRecordStore::Export(const QString& strFile, std::optional<QDate> since)
 {
-    Post([this, strFile, since](CRecordFile& file) {
+    Post([this, strFile, since](CRecordFile* pFile) {
         QString strError;
-        const bool bOk = m_bOff ? false : ExportCsvFile(file, strFile, since, strError);
+        const bool bOk = (pFile && !m_bOff) ? ExportCsvFile(*pFile, strFile, since, strError) : false;
         if (m_bOff)
             strError = QStringLiteral("records are off: %1").arg(OffReason());
+        else if (!pFile)
+            strError = QStringLiteral("the records were closed before the export could run");
         QMetaObject::invokeMethod(
             this, [this, bOk, strError] { emit ExportDone(bOk, strError); }, Qt::QueuedConnection);
     });
@@ -128,7 +191,17 @@ bool CRecordStore::WriteQueued(CRecordFile& file, bool bClosing)
     {
         std::lock_guard lock(m_mutex);
         vecGames.swap(m_vecQueued);
+        m_nInWrite = vecGames.size();
     }
+    // Not yet written until the transaction is over, whatever its outcome.
+    struct WriteDone {
+        CRecordStore& store;
+        ~WriteDone()
+        {
+            std::lock_guard lock(store.m_mutex);
+            store.m_nInWrite = 0;
+        }
+    } done{*this};
     if (vecGames.empty() || m_bOff)
         return true;
     RecordedGames games;
@@ -142,6 +215,7 @@ bool CRecordStore::WriteQueued(CRecordFile& file, bool bClosing)
         // ahead of any that came meanwhile.
         std::lock_guard lock(m_mutex);
         m_vecQueued.insert(m_vecQueued.begin(), vecGames.begin(), vecGames.end());
+        m_nInWrite = 0;
         return false;
     }
     case CRecordFile::WriteResult::Failed:
@@ -158,6 +232,36 @@ bool CRecordStore::WriteQueued(CRecordFile& file, bool bClosing)
 }
 
 void CRecordStore::Run()
+{
+    RunOnFile();
+    AnswerDropped();
+    bool bClosingLater = false;
+    {
+        std::lock_guard lock(m_mutex);
+        bClosingLater = m_bClosingLater;
+    }
+    if (!bClosingLater)
+        return;
+    {
+        std::lock_guard closing(s_closingMutex);
+        s_closing.erase(this);
+    }
+    s_closingDone.notify_all();
+    QMetaObject::invokeMethod(this, [this] { emit Closed(); }, Qt::QueuedConnection);
+}
+
+void CRecordStore::AnswerDropped()
+{
+    std::deque<Task> tasks;
+    {
+        std::lock_guard lock(m_mutex);
+        tasks.swap(m_tasks);
+    }
+    for (Task& task : tasks)
+        task(nullptr);
+}
+
+void CRecordStore::RunOnFile()
 {
     CRecordFile file(m_strPath, CRecordFile::Mode::Write, m_settings);
     QString strReason;
@@ -182,7 +286,7 @@ void CRecordStore::Run()
             Task task = std::move(m_tasks.front());
             m_tasks.pop_front();
             lock.unlock();
-            task(file);
+            task(&file);
             lock.lock();
             continue;
         }
@@ -195,8 +299,12 @@ void CRecordStore::Run()
     lock.unlock();
 
     // The games that ended as the program closed, the last of them included.
-    for (int nTry = 0; nTry < ClosingTries && !WriteQueued(file, true); ++nTry) {
-    }
+    // A lock held by another program is not always waited for inside SQLite
+    // (a file at rest in rollback-journal mode answers "busy" at once), so
+    // the tries are spread over the time they would have taken there.
+    const auto tGiveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(ClosingTries * CRecordFile::BusyTimeoutMs);
+    while (!WriteQueued(file, true) && std::chrono::steady_clock::now() < tGiveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(BusyRetryMs));
     std::lock_guard last(m_mutex);
     if (!m_vecQueued.empty())
         std::fprintf(stderr, "Quado: records: %zu game(s) not written: %s stayed locked by another program\n",

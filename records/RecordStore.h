@@ -6,9 +6,11 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -26,14 +28,32 @@ class CRecordStore : public QObject {
 public:
     // While another Quado holds the file: the wait before the next try.
     static constexpr int BusyRetryMs = 200;
-    // On the way out, how many more tries a locked file gets.
+    // On the way out, a locked file gets as long as this many of SQLite's own
+    // busy waits.
     static constexpr int ClosingTries = 3;
+
+    // How long the program's end waits for the last writes (CloseLater).
+    static constexpr int EndWaitMs = 3000;
 
     // Starts the thread, which checks the file at once; Off or Notice tell
     // when something is wrong with it.
     explicit CRecordStore(const QString& strPath, CRecordFile::Settings settings = {});
-    // Writes what is queued (waiting for it), then closes the file.
+    // Writes what is queued (waiting for it, however long the file stays
+    // locked), then closes the file. The program itself uses CloseLater.
     ~CRecordStore() override;
+
+    // Hands the store to its own thread to finish, and returns at once: the
+    // queued games are written, every request still waiting is answered,
+    // the file is closed, and then the store deletes itself on the thread
+    // that made it. Its signals keep coming until then.
+    static void CloseLater(std::unique_ptr<CRecordStore> pStore);
+    // The program's end: waits until every store handed to CloseLater has
+    // closed its file, at most wait. False, said on stderr with what was not
+    // written, when one has not: its thread is then still inside SQLite,
+    // and the process must end without running its exit handlers.
+    static bool WaitForClosed(std::chrono::milliseconds wait);
+    // Stores handed to CloseLater whose thread has not yet closed the file.
+    static int ClosingCount();
 
     const QString& Path() const { return m_strPath; }
     // Queues a finished game; costs the caller a copy and a lock.
@@ -67,11 +87,18 @@ signals:
     void DayLoaded(int nTicket, const QDate& day, const RecordedGames& games);
     void TodayChanged(const DayFigures& figures);
     void ExportDone(bool bOk, const QString& strError);
+    // After CloseLater: the file is closed and the thread over.
+    void Closed();
 
 private:
-    using Task = std::function<void(CRecordFile&)>;
+    // Null when the store closed before the task's turn: the task answers
+    // that it could not run.
+    using Task = std::function<void(CRecordFile*)>;
 
     void Run();
+    void RunOnFile();
+    // On the store's thread once it ends: the tasks it will never run.
+    void AnswerDropped();
     void Post(Task task);
     // On the store's thread: writes the queued games; false when the file
     // was busy and they went back to the queue.
@@ -88,8 +115,12 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_cvWork;
     std::vector<GameRecord> m_vecQueued;
+    // Taken from the queue by the transaction under way.
+    size_t m_nInWrite = 0;
     std::deque<Task> m_tasks;
     bool m_bStop = false;
+    // Set by CloseLater before the stop.
+    bool m_bClosingLater = false;
     QString m_strOffReason;
     std::thread m_thread;
     // Last: ends before anything the observer touches.

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "protocol/WriteTarget.h"
 #include "records/RecordFile.h"
 
 namespace {
@@ -88,6 +89,10 @@ bool WriteCsv(CRecordFile& file, std::optional<QDate> since, QIODevice& out, QSt
                                     strError);
     if (!bRead)
         return false;
+    if (!file.SnapshotHeld()) {
+        strError = QStringLiteral("another Quado wrote the records while they were read: export them again");
+        return false;
+    }
     if (!bWriteFailed)
         flush();
     if (bWriteFailed) {
@@ -113,6 +118,16 @@ bool ExportCsvFile(CRecordFile& file, const QString& strTarget, std::optional<QD
         }
         return bOk;
     }
+    // The file is replaced whole: whatever stands at the name must be a file
+    // (or nothing), never a device or a pipe a rename would do away with.
+    // Looked at again just before the rename, the export having taken a while.
+    const auto refusal = [&strTarget] {
+        return QString::fromLocal8Bit(RefuseNonFile(QFile::encodeName(strTarget).toStdString()));
+    };
+    if (const QString strRefusal = refusal(); !strRefusal.isEmpty()) {
+        strError = strRefusal;
+        return false;
+    }
     QSaveFile out(strTarget);
     if (!out.open(QIODevice::WriteOnly)) {
         strError = QStringLiteral("cannot write %1: %2").arg(strTarget, out.errorString());
@@ -121,6 +136,11 @@ bool ExportCsvFile(CRecordFile& file, const QString& strTarget, std::optional<QD
     if (!WriteCsv(file, since, out, strError)) {
         out.cancelWriting();
         strError = QStringLiteral("cannot write %1: %2").arg(strTarget, strError);
+        return false;
+    }
+    if (const QString strRefusal = refusal(); !strRefusal.isEmpty()) {
+        out.cancelWriting();
+        strError = strRefusal;
         return false;
     }
     if (!out.commit()) {

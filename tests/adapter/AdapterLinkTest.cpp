@@ -275,7 +275,7 @@ TEST_F(AdapterLink, ClosingEndsTheGameAndTheConnectionWithoutAnotherWord)
     CLinkDiary diary(link);
 
     link.Close();
-    EXPECT_EQ(diary.Take(), (Strings{"event game ended disconnect", "event disconnected closing"}));
+    EXPECT_EQ(diary.Take(), (Strings{"event game ended closing", "event disconnected closing"}));
     EXPECT_FALSE(m_backend.IsHeld(AdapterPath));
     EXPECT_FALSE(link.ReceiveThread());
     link.Close();

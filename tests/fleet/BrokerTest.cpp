@@ -18,6 +18,7 @@
 #include "tests/fleet/FleetTestSupport.h"
 #include "tests/support/EventWait.h"
 #include "tests/support/HangGuard.h"
+#include "tests/support/NeedTool.h"
 
 using namespace fleettest;
 using testsupport::WaitForEvents;
@@ -42,8 +43,7 @@ class VenueBroker : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (MosquittoProgram().isEmpty())
-            GTEST_SKIP() << "mosquitto (Debian package mosquitto) is not installed";
+        QUADO_NEED_TOOL(MosquittoProgram().isEmpty(), "mosquitto (Debian package mosquitto)");
         ASSERT_TRUE(m_broker.Start());
         m_pSubscriber = std::make_unique<CSubscriber>(m_broker.Port());
         ASSERT_TRUE(m_pSubscriber->WaitConnected());
@@ -98,6 +98,12 @@ TEST_F(VenueBroker, AnnouncesItselfReportsGamesAndLeavesAWillWhenKilled)
     EXPECT_EQ(Json(retained("homeassistant/switch/quado_kiosk1/mute/config")).value("command_topic").toString(),
               "quado/kiosk1/set/mute");
 
+    // Payloads are the JSON alone: no line feed after it.
+    for (const Received& message : m_pSubscriber->Messages()) {
+        if (message.strTopic.rfind(Base, 0) == 0 || message.strTopic.rfind("homeassistant/", 0) == 0)
+            EXPECT_TRUE(message.strPayload.empty() || message.strPayload.back() != '\n') << message.strTopic;
+    }
+
     // Killed outright, it has the broker say "offline" for it.
     const size_t nFrom = m_pSubscriber->Count();
     m_demo.Kill();
@@ -138,6 +144,8 @@ TEST_F(VenueBroker, CommandsDoWhatTheMenuDoesAndBadOnesAreIgnored)
                                 "ignored set/connect: already connected to DEMO0001"})
         EXPECT_TRUE(m_demo.WaitForStderr(QString::fromLatin1(pszLine))) << pszLine;
     EXPECT_FALSE(m_demo.Stderr().contains(QStringLiteral("set/idle_records")));
+    // Every switch a command changes is in the state, so a venue sees it took.
+    EXPECT_FALSE(WaitState(StateWhere("idle_records", true), nFrom).isEmpty());
 
     // The adapter window's button: disconnected, and it stays so (automatic
     // connection goes off with it) until connected again.
@@ -187,8 +195,7 @@ TEST_F(VenueBroker, ABrokerThatRestartsHearsFromTheScreenAgain)
 TEST_F(VenueBroker, APasswordReachesTheBrokerAndNoOneElse)
 {
     const QString strPasswd = QStandardPaths::findExecutable("mosquitto_passwd");
-    if (strPasswd.isEmpty())
-        GTEST_SKIP() << "mosquitto_passwd is not installed";
+    QUADO_NEED_TOOL(strPasswd.isEmpty(), "mosquitto_passwd (Debian package mosquitto)");
     const QString strFile = m_broker.ConfigDir() + "/passwords";
     QProcess passwd;
     passwd.start(strPasswd, {"-b", "-c", strFile, "kiosk", "Tr0ub4dor&3"});
@@ -240,9 +247,10 @@ TEST_F(VenueBroker, ACleanExitSaysOfflineAndWritesTheLastMetrics)
     EXPECT_TRUE(text.contains("\nquado_up 0\n")) << text.constData();
     EXPECT_TRUE(text.contains("quado_reconnects_total{link=\"broker\"} 0\n")) << text.constData();
     EXPECT_FALSE(text.contains("quado_lines_received_total 0\n")) << text.constData();
+    EXPECT_TRUE(text.contains("\nquado_last_line_timestamp_seconds 1")) << text.constData();
+    EXPECT_TRUE(text.contains("\nquado_last_frame_timestamp_seconds 1")) << text.constData();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "a temporary file was left";
-    if (PromtoolProgram().isEmpty())
-        return;
+    QUADO_NEED_TOOL(PromtoolProgram().isEmpty(), "promtool (Debian package prometheus)");
     QProcess promtool;
     promtool.setStandardInputFile(strMetrics);
     promtool.start(PromtoolProgram(), {"check", "metrics"});
@@ -261,8 +269,7 @@ bool OpenSsl(const QString& strDir, const QStringList& args)
 
 TEST_F(VenueBroker, TlsTrustsOnlyTheSystemsAuthoritiesAndReconnects)
 {
-    if (QStandardPaths::findExecutable("openssl").isEmpty())
-        GTEST_SKIP() << "openssl is not installed";
+    QUADO_NEED_TOOL(QStandardPaths::findExecutable("openssl").isEmpty(), "openssl (Debian package openssl)");
     // A certificate authority of the test's own, and the broker's certificate for "localhost".
     const QString strDir = m_broker.ConfigDir();
     ASSERT_TRUE(OpenSsl(strDir, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out",
@@ -287,9 +294,11 @@ TEST_F(VenueBroker, TlsTrustsOnlyTheSystemsAuthoritiesAndReconnects)
     ASSERT_TRUE(m_broker.Start(strTls));
     const QString strUrl = QStringLiteral("mqtts://localhost:%1").arg(m_broker.Port());
 
-    // Not one of the system's authorities: refused.
+    // Not one of the system's authorities: refused, and said so.
     ASSERT_TRUE(m_demo.Start({"--mqtt", strUrl, "--mqtt-id", "kiosk1"}));
     EXPECT_TRUE(m_demo.WaitForStderr("TLS failed"));
+    EXPECT_TRUE(m_demo.Stderr().contains("certificate is not trusted")) << m_demo.Stderr().toStdString();
+    EXPECT_FALSE(m_demo.Stderr().contains("does not speak TLS")) << m_demo.Stderr().toStdString();
     m_demo.Kill();
 
     // Made one of them (OpenSSL reads SSL_CERT_FILE): connected, and again
@@ -308,6 +317,17 @@ TEST_F(VenueBroker, TlsTrustsOnlyTheSystemsAuthoritiesAndReconnects)
                strSaid.count("cannot connect") > strSaid.count("Connection refused");
     });
     EXPECT_EQ(demo.Stderr().count("connected to localhost"), 2) << demo.Stderr().toStdString();
+}
+
+// mqtts:// to a broker's plain port: the handshake meets MQTT, not TLS, and
+// the message says that, not that a certificate is untrusted.
+TEST_F(VenueBroker, TlsToAPlainPortIsToldApartFromAnUntrustedCertificate)
+{
+    ASSERT_TRUE(m_demo.Start({"--mqtt", QStringLiteral("mqtts://127.0.0.1:%1").arg(m_broker.Port()), "--mqtt-id",
+                              "kiosk1"}));
+    EXPECT_TRUE(m_demo.WaitForStderr("TLS failed"));
+    EXPECT_TRUE(m_demo.Stderr().contains("does not speak TLS")) << m_demo.Stderr().toStdString();
+    EXPECT_FALSE(m_demo.Stderr().contains("certificate")) << m_demo.Stderr().toStdString();
 }
 
 } // namespace

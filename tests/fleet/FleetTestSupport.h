@@ -35,6 +35,7 @@ public:
     bool Start(const QString& strExtraConfig = {});
     void Stop();
     int Port() const { return m_nPort; }
+    qint64 Pid() const { return m_process.processId(); }
     QString Url() const { return QStringLiteral("mqtt://127.0.0.1:%1").arg(m_nPort); }
     QString ConfigDir() const { return m_dir.path(); }
 

@@ -17,6 +17,7 @@
 #include "fleet/VenueReporter.h"
 #include "tests/adapter/AdapterTestSupport.h"
 #include "tests/fleet/FleetTestSupport.h"
+#include "tests/support/NeedTool.h"
 
 namespace {
 
@@ -125,8 +126,7 @@ TEST_F(VenueStall, FramesKeepComingWhileANameNeverResolvesOrABrokerNeverAnswers)
 TEST(MqttLinkQueue, EventsWaitWhileTheBrokerIsAwayInOrderTheOldestDroppedFirst)
 {
     using namespace fleettest;
-    if (MosquittoProgram().isEmpty())
-        GTEST_SKIP() << "mosquitto (Debian package mosquitto) is not installed";
+    QUADO_NEED_TOOL(MosquittoProgram().isEmpty(), "mosquitto (Debian package mosquitto)");
     CBroker broker;
     ASSERT_TRUE(broker.Start());
     const int nPort = broker.Port();
@@ -175,8 +175,7 @@ TEST(MqttLinkQueue, EventsWaitWhileTheBrokerIsAwayInOrderTheOldestDroppedFirst)
 TEST(VenueAudio, ADeviceLostAndBackIsToldAsEvents)
 {
     using namespace fleettest;
-    if (MosquittoProgram().isEmpty())
-        GTEST_SKIP() << "mosquitto (Debian package mosquitto) is not installed";
+    QUADO_NEED_TOOL(MosquittoProgram().isEmpty(), "mosquitto (Debian package mosquitto)");
     CBroker broker;
     ASSERT_TRUE(broker.Start());
     CSubscriber subscriber(broker.Port(), "quado/audio/#");

@@ -15,6 +15,7 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <map>
 
 #include "fleet/Discovery.h"
 #include "fleet/Metrics.h"
@@ -24,6 +25,7 @@
 #include "fleet/VenueReport.h"
 #include "tests/fleet/FleetTestSupport.h"
 #include "tests/support/HangGuard.h"
+#include "tests/support/NeedTool.h"
 
 using namespace std::chrono_literals;
 
@@ -58,7 +60,8 @@ TEST(VenueReport, StateIsJsonWithEveryFieldWhateverThePanelShowsAndTheLocaleSays
     const QJsonObject state = Parsed(StateJson(AwkwardSnapshot(), 3));
     std::setlocale(LC_NUMERIC, "C");
     for (const char* pszField : {"connected", "serial", "game_running", "level", "max_level", "lit", "panel_text",
-                                 "status", "muted", "full_screen", "fit", "games_today", "best_level_today",
+                                 "status", "muted", "full_screen", "fit", "idle_records", "games_today",
+                                 "best_level_today",
                                  "seconds_since_line", "seconds_since_frame", "audio_device_losses",
                                  "events_dropped", "version", "uptime_seconds"})
         EXPECT_TRUE(state.contains(QLatin1String(pszField))) << pszField;
@@ -68,6 +71,53 @@ TEST(VenueReport, StateIsJsonWithEveryFieldWhateverThePanelShowsAndTheLocaleSays
     EXPECT_EQ(state.value("best_level_today").toInt(), 9);
     EXPECT_EQ(state.value("events_dropped").toInt(), 3);
     EXPECT_DOUBLE_EQ(state.value("seconds_since_line").toDouble(), 12.3) << (bGerman ? "de_DE" : "C locale only");
+    // Where the records are not built in, the switch is neither on nor off.
+    EXPECT_TRUE(state.value("idle_records").isNull());
+    VenueSnapshot withRecords = AwkwardSnapshot();
+    withRecords.bIdleRecords = true;
+    EXPECT_EQ(Parsed(StateJson(withRecords, 0)).value("idle_records"), QJsonValue(true));
+    EXPECT_FALSE(withRecords.SameShown(AwkwardSnapshot())) << "a change of the switch sends no state";
+}
+
+// What an adapter or the board sends is bytes: a serial or a level that is
+// not UTF-8, or a wide character that is none, still makes a message every
+// JSON reader takes, and nothing ends in a line feed.
+TEST(VenueReport, InvalidTextStillMakesValidJson)
+{
+    const std::string strBadSerial = std::string("AB\xff\xfe\xc3(") + '\0' + "\xed\xa0\x80Z\"\\";
+    VenueSnapshot s = AwkwardSnapshot();
+    s.strSerial = strBadSerial;
+    s.strVersion = "1.0\x80";
+    s.strPanelText = std::wstring(L"a") + static_cast<wchar_t>(0xD800) + static_cast<wchar_t>(0x110000) + L"b";
+    s.strLevel = std::wstring(1, static_cast<wchar_t>(0xDFFF));
+    GameEvent started;
+    started.nKind = GameEvent::Kind::GameStarted;
+    started.game.strSerial = strBadSerial;
+    GameEvent connected;
+    connected.nKind = GameEvent::Kind::Connected;
+    connected.strSerial = strBadSerial;
+    GameEvent ended;
+    ended.nKind = GameEvent::Kind::GameEnded;
+    ended.game.strSerial = strBadSerial;
+    ended.game.levelReached = GameLevel::From(std::wstring(1, static_cast<wchar_t>(0xD800)));
+    const std::string Messages[] = {StateJson(s, 0), *EventJson(started), *EventJson(connected), *EventJson(ended)};
+    for (const std::string& strJson : Messages) {
+        ASSERT_FALSE(strJson.empty());
+        EXPECT_NE(strJson.back(), '\n');
+        // Valid UTF-8 throughout: it survives a strict round trip unchanged.
+        const QString strDecoded = QString::fromUtf8(strJson);
+        EXPECT_EQ(strDecoded.toUtf8().toStdString(), strJson);
+        EXPECT_FALSE(strDecoded.contains(QChar(0xD800)));
+        const QJsonObject json = Parsed(strJson);
+        const QString strSerial = json.value("serial").toString();
+        EXPECT_TRUE(strSerial.startsWith("AB")) << strJson;
+        EXPECT_TRUE(strSerial.endsWith("Z\"\\")) << strJson;
+        EXPECT_TRUE(strSerial.contains(QChar(0xFFFD))) << strJson;
+    }
+    const QJsonObject state = Parsed(StateJson(s, 0));
+    EXPECT_EQ(state.value("panel_text").toString(), QString::fromUtf8("a\uFFFD\uFFFDb"));
+    EXPECT_EQ(state.value("level").toString(), QString(QChar(0xFFFD)));
+    EXPECT_TRUE(state.value("version").toString().startsWith("1.0"));
 }
 
 TEST(VenueReport, GameAndLinkEventsAreToldAndLinesAreNot)
@@ -108,16 +158,73 @@ TEST(VenueReport, DiscoveryNamesEachEntityOnceWithTheScreensTopics)
     for (const MqttMessage& message : vecConfigs) {
         EXPECT_TRUE(message.bRetain);
         EXPECT_EQ(message.strTopic.rfind("homeassistant/", 0), 0u);
+        EXPECT_NE(message.strPayload.back(), '\n');
         const QJsonObject config = Parsed(message.strPayload);
         uniqueIds << config.value("unique_id").toString();
         EXPECT_EQ(config.value("state_topic").toString(), "museum/hall.2/kiosk1/state");
         EXPECT_EQ(config.value("availability_topic").toString(), "museum/hall.2/kiosk1/availability");
+        // Home Assistant's entity ids: "<component>.<lower-case letters, digits, _>".
+        const QString strEntity = config.value("default_entity_id").toString();
+        const QString strComponent = QString::fromStdString(message.strTopic).section('/', 1, 1);
+        EXPECT_TRUE(strEntity.startsWith(strComponent + ".")) << strEntity.toStdString();
+        for (const QChar c : strEntity.mid(strComponent.size() + 1))
+            EXPECT_TRUE((c >= 'a' && c <= 'z') || c.isDigit() || c == '_') << strEntity.toStdString();
+        EXPECT_FALSE(config.contains("object_id")) << "replaced by default_entity_id";
+        // Discovery topics allow [A-Za-z0-9_-] in the node and object.
+        for (const QChar c : QString::fromStdString(message.strTopic).section('/', 2, 3))
+            EXPECT_TRUE(c.isLetterOrNumber() || c == '_' || c == '-' || c == '/') << message.strTopic;
+        EXPECT_EQ(config.value("device").toObject().value("identifiers").toArray().size(), 1);
         if (message.strTopic.find("/switch/") != std::string::npos) {
             EXPECT_TRUE(config.value("command_topic").toString().startsWith("museum/hall.2/kiosk1/set/"));
         }
     }
     uniqueIds.removeDuplicates();
     EXPECT_EQ(uniqueIds.size(), 6);
+}
+
+// Home Assistant's current schema: counters carry a state class (the day's
+// games count up and start again at midnight; the best level is a reading),
+// and the adapter's link is a diagnostic, not what the screen is for.
+TEST(VenueReport, DiscoveryCarriesStateClassesAndTheLinkIsADiagnostic)
+{
+    std::map<std::string, QJsonObject> configs;
+    for (const MqttMessage& message : DiscoveryMessages("quado", "kiosk1", "1.0"))
+        configs[message.strTopic] = Parsed(message.strPayload);
+    const QJsonObject games = configs["homeassistant/sensor/quado_kiosk1/games_today/config"];
+    EXPECT_EQ(games.value("state_class").toString(), "total_increasing");
+    EXPECT_EQ(configs["homeassistant/sensor/quado_kiosk1/best_level_today/config"].value("state_class").toString(),
+              "measurement");
+    const QJsonObject link = configs["homeassistant/binary_sensor/quado_kiosk1/connected/config"];
+    EXPECT_EQ(link.value("entity_category").toString(), "diagnostic");
+    EXPECT_EQ(link.value("unique_id").toString(), "quado_kiosk1_connected") << "the usual prefix keeps its ids";
+    EXPECT_FALSE(configs["homeassistant/binary_sensor/quado_kiosk1/game_running/config"].contains("entity_category"));
+    EXPECT_FALSE(configs["homeassistant/switch/quado_kiosk1/mute/config"].contains("state_class"));
+    EXPECT_EQ(games.value("origin").toObject().value("name").toString(), "Quado");
+}
+
+// Prefixes that differ only in '/', '.', '_' and '-', and ids that hold '_',
+// once gave two screens the same ids in Home Assistant, where the second
+// then took the first one's entities.
+TEST(VenueReport, DiscoveryIdsOfDifferentScreensNeverCollide)
+{
+    const char* const Prefixes[] = {"museum/hall.2", "museum_hall_2", "museum/hall_2", "museum.hall/2", "museum-hall-2",
+                                    "museum-2fhall-2e2", "quado", "quado/a", "quado_a", "q", "q/x"};
+    const char* const Ids[] = {"kiosk1", "a_kiosk1", "kiosk1_connected", "x_a", "a", "2fa", "connected", "game"};
+    std::map<QString, std::string> owners;
+    std::map<std::string, std::string> nodes;
+    for (const char* pszPrefix : Prefixes) {
+        for (const char* pszId : Ids) {
+            const std::string strScreen = std::string(pszPrefix) + " + " + pszId;
+            const std::string strNode = DiscoveryNode(pszPrefix, pszId);
+            EXPECT_TRUE(nodes.emplace(strNode, strScreen).second)
+                << strScreen << " and " << nodes[strNode] << " share the node " << strNode;
+            for (const MqttMessage& message : DiscoveryMessages(pszPrefix, pszId, "1.0")) {
+                const QString strUniqueId = Parsed(message.strPayload).value("unique_id").toString();
+                const auto [it, bNew] = owners.emplace(strUniqueId, strScreen);
+                EXPECT_TRUE(bNew) << strScreen << " and " << it->second << " share " << strUniqueId.toStdString();
+            }
+        }
+    }
 }
 
 TEST(VenueCommands, SwitchesConnectAndButtonsAreCheckedBeforeTheFrameSeesThem)
@@ -184,7 +291,9 @@ TEST(VenueMetrics, TheFileIsReplacedWholeReadableByAllAndPromtoolAcceptsIt)
     sample.nGames = {3, 2, 1, 0};
     sample.nBrokerReconnects = 1;
     sample.nBestLevelToday = 7;
-    sample.dSecondsSinceLine = 1.25;
+    sample.tStart = std::chrono::system_clock::time_point(1'800'000'000'000ms);
+    sample.tLastLine = sample.tStart + 61'250ms;
+    sample.tLastFrame = sample.tStart + 62'005ms;
     std::string strError;
     ASSERT_TRUE(ReplaceFile(strPath, RenderMetrics(sample), strError)) << strError;
     ASSERT_TRUE(ReplaceFile(strPath, RenderMetrics(sample), strError)) << strError;
@@ -199,10 +308,15 @@ TEST(VenueMetrics, TheFileIsReplacedWholeReadableByAllAndPromtoolAcceptsIt)
     EXPECT_TRUE(text.contains("quado_games_total{outcome=\"won\"} 3\n"));
     EXPECT_TRUE(text.contains("quado_reconnects_total{link=\"broker\"} 1\n"));
     EXPECT_TRUE(text.contains("quado_best_level_today 7\n"));
+    // Times, not ages: a file a crash leaves still says when, and an alert
+    // on time() - quado_last_line_timestamp_seconds fires.
+    EXPECT_TRUE(text.contains("\nquado_start_time_seconds 1800000000.000\n")) << text.constData();
+    EXPECT_TRUE(text.contains("\nquado_last_line_timestamp_seconds 1800000061.250\n")) << text.constData();
+    EXPECT_TRUE(text.contains("\nquado_last_frame_timestamp_seconds 1800000062.005\n")) << text.constData();
+    EXPECT_FALSE(text.contains("seconds_since")) << text.constData();
 
     const QString strPromtool = fleettest::PromtoolProgram();
-    if (strPromtool.isEmpty())
-        GTEST_SKIP() << "promtool (Debian package prometheus) is not installed";
+    QUADO_NEED_TOOL(strPromtool.isEmpty(), "promtool (Debian package prometheus)");
     QProcess promtool;
     promtool.setStandardInputFile(file.fileName());
     promtool.start(strPromtool, {"check", "metrics"});

@@ -13,6 +13,7 @@
 #include "fleet/SystemdNotifier.h"
 #include "tests/fleet/FleetTestSupport.h"
 #include "tests/support/EventWait.h"
+#include "tests/support/NeedTool.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ using testsupport::WaitForEvents;
 
 class SystemdNotify : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_socket.IsOpen()); }
+    void SetUp() override { QUADO_NEED_TOOL(!m_socket.IsOpen(), "a unix datagram socket in a temporary folder"); }
     void TearDown() override
     {
         unsetenv("NOTIFY_SOCKET");
@@ -94,10 +95,62 @@ TEST_F(SystemdNotify, QuadoDemoStartedByANotifyUnitTellsReadyAndPings)
     EXPECT_TRUE(WaitDatagram("STOPPING=1"));
 }
 
-TEST(SystemdNotifyOff, WithoutNotifySocketNothingIsWanted)
+// Everything the notifier ever says, said without NOTIFY_SOCKET, reaches no
+// socket; then the same with it set, as a control that this socket would
+// have heard it. A datagram goes into the socket's queue before sendmsg
+// returns, so one sent in the first part would come before the control's.
+TEST_F(SystemdNotify, WithoutNotifySocketNoDatagramIsSent)
 {
     unsetenv("NOTIFY_SOCKET");
+    setenv("WATCHDOG_USEC", "100000", 1);
     EXPECT_FALSE(CSystemdNotifier::IsWanted());
+    std::string strStatus = "NOT CONNECTED";
+    {
+        CSystemdNotifier silent([&strStatus] { return strStatus; });
+        silent.Start(nullptr, true);
+        ASSERT_TRUE(silent.IsReady());
+        // The watchdog's timer runs without the socket too: its pings go nowhere.
+        ASSERT_TRUE(WaitForEvents([&] { return silent.Pings() >= 3; }));
+        strStatus = "CONNECTED";
+        silent.CheckStatus();
+        silent.Stopping();
+    }
+
+    setenv("NOTIFY_SOCKET", m_socket.Path().toLocal8Bit().constData(), 1);
+    unsetenv("WATCHDOG_USEC");
+    strStatus = "CONTROL";
+    CSystemdNotifier control([&strStatus] { return strStatus; });
+    control.Start(nullptr, true);
+    ASSERT_TRUE(WaitDatagram("READY=1\nSTATUS=CONTROL"));
+    EXPECT_EQ(m_vecSeen, (std::vector<std::string>{"READY=1\nSTATUS=CONTROL"}));
+}
+
+// systemd writes WATCHDOG_USEC as a 64-bit count; half of it in
+// milliseconds does not fit an int beyond 49 days, and the timer's interval
+// must never wrap to a tiny or negative one.
+TEST_F(SystemdNotify, AWatchdogBeyondAnIntIsPingedAtTheLongestIntervalAndNonsenseIsRefused)
+{
+    setenv("NOTIFY_SOCKET", m_socket.Path().toLocal8Bit().constData(), 1);
+    // Half of this is 2^32 + 1 ms: cut to 32 bits, a ping every millisecond.
+    setenv("WATCHDOG_USEC", "8589934594000", 1);
+    {
+        CSystemdNotifier notifier([] { return std::string("S"); });
+        notifier.Start(nullptr, true);
+        EXPECT_EQ(notifier.PingIntervalMs(), CSystemdNotifier::MaxPingMs);
+        // One ping at the start, as with any watchdog.
+        EXPECT_TRUE(WaitDatagram("WATCHDOG=1"));
+    }
+    EXPECT_EQ(CSystemdNotifier::PingIntervalFor(18446744073709551614ULL), CSystemdNotifier::MaxPingMs);
+    EXPECT_EQ(CSystemdNotifier::PingIntervalFor(1), 1);
+    EXPECT_EQ(CSystemdNotifier::PingIntervalFor(30'000'000), 15'000);
+
+    for (const char* pszValue : {"18446744073709551616", "-5", "soon", "0"}) {
+        setenv("WATCHDOG_USEC", pszValue, 1);
+        CSystemdNotifier notifier([] { return std::string("S"); });
+        notifier.Start(nullptr, true);
+        EXPECT_EQ(notifier.PingIntervalMs(), 0) << pszValue;
+        EXPECT_EQ(notifier.Pings(), 0u) << pszValue;
+    }
 }
 
 } // namespace

@@ -169,7 +169,7 @@ TEST_F(RecordFileFaults, AFullDiskStopsRecordsAndKeepsWhatWasWritten)
         QCoreApplication::processEvents();
     }
     ASSERT_TRUE(WaitForEvents([&] { return !m_offs.isEmpty(); }));
-    EXPECT_TRUE(m_offs.first().startsWith("the disk holding ") && m_offs.first().endsWith(" is full"))
+    EXPECT_TRUE(m_offs.first().startsWith("the disk holding " + Path() + " is full: free some space"))
         << m_offs.first().toStdString();
     EXPECT_GT(nWritten, 0);
     m_pStore.reset();

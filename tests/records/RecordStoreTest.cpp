@@ -46,7 +46,8 @@ TEST_F(RecordStore, EachFinishedGameIsARowWithItsTimesOutcomeCauseAndLevels)
                            "2026-06-01T14:08:22.120Z|2026-06-01T14:08:26.120Z|4000|abandoned|adapter_lost||NULL|12|"
                            "DRAVIK-0001"}));
     EXPECT_EQ(file.Pragma("user_version"), QString::number(RecordsSchemaVersion));
-    EXPECT_EQ(file.Pragma("journal_mode"), "wal");
+    // Closed, the file is back in the journal every reader opens alone.
+    EXPECT_EQ(file.Pragma("journal_mode"), "delete");
 }
 
 TEST_F(RecordStore, TheDayAndTheIdleFiguresCountOnlyThatLocalDay)
@@ -108,7 +109,7 @@ TEST_F(RecordStore, AStoreFollowingTheGameStreamKeepsEveryEndedGameEvenWhenTheSt
     }
     CFileReader file(Path());
     EXPECT_EQ(file.Rows(QStringLiteral("outcome, cause, level_reached, serial")),
-              (QStringList{"lost|incorrect|3|FOLLOW-1", "abandoned|disconnect|5|FOLLOW-1"}));
+              (QStringList{"lost|incorrect|3|FOLLOW-1", "abandoned|closing|5|FOLLOW-1"}));
 }
 
 TEST_F(RecordStore, AStoreThatGoesStopsFollowingAndTheStreamGoesOn)

@@ -152,3 +152,38 @@ TEST_F(RecordsExport, TheCommandLineNeedsNoDisplayAndSaysWhyWhenItFails)
     }
     EXPECT_FALSE(QFileInfo::exists(m_dir.filePath("no")));
 }
+
+TEST_F(RecordsExport, AnExportOnlyReadsAndLeavesNothingBesideTheFile)
+{
+    const auto exported = [&] {
+        const toolstest::RunResult run = RunQuado({"--records", Path(), "--export-records", "-"});
+        const std::optional<QList<QStringList>> csv = ParseCsv(run.stdoutBytes);
+        return run.nExitCode == 0 && csv ? QString::number(csv->size()) : QString::fromLocal8Bit(run.stderrBytes);
+    };
+    // At rest Quado's file is one file.
+    const QStringList alone = Beside(m_dir.path());
+    ASSERT_EQ(alone, QStringList{"records.sqlite"});
+    EXPECT_EQ(exported(), "4");
+    EXPECT_EQ(Beside(m_dir.path()), alone);
+
+    // While a Quado keeps records in it, its log and the log's index are
+    // there: the export reads them and makes nothing more.
+    {
+        CRecordStore store(Path());
+        ASSERT_TRUE(AddAndWait(store, {MakeGame(Today(10), 5, GameEndCause::Timeout, L"2")}));
+        const QStringList running = Beside(m_dir.path());
+        EXPECT_EQ(running, (QStringList{"records.sqlite", "records.sqlite-shm", "records.sqlite-wal"}));
+        EXPECT_EQ(exported(), "5") << "the game still in the log was missed";
+        EXPECT_EQ(Beside(m_dir.path()), running);
+    }
+    EXPECT_EQ(Beside(m_dir.path()), alone) << "Quado left its log beside the file";
+
+    // A file an older Quado left in the log's format: whole in itself, read
+    // without the index SQLite would otherwise make beside it.
+    ASSERT_TRUE(SetJournalMode(Path(), "WAL"));
+    ASSERT_EQ(Beside(m_dir.path()), alone);
+    const QByteArray before = FileBytes(Path());
+    EXPECT_EQ(exported(), "5");
+    EXPECT_EQ(Beside(m_dir.path()), alone);
+    EXPECT_EQ(FileBytes(Path()), before);
+}

@@ -119,7 +119,7 @@ TEST_F(FrameRecords, GamesCutShortByUnplugDisconnectOrClosingAreKeptAsAbandoned)
 
     CFileReader file(Path());
     EXPECT_EQ(file.Rows(QStringLiteral("outcome, cause, level_reached, max_level")),
-              (QStringList{"abandoned|adapter_lost|3|6", "abandoned|disconnect|1|6", "abandoned|disconnect|5|6"}));
+              (QStringList{"abandoned|adapter_lost|3|6", "abandoned|disconnect|1|6", "abandoned|closing|5|6"}));
 }
 
 TEST_F(FrameRecords, ABadFileIsToldOnceOnTheStatusBarAndInTheRecordsWindow)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -99,6 +100,27 @@ inline QByteArray FileBytes(const QString& strPath)
 {
     QFile file(strPath);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Everything in a folder, hidden files (a journal, a temporary file) too.
+inline QStringList Beside(const QString& strFolder)
+{
+    return QDir(strFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                     QDir::Name);
+}
+
+// The journal mode a file is left in, as sqlite3 or an older Quado set it.
+inline bool SetJournalMode(const QString& strPath, const char* pszMode)
+{
+    bool bOk = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("journal-mode"));
+        db.setDatabaseName(strPath);
+        QSqlQuery query(db);
+        bOk = db.open() && query.exec(QStringLiteral("PRAGMA journal_mode = %1").arg(QLatin1String(pszMode)));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("journal-mode"));
+    return bOk;
 }
 
 // Hands the games to the store and waits until it has written them all;

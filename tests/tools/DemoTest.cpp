@@ -71,3 +71,12 @@ TEST(Demo, AnswersHelpAndRefusesABadReplugPeriod)
     EXPECT_EQ(bad.nExitCode, 2);
     EXPECT_EQ(bad.stderrBytes.count('\n'), 1) << bad.stderrBytes.constData();
 }
+
+TEST(Demo, HelpListsTheEnvironmentVariablesItReads)
+{
+    const RunResult run = RunProgram(QStringLiteral(QUADO_DEMO), {QStringLiteral("--help")});
+    ASSERT_EQ(run.nExitCode, 0) << run.stderrBytes.constData();
+    for (const char* pszVariable :
+         {"QUADO_DEMO_CONNECT=1", "QUADO_DEMO_SPEED=", "QUADO_DEMO_QUIT_AFTER_MS=", "QUADO_DEMO_SEED="})
+        EXPECT_TRUE(run.stdoutBytes.contains(pszVariable)) << pszVariable;
+}

@@ -2,11 +2,14 @@
 // the real program, the state report, the pictures, and the refusals.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QRegularExpression>
 
 #include <map>
+
+#include <sys/stat.h>
 
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
@@ -393,4 +396,22 @@ TEST(Replay, FitAndDevicePixelRatioGiveDevicePixelsAndHelpAnswers)
                                          {"--device-pixel-ratio", pszBad, DataFile("won-game.txt")});
         EXPECT_EQ(run.nExitCode, 2) << pszBad;
     }
+}
+
+TEST(Replay, AnOutputNameTakenByAPipeIsRefusedBeforeAnythingIsWritten)
+{
+    // Written into, the pipe would hold the replay until someone read it.
+    QTemporaryDir dir;
+    const QString strPipe = dir.filePath(QStringLiteral("state.json"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(strPipe).constData(), 0644), 0);
+    const RunResult run =
+        RunProgram(QStringLiteral(QUADO_REPLAY), {QStringLiteral("--out"), dir.path(), DataFile("won-game.txt")});
+    EXPECT_EQ(run.nExitCode, 2) << run.stderrBytes.constData();
+    EXPECT_TRUE(QString::fromLocal8Bit(run.stderrBytes).contains("--out: " + strPipe + " is a named pipe, not a file"))
+        << run.stderrBytes.constData();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+              QStringList{"state.json"});
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(strPipe).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }

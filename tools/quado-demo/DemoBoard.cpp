@@ -1,5 +1,7 @@
 #include "tools/quado-demo/DemoBoard.h"
 
+#include <string>
+
 #include "device/SimulatedAdapter.h"
 
 CDemoBoard::CDemoBoard(std::shared_ptr<CSimulatedAdapter> pAdapter, uint32_t nSeed, double fSpeed)
@@ -33,6 +35,8 @@ void CDemoBoard::OnTimer()
         return;
     }
     m_pAdapter->FeedUart(m_lineNext.strBytes);
+    if (m_nHoldAtLevel > 0 && m_lineNext.strBytes == "Level " + std::to_string(m_nHoldAtLevel) + " -\r\n")
+        return;
     m_lineNext = m_board.Next();
     m_timer.start(static_cast<int>(m_lineNext.delay.count()));
 }

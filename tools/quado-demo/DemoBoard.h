@@ -22,6 +22,9 @@ public:
     CDemoBoard(std::shared_ptr<CSimulatedAdapter> pAdapter, uint32_t nSeed, double fSpeed);
 
     void Start();
+    // Once the board has sent "Level n -" it sends nothing more: a game
+    // stays in progress for as long as a test needs one. 0: never.
+    void HoldAtLevel(int nLevel) { m_nHoldAtLevel = nLevel; }
 
 private:
     void OnTimer();
@@ -30,5 +33,6 @@ private:
     CSimulatedGameBoard m_board;
     BoardLine m_lineNext;
     bool m_bWasConnected = false;
+    int m_nHoldAtLevel = 0;
     QTimer m_timer;
 };

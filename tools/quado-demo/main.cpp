@@ -11,6 +11,9 @@
 //   QUADO_DEMO_SPEED=<factor>     the board plays that many times faster
 //   QUADO_DEMO_QUIT_AFTER_MS=<n>  print what was seen, disconnect and end after n ms
 //   QUADO_DEMO_SEED=<n>           another sequence of games
+//   QUADO_DEMO_HOLD_AT_LEVEL=<n>  the board stops after its first "Level n":
+//                                 a game stays in progress; with it, what
+//                                 is seen is printed as with QUIT_AFTER_MS
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -84,15 +87,18 @@ int main(int argc, char* argv[])
             return 1;
         }
         CMainFrame& frame = *theApp.MainFrame();
+        const double fHoldAtLevel = EnvNumber("QUADO_DEMO_HOLD_AT_LEVEL", 0);
+        board.HoldAtLevel(static_cast<int>(fHoldAtLevel));
         board.Start();
 
         std::unique_ptr<CDemoObserver> pObserver;
         const double fQuitAfterMs = EnvNumber("QUADO_DEMO_QUIT_AFTER_MS", 0);
-        if (fQuitAfterMs > 0) {
+        if (fQuitAfterMs > 0 || fHoldAtLevel > 0) {
             pObserver = std::make_unique<CDemoObserver>(frame);
             pObserver->Start();
-            QTimer::singleShot(static_cast<int>(fQuitAfterMs), pObserver.get(), &CDemoObserver::Finish);
         }
+        if (fQuitAfterMs > 0)
+            QTimer::singleShot(static_cast<int>(fQuitAfterMs), pObserver.get(), &CDemoObserver::Finish);
         if (EnvNumber("QUADO_DEMO_CONNECT", 0) > 0) {
             QTimer::singleShot(AutoConnectDelayMs, &frame,
                                [&frame] { frame.AdapterLink().ConnectQuietly(0); });
@@ -114,7 +120,7 @@ int main(int argc, char* argv[])
             });
             timerReplug.start(static_cast<int>(options.fReplugEverySeconds * 1000));
         }
-        nResult = application.exec();
+        nResult = theApp.Run();
     }
     SetHidBackend(nullptr);
     return nResult;

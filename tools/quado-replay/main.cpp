@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/WriteTarget.h"
 #include "tools/quado-replay/ReplayOptions.h"
 #include "tools/quado-replay/ReplaySession.h"
 
@@ -77,6 +78,17 @@ int main(int argc, char* argv[])
     if (options.bHelp) {
         std::printf("%s\n%s", ReplayUsage, ReplayHelp);
         return 0;
+    }
+
+    // What the replay writes must be a file of its own or nothing yet: a
+    // pipe or a device at one of those names is refused before the run.
+    if (!options.strRecordsFile.empty()) {
+        if (const std::string strRefusal = RefuseNonFile(options.strRecordsFile); !strRefusal.empty())
+            return Fail("--records: " + strRefusal, ExitUsage);
+    }
+    for (const char* pszName : {"canvas.png", "window.png", "state.json"}) {
+        if (const std::string strRefusal = RefuseNonFile(options.strOutDir + "/" + pszName); !strRefusal.empty())
+            return Fail("--out: " + strRefusal, ExitUsage);
     }
 
     std::string strBytes;
