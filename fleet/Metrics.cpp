@@ -56,7 +56,7 @@ std::string RenderMetrics(const MetricsSample& m)
     Sample(str, "quado_seconds_since_last_line", FixedNumber(m.dSecondsSinceLine, 1));
     Family(str, "quado_seconds_since_last_frame", "gauge", "Seconds since the board view was last painted.");
     Sample(str, "quado_seconds_since_last_frame", FixedNumber(m.dSecondsSinceFrame, 1));
-    Family(str, "quado_games_today", "gauge", "Games ended today (local time).");
+    Family(str, "quado_games_today", "gauge", "Games ended on the local day so far (a game counts on the day it ended).");
     Sample(str, "quado_games_today", std::to_string(m.nGamesToday));
     Family(str, "quado_best_level_today", "gauge", "Highest level a game ended at today (0 before one did).");
     Sample(str, "quado_best_level_today", std::to_string(m.nBestLevelToday.value_or(0)));

@@ -50,11 +50,12 @@ public:
     // the file is left as the last transaction left it.
     WriteResult Write(RecordedGames& games, QString& strReason);
 
-    // The games that started in [nFromMs, nToMs), by start time. An absent
-    // file holds none.
+    // The games that ended in [nFromMs, nToMs), by start time. An absent
+    // file holds none; a row that cannot be read fails the whole read.
     bool Load(qint64 nFromMs, qint64 nToMs, RecordedGames& games, QString& strError);
+    // The games that ended on the local day.
     bool Figures(const QDate& day, TodayFigures& figures, QString& strError);
-    // Every game that started at nFromMs or later (all without it), by start
+    // Every game that ended at nFromMs or later (all without it), by start
     // time; stops early when visit returns false.
     bool ForEach(std::optional<qint64> nFromMs, const std::function<bool(const RecordedGame&)>& visit,
                  QString& strError);

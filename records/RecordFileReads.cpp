@@ -32,7 +32,7 @@ bool CRecordFile::ForEach(std::optional<qint64> nFromMs, const std::function<boo
     query.setForwardOnly(true);
     QString strSql = GameColumns(m_nVersion) + QStringLiteral(" FROM games");
     if (nFromMs)
-        strSql += QStringLiteral(" WHERE started_utc >= :from");
+        strSql += QStringLiteral(" WHERE ended_utc >= :from");
     strSql += QStringLiteral(" ORDER BY started_utc, id");
     if (!query.prepare(strSql)) {
         strError = query.lastError().text();
@@ -62,8 +62,11 @@ bool CRecordFile::Load(qint64 nFromMs, qint64 nToMs, RecordedGames& games, QStri
         return strError.isEmpty();
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    if (!query.prepare(GameColumns(m_nVersion) + QStringLiteral(" FROM games WHERE started_utc >= :from AND "
-                                                                "started_utc < :to ORDER BY started_utc, id"))) {
+    // A game cannot end before it starts: the index on the start time
+    // leaves out every later day.
+    if (!query.prepare(GameColumns(m_nVersion) +
+                       QStringLiteral(" FROM games WHERE started_utc < :to AND ended_utc >= :from AND ended_utc < :to"
+                                      " ORDER BY started_utc, id"))) {
         strError = query.lastError().text();
         return false;
     }
@@ -75,6 +78,13 @@ bool CRecordFile::Load(qint64 nFromMs, qint64 nToMs, RecordedGames& games, QStri
     }
     while (query.next())
         games.append(ReadGame(query));
+    // A page that cannot be read stops the rows early: part of a day shown
+    // as the whole of it would misstate the day.
+    if (query.lastError().isValid()) {
+        strError = query.lastError().text();
+        games.clear();
+        return false;
+    }
     return true;
 }
 
@@ -86,7 +96,7 @@ bool CRecordFile::Figures(const QDate& day, TodayFigures& figures, QString& strE
     const auto [nFrom, nTo] = LocalDayBounds(day);
     QSqlQuery query(m_db);
     if (!query.prepare(QStringLiteral("SELECT COUNT(*), MAX(level_number) FROM games"
-                                      " WHERE started_utc >= :from AND started_utc < :to"))) {
+                                      " WHERE started_utc < :to AND ended_utc >= :from AND ended_utc < :to"))) {
         strError = query.lastError().text();
         return false;
     }

@@ -63,11 +63,11 @@ int CRecordStore::RequestDay(const QDate& day)
     return nTicket;
 }
 
-void CRecordStore::RequestToday()
+void CRecordStore::RequestToday(const QDate& day)
 {
-    Post([this](CRecordFile& file) {
+    Post([this, day](CRecordFile& file) {
         if (!m_bOff)
-            TellToday(file);
+            TellToday(file, day);
     });
 }
 
@@ -105,11 +105,11 @@ void CRecordStore::GoOff(const QString& strReason)
     QMetaObject::invokeMethod(this, [this, strReason] { emit Off(strReason); }, Qt::QueuedConnection);
 }
 
-void CRecordStore::TellToday(CRecordFile& file)
+void CRecordStore::TellToday(CRecordFile& file, const QDate& day)
 {
     TodayFigures figures;
     QString strError;
-    if (!file.Figures(QDate::currentDate(), figures, strError))
+    if (!file.Figures(day.isValid() ? day : QDate::currentDate(), figures, strError))
         return;
     QMetaObject::invokeMethod(this, [this, figures] { emit TodayChanged(figures); }, Qt::QueuedConnection);
 }

@@ -2,6 +2,7 @@
 // waiting for the disk, and answers the Records window, idle screen and export.
 #pragma once
 
+#include <QDate>
 #include <QObject>
 #include <QString>
 
@@ -40,8 +41,9 @@ public:
     void Add(const GameRecord& game);
     // Answered by DayLoaded with the ticket returned.
     int RequestDay(const QDate& day);
-    // Answered by TodayChanged.
-    void RequestToday();
+    // Answered by TodayChanged with the figures of that local day (today's
+    // without one); a written game also brings today's.
+    void RequestToday(const QDate& day = QDate());
     // Writes the CSV from the store's thread; ExportDone tells the outcome.
     void Export(const QString& strFile, std::optional<QDate> since);
 
@@ -73,7 +75,8 @@ private:
     // was busy and they went back to the queue.
     bool WriteQueued(CRecordFile& file, bool bClosing);
     void GoOff(const QString& strReason);
-    void TellToday(CRecordFile& file);
+    // No day: today's.
+    void TellToday(CRecordFile& file, const QDate& day = QDate());
 
     const QString m_strPath;
     const CRecordFile::Settings m_settings;

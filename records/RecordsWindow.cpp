@@ -35,9 +35,13 @@ QLabel* FigureCaption(const char* pszText)
 CRecordsWindow::CRecordsWindow(QWidget* pParent)
     : QDialog(pParent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                            Qt::WindowMinMaxButtonsHint)
-    , m_day(QDate::currentDate())
 {
     setWindowTitle(QString::fromLatin1(Caption));
+    m_day = m_dayWatch.Today();
+    connect(&m_dayWatch, &CLocalDayWatch::DayChanged, this, [this](const QDate& today) {
+        if (m_bFollowToday && m_day != today)
+            SetDay(today);
+    });
     m_pHours = new CBarChart(QStringLiteral("Games per hour"), BoardArt::BoardLit[BoardArt::SectorBlue], this);
     m_pLevels = new CBarChart(QStringLiteral("Games by level reached"), BoardArt::BoardDim[BoardArt::SectorGreen],
                               this);
@@ -82,7 +86,7 @@ void CRecordsWindow::LayOut()
     pTop->addWidget(&m_dateDay);
     auto* pToday = new QPushButton(QStringLiteral("Today"));
     pToday->setAutoDefault(false);
-    connect(pToday, &QPushButton::clicked, this, [this] { SetDay(QDate::currentDate()); });
+    connect(pToday, &QPushButton::clicked, this, [this] { SetDay(m_dayWatch.Today()); });
     pTop->addWidget(pToday);
     pTop->addStretch(1);
     pLayout->addLayout(pTop);
@@ -132,7 +136,7 @@ void CRecordsWindow::SetStore(CRecordStore* pStore, const QString& strOff)
 void CRecordsWindow::SetDay(const QDate& day)
 {
     m_day = day;
-    m_bFollowToday = day == QDate::currentDate();
+    m_bFollowToday = day == m_dayWatch.Today();
     if (m_dateDay.date() != day)
         m_dateDay.setDate(day);
     Load();
@@ -168,8 +172,9 @@ void CRecordsWindow::OnDayLoaded(int nTicket, const QDate& day, const RecordedGa
 
 void CRecordsWindow::OnGamesWritten(const RecordedGames& games)
 {
-    if (m_bFollowToday && m_day != QDate::currentDate()) {
-        SetDay(QDate::currentDate());
+    m_dayWatch.Check();
+    if (m_bFollowToday && m_day != m_dayWatch.Today()) {
+        SetDay(m_dayWatch.Today());
         return;
     }
     // A pending load already holds every game written before it was read.
@@ -178,7 +183,7 @@ void CRecordsWindow::OnGamesWritten(const RecordedGames& games)
     const auto [nFrom, nTo] = LocalDayBounds(m_day);
     RecordedGames ofDay;
     for (const RecordedGame& game : games) {
-        if (game.nStartMs >= nFrom && game.nStartMs < nTo)
+        if (game.nEndMs >= nFrom && game.nEndMs < nTo)
             ofDay.append(game);
     }
     if (ofDay.isEmpty())

@@ -11,6 +11,7 @@
 
 #include "records/DaySummary.h"
 #include "records/GamesTableModel.h"
+#include "records/LocalDayWatch.h"
 
 class CBarChart;
 class CRecordStore;
@@ -49,6 +50,9 @@ public:
     CBarChart* m_pLevels = nullptr;
     QSortFilterProxyModel m_sorted;
     QTableView m_tblGames;
+    // Today as the window knows it; at local midnight a window that showed
+    // today goes on to the new day.
+    CLocalDayWatch m_dayWatch;
 
 signals:
     void HideRequested();

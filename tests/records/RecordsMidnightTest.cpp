@@ -1,0 +1,116 @@
+// Midnight in the running program, with no board line and no game: the idle
+// screen, the venue's state and metrics, and the Records window all go on to
+// the new day by themselves; yesterday's figures are never today's.
+#include "tests/adapter/AdapterTestSupport.h"
+#include "tests/records/RecordsTestSupport.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include "app/CommandIds.h"
+#include "app/VenueLink.h"
+
+using namespace adaptertest;
+using namespace recordstest;
+
+namespace {
+
+qint64 Utc(const char* pszIso)
+{
+    return QDateTime::fromString(QString::fromLatin1(pszIso), Qt::ISODateWithMs).toMSecsSinceEpoch();
+}
+
+// A day of 25 hours: the figures must roll over at its end, not 24 hours
+// after its start.
+class FrameMidnight : public AdapterFrameTest {
+protected:
+    void SetUp() override
+    {
+        AdapterFrameTest::SetUp();
+        if (const char* pszOld = std::getenv("TZ"))
+            m_strOldZone = pszOld;
+        setenv("TZ", "Europe/Berlin", 1);
+        tzset();
+    }
+    void TearDown() override
+    {
+        AdapterFrameTest::TearDown();
+        if (m_strOldZone)
+            setenv("TZ", m_strOldZone->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+    QString Path() const { return m_dir.filePath(QStringLiteral("records.sqlite")); }
+
+    std::optional<std::string> m_strOldZone;
+    QTemporaryDir m_dir;
+};
+
+} // namespace
+
+TEST_F(FrameMidnight, TheDaysFiguresRollOverAtLocalMidnightWithNoLineAndNoGame)
+{
+    // 2024-10-27 in Berlin: from 22:00 UTC on the 26th to 23:00 UTC on the 27th.
+    {
+        CRecordStore store(Path());
+        ASSERT_TRUE(AddAndWait(store, {MakeGame(QDateTime::fromMSecsSinceEpoch(Utc("2024-10-27T01:30:00Z"), Qt::UTC),
+                                                30, GameEndCause::Congrat, L"7"),
+                                       MakeGame(QDateTime::fromMSecsSinceEpoch(Utc("2024-10-27T22:50:00Z"), Qt::UTC),
+                                                30, GameEndCause::Incorrect, L"3")}));
+    }
+    qint64 nNow = Utc("2024-10-27T22:59:59.800Z");
+    AddAdapter();
+    MakeFrame();
+    m_pFrame->m_dayWatch.SetNowSource([&nNow] { return nNow; });
+    m_pFrame->SetRecordsFile(Path());
+    m_pFrame->SetKeepRecords(true);
+    CVenueLink venue(*m_pFrame, VenueOptions{}, "test", nullptr);
+    m_pFrame->SetIdleRecords(true, 1);
+    CChildView& view = m_pFrame->m_wndView;
+    ASSERT_TRUE(WaitForEvents([&] { return view.IdleScreen() && view.IdleScreen()->nGames == 2; }));
+    EXPECT_EQ(*view.IdleScreen(), (IdleFigures{2, QStringLiteral("7")}));
+    EXPECT_EQ(venue.Snapshot().today, (TodaysPlay{2, 7}));
+    EXPECT_EQ(venue.Metrics().nGamesToday, 2);
+    ASSERT_TRUE(m_pFrame->OnCommand(CommandId::RecordsWindow));
+    CRecordsWindow& window = *m_pFrame->m_pRecordsWindow;
+    window.m_dayWatch.SetNowSource([&nNow] { return nNow; });
+    window.SetDay(QDate(2024, 10, 27));
+    ASSERT_TRUE(WaitForEvents([&] { return window.IsLoaded(); }));
+    EXPECT_EQ(window.Summary().nGames, 2);
+
+    // Midnight comes on its own: the idle wait is long and no line comes.
+    m_pFrame->m_nIdleRecordsMs = testsupport::HangGuardMs;
+    nNow = Utc("2024-10-27T23:00:00.000Z");
+    ASSERT_TRUE(WaitForEvents([&] { return view.IdleScreen() && view.IdleScreen()->nGames == 0; }));
+    EXPECT_EQ(*view.IdleScreen(), (IdleFigures{0, QString()}));
+    EXPECT_EQ(m_pFrame->m_dayWatch.Today(), QDate(2024, 10, 28));
+    EXPECT_EQ(venue.Snapshot().today, TodaysPlay{});
+    EXPECT_EQ(venue.Metrics().nGamesToday, 0);
+    EXPECT_EQ(venue.Metrics().nBestLevelToday, std::nullopt);
+    ASSERT_TRUE(WaitForEvents([&] { return window.Day() == QDate(2024, 10, 28) && window.IsLoaded(); }));
+    EXPECT_EQ(window.Summary().nGames, 0);
+    EXPECT_EQ(window.m_stGames.text(), "0");
+}
+
+TEST_F(FrameMidnight, YesterdaysFiguresAreNotHandedOutBeforeTheWatchHasToldMidnight)
+{
+    {
+        CRecordStore store(Path());
+        ASSERT_TRUE(AddAndWait(store, {MakeGame(QDateTime::fromMSecsSinceEpoch(Utc("2024-10-27T12:00:00Z"), Qt::UTC),
+                                                30, GameEndCause::Congrat, L"7")}));
+    }
+    qint64 nNow = Utc("2024-10-27T20:00:00Z");
+    AddAdapter();
+    MakeFrame();
+    m_pFrame->m_dayWatch.SetNowSource([&nNow] { return nNow; });
+    m_pFrame->SetRecordsFile(Path());
+    m_pFrame->SetKeepRecords(true);
+    CVenueLink venue(*m_pFrame, VenueOptions{}, "test", nullptr);
+    ASSERT_TRUE(WaitForEvents([&] { return venue.Snapshot().today.nGames == 1; }));
+    // The clock passes midnight between two looks of the watch: the venue
+    // counts from the game events (none ended this run) meanwhile.
+    nNow = Utc("2024-10-28T08:00:00Z");
+    EXPECT_EQ(venue.Snapshot().today, TodaysPlay{});
+}
