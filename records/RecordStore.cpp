@@ -53,9 +53,15 @@ int CRecordStore::RequestDay(const QDate& day)
         if (!m_bOff) {
             const auto [nFrom, nTo] = LocalDayBounds(day);
             QString strError;
-            if (!file.Load(nFrom, nTo, games, strError))
+            if (!file.Load(nFrom, nTo, games, strError)) {
                 std::fprintf(stderr, "Quado: records: cannot read %s: %s\n", qPrintable(QDir::toNativeSeparators(m_strPath)),
                              qPrintable(strError));
+                // No games would read as a day nobody played.
+                QMetaObject::invokeMethod(
+                    this, [this, nTicket, day, strError] { emit DayUnreadable(nTicket, day, strError); },
+                    Qt::QueuedConnection);
+                return;
+            }
         }
         QMetaObject::invokeMethod(
             this, [this, nTicket, day, games] { emit DayLoaded(nTicket, day, games); }, Qt::QueuedConnection);

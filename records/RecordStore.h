@@ -39,7 +39,7 @@ public:
     const QString& Path() const { return m_strPath; }
     // Queues a finished game; costs the caller a copy and a lock.
     void Add(const GameRecord& game);
-    // Answered by DayLoaded with the ticket returned.
+    // Answered by DayLoaded with the ticket returned, or by DayUnreadable.
     int RequestDay(const QDate& day);
     // Answered by TodayChanged with the figures of that local day (today's
     // without one); a written game also brings today's.
@@ -63,6 +63,8 @@ signals:
     // After each transaction, the games it wrote.
     void GamesWritten(const RecordedGames& games);
     void DayLoaded(int nTicket, const QDate& day, const RecordedGames& games);
+    // The day's games could not all be read; none are given.
+    void DayUnreadable(int nTicket, const QDate& day, const QString& strError);
     void TodayChanged(const TodayFigures& figures);
     void ExportDone(bool bOk, const QString& strError);
 

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -125,6 +126,18 @@ void CRecordsWindow::SetStore(CRecordStore* pStore, const QString& strOff)
     m_strOff = strOff;
     if (m_pStore) {
         connect(m_pStore, &CRecordStore::DayLoaded, this, &CRecordsWindow::OnDayLoaded);
+        connect(m_pStore, &CRecordStore::DayUnreadable, this,
+                [this](int nTicket, const QDate& day, const QString& strError) {
+                    if (nTicket != m_nTicket || day != m_day)
+                        return;
+                    m_stState.setText(QStringLiteral("Cannot read the games of %1: %2")
+                                          .arg(QLocale().toString(day, QLocale::ShortFormat), strError));
+                    m_model.SetGames({});
+                    m_bLoaded = true;
+                    m_bUnreadable = true;
+                    ShowSummary();
+                    emit Loaded();
+                });
         connect(m_pStore, &CRecordStore::GamesWritten, this, &CRecordsWindow::OnGamesWritten);
         connect(m_pStore, &CRecordStore::Off, this, [this](const QString& strReason) {
             m_stState.setText(QStringLiteral("Records are off: %1").arg(strReason));
@@ -156,6 +169,7 @@ void CRecordsWindow::Load()
     }
     m_stState.setText(QStringLiteral("Kept in %1").arg(QDir::toNativeSeparators(m_pStore->Path())));
     m_bLoaded = false;
+    m_bUnreadable = false;
     m_nTicket = m_pStore->RequestDay(m_day);
 }
 
@@ -177,8 +191,9 @@ void CRecordsWindow::OnGamesWritten(const RecordedGames& games)
         SetDay(m_dayWatch.Today());
         return;
     }
-    // A pending load already holds every game written before it was read.
-    if (!m_bLoaded)
+    // A pending load already holds every game written before it was read;
+    // a day that could not be read is not made whole by its newest games.
+    if (!m_bLoaded || m_bUnreadable)
         return;
     const auto [nFrom, nTo] = LocalDayBounds(m_day);
     RecordedGames ofDay;
@@ -196,8 +211,9 @@ void CRecordsWindow::ShowSummary()
 {
     m_summary = SummariseDay(m_day, m_model.Games());
     const QString strNone = QString::fromUtf8(NoFigure);
-    m_stGames.setText(QString::number(m_summary.nGames));
-    m_stWins.setText(QString::number(m_summary.nWins));
+    // A day that could not be read has no count, not a count of none.
+    m_stGames.setText(m_bUnreadable ? strNone : QString::number(m_summary.nGames));
+    m_stWins.setText(m_bUnreadable ? strNone : QString::number(m_summary.nWins));
     m_stBest.setText(m_summary.nBestLevel ? QString::number(*m_summary.nBestLevel) : strNone);
     m_stMedian.setText(m_summary.nMedianDurationMs ? FormatDuration(*m_summary.nMedianDurationMs) : strNone);
     QList<QPair<QString, int>> hours;

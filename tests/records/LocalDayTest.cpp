@@ -13,6 +13,7 @@
 #include "records/DaySummary.h"
 #include "records/LocalDayWatch.h"
 #include "records/RecordFile.h"
+#include "records/RecordsWindow.h"
 
 using namespace recordstest;
 
@@ -292,4 +293,43 @@ TEST_F(DayOfPlay, APageThatCannotBeReadPartWayThroughTheDayIsAnErrorNotPartOfThe
     EXPECT_FALSE(strError.isEmpty());
     TodayFigures figures;
     EXPECT_FALSE(file.Figures(day, figures, strError));
+}
+
+TEST_F(DayOfPlay, ADayThatCannotBeReadIsToldInTheRecordsWindowNotShownAsNoGames)
+{
+    {
+        CRecordStore store(Path());
+        std::vector<GameRecord> games;
+        for (int i = 0; i < 3000; ++i)
+            games.push_back(MakeGame(Today(6).addSecs(i), 5, GameEndCause::Incorrect, L"2", L"12",
+                                     "DRAVIK-" + std::to_string(100000 + i)));
+        ASSERT_TRUE(AddAndWait(store, games));
+    }
+    CRecordStore store(Path());
+    ASSERT_TRUE(WaitForEvents([&] { return store.IsStarted(); }));
+    const qint64 nSize = QFileInfo(Path()).size();
+    {
+        QFile bytes(Path());
+        ASSERT_TRUE(bytes.open(QIODevice::ReadWrite));
+        bytes.seek((nSize / 4096) * 3 / 4 * 4096);
+        bytes.write(QByteArray(4 * 4096, '\x5a'));
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other-quado"));
+        db.setDatabaseName(Path());
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        ASSERT_TRUE(query.exec(QStringLiteral("UPDATE games SET serial = 'X' WHERE id = (SELECT MAX(id) FROM games)")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other-quado"));
+
+    testing::internal::CaptureStderr();
+    CRecordsWindow window;
+    window.SetStore(&store);
+    ASSERT_TRUE(WaitForEvents([&] { return window.IsLoaded(); }));
+    const std::string strErr = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(window.m_stState.text().startsWith("Cannot read the games of")) << window.m_stState.text().toStdString();
+    EXPECT_EQ(window.m_stGames.text(), QString::fromUtf8("\u2013"));
+    EXPECT_EQ(window.Games().rowCount(), 0);
+    EXPECT_NE(strErr.find("cannot read"), std::string::npos) << strErr;
 }
