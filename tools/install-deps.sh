@@ -20,7 +20,7 @@ TEST_PACKAGES=(
   xvfb xauth imagemagick libxcb1-dev
   qemu-system-x86 busybox-static xz-utils
   desktop-file-utils appstream dpkg-dev lintian devscripts
-  mosquitto mosquitto-clients prometheus
+  mosquitto mosquitto-clients prometheus faketime
 )
 
 PACKAGES=("${RUN_PACKAGES[@]}")

@@ -1,8 +1,12 @@
 // Midnight in the running program, with no board line and no game: the idle
 // screen, the venue's state and metrics, and the Records window all go on to
-// the new day by themselves; yesterday's figures are never today's.
+// the new day by themselves; yesterday's figures are never today's, also in
+// quado-demo's metrics file with the process's clock moved (libfaketime).
 #include "tests/adapter/AdapterTestSupport.h"
 #include "tests/records/RecordsTestSupport.h"
+
+#include <QFileInfo>
+#include <QProcess>
 
 #include <cstdlib>
 #include <ctime>
@@ -113,4 +117,62 @@ TEST_F(FrameMidnight, YesterdaysFiguresAreNotHandedOutBeforeTheWatchHasToldMidni
     // counts from the game events (none ended this run) meanwhile.
     nNow = Utc("2024-10-28T08:00:00Z");
     EXPECT_EQ(venue.Snapshot().today, TodaysPlay{});
+}
+
+TEST_F(FrameMidnight, TheMetricsFileOfAProgramWhoseClockPassesMidnightCountsTheNewDay)
+{
+    const QString strFaketime = QString::fromLatin1(QUADO_FAKETIME_LIB);
+    if (!QFileInfo::exists(strFaketime)) {
+        if (qEnvironmentVariable("CI") == QLatin1String("true"))
+            FAIL() << strFaketime.toStdString() << " is missing (Debian package faketime)";
+        GTEST_SKIP() << strFaketime.toStdString() << " is missing (Debian package faketime)";
+    }
+    {
+        CRecordStore store(Path());
+        ASSERT_TRUE(AddAndWait(store, {MakeGame(QDateTime::fromMSecsSinceEpoch(Utc("2024-10-27T09:00:00Z"), Qt::UTC),
+                                                30, GameEndCause::Congrat, L"7"),
+                                       MakeGame(QDateTime::fromMSecsSinceEpoch(Utc("2024-10-27T09:30:00Z"), Qt::UTC),
+                                                30, GameEndCause::Incorrect, L"3")}));
+    }
+    // The program's clock, set as an offset from the real one: libfaketime
+    // reads the file again every second.
+    const QString strClock = m_dir.filePath(QStringLiteral("faketime.rc"));
+    const auto setClock = [&strClock](const char* pszUtc) {
+        const qint64 nOffset = (Utc(pszUtc) - QDateTime::currentMSecsSinceEpoch()) / 1000;
+        QFile file(strClock);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               file.write(QStringLiteral("%1%2s\n").arg(nOffset >= 0 ? "+" : "").arg(nOffset).toLatin1()) > 0;
+    };
+    ASSERT_TRUE(setClock("2024-10-27T11:00:00Z")); // noon in Berlin, with hours to spare
+
+    const QString strMetrics = m_dir.filePath(QStringLiteral("quado.prom"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Berlin"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
+    environment.insert(QStringLiteral("LD_PRELOAD"), strFaketime);
+    environment.insert(QStringLiteral("FAKETIME_TIMESTAMP_FILE"), strClock);
+    environment.insert(QStringLiteral("FAKETIME_CACHE_DURATION"), QStringLiteral("1"));
+    // Timers keep to the real monotonic clock, as they do when a clock is set.
+    environment.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
+    QProcess demo;
+    demo.setProcessEnvironment(environment);
+    demo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    demo.start(QString::fromLatin1(QUADO_DEMO), {"--records", Path(), "--metrics-file", strMetrics});
+    ASSERT_TRUE(demo.waitForStarted());
+    const auto metricsSay = [&](const char* pszLine) {
+        return WaitForEvents([&] {
+            return FileBytes(strMetrics).contains(pszLine) || demo.state() == QProcess::NotRunning;
+        }) && demo.state() == QProcess::Running;
+    };
+    EXPECT_TRUE(metricsSay("\nquado_games_today 2\n")) << FileBytes(strMetrics).constData();
+    EXPECT_TRUE(FileBytes(strMetrics).contains("\nquado_best_level_today 7\n"));
+
+    // Two seconds before midnight; no line, no game, and the figures are
+    // the new day's.
+    ASSERT_TRUE(setClock("2024-10-27T22:59:58Z"));
+    EXPECT_TRUE(metricsSay("\nquado_games_today 0\n")) << FileBytes(strMetrics).constData();
+    EXPECT_TRUE(FileBytes(strMetrics).contains("\nquado_best_level_today 0\n"));
+    demo.terminate();
+    EXPECT_TRUE(demo.waitForFinished(testsupport::HangGuardMs));
 }
