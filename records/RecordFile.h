@@ -77,6 +77,9 @@ private:
     QString Reason(const QSqlError& error) const;
     // Opens a file made by another process since Start found none.
     bool OpenIfAppeared(QString& strError);
+    // The earliest start a game that ended at nFromMs or later can have, so
+    // a day's read keeps to the index on the start time. RecordFileReads.cpp.
+    bool EarliestStartFor(qint64 nFromMs, qint64& nEarliestMs, QString& strError);
 
     QString m_strPath;
     Mode m_nMode;
@@ -86,4 +89,8 @@ private:
     bool m_bOpen = false;
     int m_nVersion = 0;
     QString m_strMovedTo;
+    // The longest game among the rows up to m_nLongestSeenId: rows are only
+    // ever added, so each read looks at the new ones alone.
+    qint64 m_nLongestSeenId = 0;
+    qint64 m_nLongestMs = 0;
 };

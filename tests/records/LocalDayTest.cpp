@@ -177,6 +177,13 @@ TEST_F(DayOfPlay, AGameCountsOnTheLocalDayItEndedAcrossAMidnightThatDoesNotExist
     EXPECT_EQ(ninth.size(), 1);
     EXPECT_EQ(ninthFigures.nGames, 1);
     EXPECT_EQ(ninthFigures.nBestLevel, 11);
+
+    // A game left running for a week, written after the day was first
+    // read, counts on the day it ended too.
+    ASSERT_TRUE(AddAndWait(store, {MakeGame(local(9, 1, 12, 0), 7 * 86400 + 3600, GameEndCause::AdapterLost, L"1")}));
+    const auto [again, againFigures] = AskDay(store, QDate(2024, 9, 8));
+    EXPECT_EQ(again.size(), 3);
+    EXPECT_EQ(againFigures.nGames, 3);
 }
 
 TEST_F(DayOfPlay, TheTwentyFiveHourDayHoldsBothRunsOfItsRepeatedHour)
