@@ -19,6 +19,7 @@
 #include "drivers/QuadoDravikDriver.h"
 #include "drivers/QuadoDriverDialog.h"
 #include "fleet/PlayTally.h"
+#include "records/LocalDayWatch.h"
 #include "records/RecordStore.h"
 #include "records/RecordsWindow.h"
 
@@ -140,6 +141,8 @@ public:
     QTimer m_timerIdle;
     bool m_bIdle = false;
     std::optional<TodayFigures> m_today;
+    // Local midnight, when today's figures start again from none.
+    CLocalDayWatch m_dayWatch;
     bool m_bMute = false;
     bool m_bFullScreen = false;
     // Options > Fit to Screen: a client larger than the canvas shows it as
@@ -218,6 +221,7 @@ private:
     void OnGameEvent(const GameEvent& event);
     void OnIdleTimer();
     void OnTodayChanged(const TodayFigures& figures);
+    void OnDayChanged(const QDate& today);
     void ShowIdleFigures();
     void TellRecords(const QString& strText);
     // Hands the store to its thread to close (CRecordStore::CloseLater).

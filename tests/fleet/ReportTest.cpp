@@ -4,6 +4,7 @@
 // that Prometheus's own checker accepts.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -279,6 +280,33 @@ TEST(VenueTally, TodayCountsGamesEndedTodayAndTheBestNumberedLevel)
     play(L"1", GameEndCause::Congrat);
     EXPECT_EQ(tally.Today(now), (TodaysPlay{1, 1}));
     EXPECT_EQ(tally.GamesEnded(GameOutcome::Won), 2u);
+}
+
+TEST(VenueTally, AGameCountsOnTheDayItEndedWhereTheClocksSkipMidnight)
+{
+    // America/Santiago: 2024-09-07 24:00 (-04) is 2024-09-08 01:00 (-03).
+    setenv("TZ", "America/Santiago", 1);
+    tzset();
+    const auto utc = [](const char* pszIso) {
+        return std::chrono::system_clock::time_point(std::chrono::milliseconds(
+            QDateTime::fromString(QString::fromLatin1(pszIso), Qt::ISODate).toMSecsSinceEpoch()));
+    };
+    CGameEvents events;
+    std::chrono::system_clock::time_point now = utc("2024-09-08T03:58:00Z"); // 23:58 on the 7th
+    events.SetClock([&] { return now; });
+    CPlayTally tally(events);
+    events.OnNew();
+    events.OnLevel(L"6");
+    now = utc("2024-09-08T04:00:30Z"); // 01:00:30 on the 8th
+    events.OnEnd(GameEndCause::Congrat);
+    EXPECT_EQ(tally.Today(utc("2024-09-08T03:59:59Z")), TodaysPlay{}) << "not the 7th's";
+    EXPECT_EQ(tally.Today(now), (TodaysPlay{1, 6}));
+    // The 8th has 23 hours: at 23:59 local it is still that day, at the
+    // next midnight no longer.
+    EXPECT_EQ(tally.Today(utc("2024-09-09T02:59:59Z")), (TodaysPlay{1, 6}));
+    EXPECT_EQ(tally.Today(utc("2024-09-09T03:00:00Z")), TodaysPlay{});
+    setenv("TZ", "UTC", 1);
+    tzset();
 }
 
 TEST(VenueMetrics, TheFileIsReplacedWholeReadableByAllAndPromtoolAcceptsIt)
