@@ -19,6 +19,7 @@
 #include "drivers/QuadoDravikDriver.h"
 #include "drivers/QuadoDriverDialog.h"
 #include "fleet/PlayTally.h"
+#include "records/LocalDayWatch.h"
 #include "records/RecordStore.h"
 #include "records/RecordsWindow.h"
 
@@ -137,7 +138,7 @@ public:
     CAutoConnect& AutoConnect() { return m_autoConnect.Control(); }
     // Today's games and best level from the records of play; none while
     // they are not kept.
-    std::optional<DayFigures> RecordedTodaysPlay() const { return m_fnTodaysPlay ? m_fnTodaysPlay() : std::nullopt; }
+    std::optional<TodaysPlay> RecordedTodaysPlay() const { return m_fnTodaysPlay ? m_fnTodaysPlay() : std::nullopt; }
     // Options > Show Records When Idle as it stands; none where the records
     // wiring is not there.
     std::optional<bool> ShowsRecordsWhenIdle() const
@@ -174,7 +175,9 @@ public:
     // and then it fires again every IdleRefreshMs while nobody plays.
     QTimer m_timerIdle;
     bool m_bIdle = false;
-    std::optional<DayFigures> m_today;
+    std::optional<TodayFigures> m_today;
+    // Local midnight, when today's figures start again from none.
+    CLocalDayWatch m_dayWatch;
     bool m_bMute = false;
     bool m_bFullScreen = false;
     // Options > Fit to Screen: a client larger than the canvas shows it as
@@ -257,7 +260,8 @@ private:
     void ConnectRecords();
     void OnGameEvent(const GameEvent& event);
     void OnIdleTimer();
-    void OnTodayChanged(const DayFigures& figures);
+    void OnTodayChanged(const TodayFigures& figures);
+    void OnDayChanged(const QDate& today);
     void ShowIdleFigures();
     void TellRecords(const QString& strText);
     // Hands the store to its thread to close (CRecordStore::CloseLater).

@@ -28,10 +28,14 @@ void CMainFrame::ConnectRecords()
     AdapterLink().GameEvents().Subscribe([this](const GameEvent& event) { OnGameEvent(event); });
     // The venue's figures for today and its idle_records command go through
     // the records while they are kept, and through the menu's own command.
-    m_fnTodaysPlay = [this]() -> std::optional<DayFigures> {
-        if (!m_today)
+    connect(&m_dayWatch, &CLocalDayWatch::DayChanged, this, &CMainFrame::OnDayChanged);
+    m_fnTodaysPlay = [this]() -> std::optional<TodaysPlay> {
+        // The figures of a day that is over are no one's today, even in the
+        // moment before the watch has told midnight: until the store has
+        // answered for the new day, the venue counts from the game events.
+        if (!m_today || m_today->day != LocalDayOf(m_dayWatch.NowMs()))
             return std::nullopt;
-        return *m_today;
+        return TodaysPlay{m_today->nGames, m_today->nBestLevel};
     };
     m_fnShowRecordsWhenIdle = [this](bool bOn) {
         if (bOn != m_bIdleRecords)
@@ -181,13 +185,37 @@ void CMainFrame::OnIdleTimer()
     // The figures are read again now and then: games may end without a
     // line (an adapter pulled), and midnight starts a new day.
     if (m_pRecordStore)
-        m_pRecordStore->RequestToday();
+        m_pRecordStore->RequestToday(m_dayWatch.Today());
     m_timerIdle.start(IdleRefreshMs);
 }
 
-void CMainFrame::OnTodayChanged(const DayFigures& figures)
+void CMainFrame::OnTodayChanged(const TodayFigures& figures)
 {
+    // The store tells the day of its own clock after each game; a day that
+    // is not the frame's today is asked for again.
+    m_dayWatch.Check();
+    if (figures.day != m_dayWatch.Today()) {
+        if (m_pRecordStore)
+            m_pRecordStore->RequestToday(m_dayWatch.Today());
+        return;
+    }
     m_today = figures;
+    if (m_bIdle)
+        ShowIdleFigures();
+}
+
+void CMainFrame::OnDayChanged(const QDate& today)
+{
+    // A new day starts with no games; the store confirms it (a game may
+    // have ended in the moment since midnight).
+    if (m_today && m_today->day != today) {
+        if (m_today->day < today)
+            m_today = TodayFigures{today, 0, std::nullopt};
+        else
+            m_today.reset();
+    }
+    if (m_pRecordStore)
+        m_pRecordStore->RequestToday(today);
     if (m_bIdle)
         ShowIdleFigures();
 }
@@ -195,7 +223,7 @@ void CMainFrame::OnTodayChanged(const DayFigures& figures)
 void CMainFrame::ShowIdleFigures()
 {
     // Without records there are no figures to show; the board stays as it is.
-    if (!IsKeepingRecords() || !m_today || DateOf(m_today->day) != QDate::currentDate()) {
+    if (!IsKeepingRecords() || !m_today || m_today->day != m_dayWatch.Today()) {
         m_wndView.HideIdleScreen();
         return;
     }
@@ -230,7 +258,7 @@ void CMainFrame::OnExportRecords()
     if (!IsKeepingRecords())
         return;
     const QString strSuggested = QDir::home().filePath(
-        QStringLiteral("quado-records-%1.csv").arg(QDate::currentDate().toString(Qt::ISODate)));
+        QStringLiteral("quado-records-%1.csv").arg(m_dayWatch.Today().toString(Qt::ISODate)));
     const QString strFile = QFileDialog::getSaveFileName(this, QString::fromLatin1(ExportCaption), strSuggested,
                                                          QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (!strFile.isEmpty())

@@ -227,7 +227,9 @@ std::string StartOptionsHelp(const char* pszProgram, bool bDemo)
                    "  QUADO_DEMO_CONNECT=1          press Connect once the windows are up\n"
                    "  QUADO_DEMO_SPEED=FACTOR       the board plays that many times faster\n"
                    "  QUADO_DEMO_QUIT_AFTER_MS=N    print what was seen, disconnect and end after N ms\n"
-                   "  QUADO_DEMO_SEED=N             another sequence of games\n";
+                   "  QUADO_DEMO_SEED=N             another sequence of games\n"
+                   "  QUADO_DEMO_HOLD_AT_LEVEL=N    the board stops after its first \"Level N\", a game in\n"
+                   "                                progress (what was seen is printed as with QUIT_AFTER_MS)\n";
     return strHelp;
 }
 

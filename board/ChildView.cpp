@@ -354,10 +354,12 @@ void CChildView::PaintPicture(QPainter& painter, const QSize& sizeDevice, double
     } else {
         painter.drawImage(rcDrawn.topLeft(), *pCanvas, QRect(QPoint(0, 0), rcDrawn.size()));
     }
-    // Over the whole canvas: a client too small for it shows its top-left
-    // part, and the same part of the idle screen.
+    // Over the whole view, laid out on the whole canvas: a client too small
+    // for it shows its top-left part, and the same part of the idle screen.
     if (m_idle)
-        DrawIdleScreen(painter, rc.bStretched ? rcPicture : ScaleRect(QRect(rc.nLeft, rc.nTop, CanvasWidth, CanvasHeight), dRatio),
+        DrawIdleScreen(painter, rcAll,
+                       rc.bStretched ? rcPicture
+                                     : ScaleRect(QRect(rc.nLeft, rc.nTop, CanvasWidth, CanvasHeight), dRatio),
                        *m_idle);
 }
 
@@ -366,7 +368,8 @@ void CChildView::ShowIdleScreen(const IdleFigures& figures)
     if (m_idle == figures)
         return;
     m_idle = figures;
-    RequestRepaint(IdleScreenRect());
+    ++m_nRepaintRequests;
+    m_pacer.Request(rect());
 }
 
 void CChildView::HideIdleScreen()
@@ -374,7 +377,8 @@ void CChildView::HideIdleScreen()
     if (!m_idle)
         return;
     m_idle.reset();
-    RequestRepaint(IdleScreenRect());
+    ++m_nRepaintRequests;
+    m_pacer.Request(rect());
 }
 
 void CChildView::resizeEvent(QResizeEvent* pEvent)

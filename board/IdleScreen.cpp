@@ -54,17 +54,17 @@ void DrawFigure(QPainter& painter, const QString& str, double xCentre, double yB
 
 } // namespace
 
-QRect IdleScreenRect()
+void DrawIdleScreen(QPainter& painter, const QRect& rcView, const QRect& rcPicture, const IdleFigures& figures)
 {
-    // With the frame line, which lies half outside the panel.
-    return PanelRect.adjusted(-FrameWidth, -FrameWidth, FrameWidth, FrameWidth);
-}
-
-void DrawIdleScreen(QPainter& painter, const QRect& rcPicture, const IdleFigures& figures)
-{
-    if (rcPicture.isEmpty())
+    if (rcView.isEmpty() || rcPicture.isEmpty())
         return;
     painter.save();
+    // One opaque ground from edge to edge: a board half seen through it, or
+    // cut off at a panel's edge, would read as part of the figures.
+    QLinearGradient cover(0, rcView.top(), 0, rcView.bottom());
+    cover.setColorAt(0.0, QColor(24, 26, 44));
+    cover.setColorAt(1.0, QColor(8, 8, 14));
+    painter.fillRect(rcView, cover);
     // Laid out in canvas pixels, drawn at the picture's size: every edge and
     // letter is drawn at the device's resolution, nothing is enlarged.
     painter.translate(rcPicture.topLeft());
@@ -74,8 +74,8 @@ void DrawIdleScreen(QPainter& painter, const QRect& rcPicture, const IdleFigures
     painter.setRenderHint(QPainter::TextAntialiasing);
 
     QLinearGradient ground(0, PanelRect.top(), 0, PanelRect.bottom());
-    ground.setColorAt(0.0, QColor(30, 33, 54, 245));
-    ground.setColorAt(1.0, QColor(10, 10, 18, 245));
+    ground.setColorAt(0.0, QColor(34, 37, 60));
+    ground.setColorAt(1.0, QColor(14, 14, 24));
     QPainterPath panel;
     panel.addRoundedRect(QRectF(PanelRect), 24, 24);
     painter.fillPath(panel, ground);

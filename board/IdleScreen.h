@@ -16,9 +16,9 @@ struct IdleFigures {
 };
 
 // In the colours and letters of the canvas background, drawn straight into
-// the picture at the device's pixels, however large the picture is.
-// rcPicture: where the 1280 x 768 canvas lies, in the painter's pixels.
-void DrawIdleScreen(QPainter& painter, const QRect& rcPicture, const IdleFigures& figures);
-
-// The part of the canvas the idle screen covers, in canvas pixels.
-QRect IdleScreenRect();
+// the picture at the device's pixels, however large the picture is. It
+// covers the whole of rcView evenly: nothing of the board shows through or
+// beside it, so no text or picture of the board is cut at its edge.
+// rcPicture: where the 1280 x 768 canvas lies, in the painter's pixels; the
+// figures are laid out on it.
+void DrawIdleScreen(QPainter& painter, const QRect& rcView, const QRect& rcPicture, const IdleFigures& figures);

@@ -91,7 +91,7 @@ std::string RenderMetrics(const MetricsSample& m)
     Family(str, "quado_last_frame_timestamp_seconds", "gauge",
            "When the board view was last painted, in seconds since the Unix epoch.");
     Sample(str, "quado_last_frame_timestamp_seconds", UnixSeconds(m.tLastFrame));
-    Family(str, "quado_games_today", "gauge", "Games ended today (local time).");
+    Family(str, "quado_games_today", "gauge", "Games ended on the local day so far (a game counts on the day it ended).");
     Sample(str, "quado_games_today", std::to_string(m.nGamesToday));
     Family(str, "quado_best_level_today", "gauge", "Highest level a game ended at today (0 before one did).");
     Sample(str, "quado_best_level_today", std::to_string(m.nBestLevelToday.value_or(0)));

@@ -15,18 +15,10 @@ int CPlayTally::LocalDay(std::chrono::system_clock::time_point when)
     return (local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
 }
 
-std::chrono::year_month_day CPlayTally::DayOf(int nLocalDay)
-{
-    return std::chrono::year_month_day{std::chrono::year{nLocalDay / 10000},
-                                       std::chrono::month{unsigned(nLocalDay / 100 % 100)},
-                                       std::chrono::day{unsigned(nLocalDay % 100)}};
-}
-
-DayFigures CPlayTally::Today(std::chrono::system_clock::time_point now) const
+TodaysPlay CPlayTally::Today(std::chrono::system_clock::time_point now) const
 {
     // A day without a game yet reads as none, not as the last day played.
-    const int nToday = LocalDay(now);
-    return nToday == m_nDay ? m_day : DayFigures{0, std::nullopt, DayOf(nToday)};
+    return LocalDay(now) == m_nDay ? m_day : TodaysPlay{};
 }
 
 void CPlayTally::OnEvent(const GameEvent& event)
@@ -48,7 +40,7 @@ void CPlayTally::OnEvent(const GameEvent& event)
         const int nDay = LocalDay(event.game.tEnd);
         if (nDay != m_nDay) {
             m_nDay = nDay;
-            m_day = DayFigures{0, std::nullopt, DayOf(nDay)};
+            m_day = TodaysPlay{};
         }
         ++m_day.nGames;
         if (const std::optional<int>& nLevel = event.game.levelReached.nNumber;

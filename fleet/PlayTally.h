@@ -10,12 +10,20 @@
 #include <optional>
 #include <string>
 
-#include "protocol/DayFigures.h"
 #include "protocol/GameEvents.h"
+
+// Today's play as the idle screen and the venue see it.
+struct TodaysPlay {
+    int nGames = 0;
+    // The highest numbered level a game ended at today; none before one did.
+    std::optional<int> nBestLevel;
+
+    bool operator==(const TodaysPlay&) const = default;
+};
 
 // Gives the day summary from elsewhere (the records of play, while they are
 // kept) instead of the tally's own count since start; none: use the tally.
-using TodaysPlayProvider = std::function<std::optional<DayFigures>()>;
+using TodaysPlayProvider = std::function<std::optional<TodaysPlay>()>;
 
 class CPlayTally {
 public:
@@ -26,15 +34,14 @@ public:
     uint64_t GamesEnded(GameOutcome nOutcome) const { return m_nGames[static_cast<size_t>(nOutcome)]; }
     uint64_t AdapterConnections() const { return m_nConnections; }
     // Games that ended on the local calendar day of `now`.
-    DayFigures Today(std::chrono::system_clock::time_point now = std::chrono::system_clock::now()) const;
+    TodaysPlay Today(std::chrono::system_clock::time_point now = std::chrono::system_clock::now()) const;
     // The level shown last in the running game; none between games.
     const std::optional<GameLevel>& CurrentLevel() const { return m_level; }
     // The board's highest level once it has told it.
     const std::optional<std::wstring>& MaxLevel() const { return m_strMaxLevel; }
 
-    // The local calendar day as yyyymmdd, and as the day's figures name it.
+    // The local calendar day as yyyymmdd.
     static int LocalDay(std::chrono::system_clock::time_point when);
-    static std::chrono::year_month_day DayOf(int nLocalDay);
 
 private:
     void OnEvent(const GameEvent& event);
@@ -44,7 +51,7 @@ private:
     std::optional<GameLevel> m_level;
     std::optional<std::wstring> m_strMaxLevel;
     int m_nDay = 0;
-    DayFigures m_day;
+    TodaysPlay m_day;
     // Last: ends before what its observer touches goes.
     CGameEventSubscription m_subscription;
 };

@@ -28,7 +28,7 @@ struct VenueSnapshot {
     bool bFit = false;
     // Options > Show Records When Idle; none where the records are not built in.
     std::optional<bool> bIdleRecords;
-    DayFigures today;
+    TodaysPlay today;
     // Since the last board line (since start before the first) and since the
     // board view was last painted.
     double dSecondsSinceLine = 0;

@@ -23,7 +23,7 @@ DaySummary SummariseDay(const QDate& day, const RecordedGames& games)
         ++summary.nGames;
         summary.nWins += game.strOutcome == QLatin1String("won");
         vecDurations.push_back(game.nDurationMs);
-        const auto it = std::upper_bound(hourStarts.begin(), hourStarts.end(), game.nStartMs);
+        const auto it = std::upper_bound(hourStarts.begin(), hourStarts.end(), game.nEndMs);
         const long nHour = (it - hourStarts.begin()) - 1;
         if (nHour >= 0 && nHour < 24)
             ++summary.hours[static_cast<size_t>(nHour)];

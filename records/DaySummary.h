@@ -17,7 +17,8 @@ struct DaySummary {
     int nWins = 0;
     std::optional<int> nBestLevel;
     std::optional<qint64> nMedianDurationMs;
-    // Games by the local hour they started in.
+    // Games by the local hour they ended in, as the day holds the games
+    // that ended on it.
     std::array<int, 24> hours{};
     // Games by the level they reached: numbers in order (each one up to the
     // highest while that is a short row), then levels that are no number,

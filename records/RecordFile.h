@@ -54,11 +54,12 @@ public:
     // the file is left as the last transaction left it.
     WriteResult Write(RecordedGames& games, QString& strReason);
 
-    // The games that started in [nFromMs, nToMs), by start time. An absent
-    // file holds none.
+    // The games that ended in [nFromMs, nToMs), by start time. An absent
+    // file holds none; a row that cannot be read fails the whole read.
     bool Load(qint64 nFromMs, qint64 nToMs, RecordedGames& games, QString& strError);
-    bool Figures(const QDate& day, DayFigures& figures, QString& strError);
-    // Every game that started at nFromMs or later (all without it), by start
+    // The games that ended on the local day.
+    bool Figures(const QDate& day, TodayFigures& figures, QString& strError);
+    // Every game that ended at nFromMs or later (all without it), by start
     // time; stops early when visit returns false.
     bool ForEach(std::optional<qint64> nFromMs, const std::function<bool(const RecordedGame&)>& visit,
                  QString& strError);
@@ -87,6 +88,9 @@ private:
     QString ReadOnlyUri();
     // Opens a file made by another process since Start found none.
     bool OpenIfAppeared(QString& strError);
+    // The earliest start a game that ended at nFromMs or later can have, so
+    // a day's read keeps to the index on the start time. RecordFileReads.cpp.
+    bool EarliestStartFor(qint64 nFromMs, qint64& nEarliestMs, QString& strError);
 
     QString m_strPath;
     Mode m_nMode;
@@ -102,4 +106,8 @@ private:
     QByteArray m_stamp;
     int m_nVersion = 0;
     QString m_strMovedTo;
+    // The longest game among the rows up to m_nLongestSeenId: rows are only
+    // ever added, so each read looks at the new ones alone.
+    qint64 m_nLongestSeenId = 0;
+    qint64 m_nLongestMs = 0;
 };

@@ -7,6 +7,9 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
+#include <cmath>
+
 #include "records/RecordSchema.h"
 
 bool CRecordFile::OpenIfAppeared(QString& strError)
@@ -32,7 +35,7 @@ bool CRecordFile::ForEach(std::optional<qint64> nFromMs, const std::function<boo
     query.setForwardOnly(true);
     QString strSql = GameColumns(m_nVersion) + QStringLiteral(" FROM games");
     if (nFromMs)
-        strSql += QStringLiteral(" WHERE started_utc >= :from");
+        strSql += QStringLiteral(" WHERE ended_utc >= :from");
     strSql += QStringLiteral(" ORDER BY started_utc, id");
     if (!query.prepare(strSql)) {
         strError = query.lastError().text();
@@ -55,18 +58,55 @@ bool CRecordFile::ForEach(std::optional<qint64> nFromMs, const std::function<boo
     return true;
 }
 
+bool CRecordFile::EarliestStartFor(qint64 nFromMs, qint64& nEarliestMs, QString& strError)
+{
+    QSqlQuery query(m_db);
+    // A file started afresh (or replaced by hand) begins its ids again.
+    if (!query.exec(QStringLiteral("SELECT MAX(id) FROM games")) || !query.next()) {
+        strError = query.lastError().text();
+        return false;
+    }
+    const qint64 nLastId = query.value(0).toLongLong();
+    if (nLastId < m_nLongestSeenId)
+        m_nLongestSeenId = m_nLongestMs = 0;
+    if (nLastId > m_nLongestSeenId) {
+        // From the times themselves, not the stored length: they are what
+        // places a game in its day.
+        if (!query.prepare(QStringLiteral("SELECT MAX((julianday(ended_utc) - julianday(started_utc)) * 86400000.0)"
+                                          " FROM games WHERE id > :seen AND id <= :last")) ||
+            (query.bindValue(QStringLiteral(":seen"), m_nLongestSeenId),
+             query.bindValue(QStringLiteral(":last"), nLastId), !query.exec()) ||
+            !query.next()) {
+            strError = query.lastError().text();
+            return false;
+        }
+        m_nLongestMs = std::max(m_nLongestMs, static_cast<qint64>(std::ceil(query.value(0).toDouble())));
+        m_nLongestSeenId = nLastId;
+    }
+    // A second to spare for the rounding of julianday's arithmetic.
+    nEarliestMs = nFromMs - m_nLongestMs - 1000;
+    return true;
+}
+
 bool CRecordFile::Load(qint64 nFromMs, qint64 nToMs, RecordedGames& games, QString& strError)
 {
     games.clear();
     if (!OpenIfAppeared(strError))
         return strError.isEmpty();
+    qint64 nEarliestMs = 0;
+    if (!EarliestStartFor(nFromMs, nEarliestMs, strError))
+        return false;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    if (!query.prepare(GameColumns(m_nVersion) + QStringLiteral(" FROM games WHERE started_utc >= :from AND "
-                                                                "started_utc < :to ORDER BY started_utc, id"))) {
+    // By the end time, through the index on the start time: no game that
+    // ended in the range started before the longest game's length earlier.
+    if (!query.prepare(GameColumns(m_nVersion) +
+                       QStringLiteral(" FROM games WHERE started_utc >= :earliest AND started_utc < :to"
+                                      " AND ended_utc >= :from AND ended_utc < :to ORDER BY started_utc, id"))) {
         strError = query.lastError().text();
         return false;
     }
+    query.bindValue(QStringLiteral(":earliest"), FormatUtc(nEarliestMs));
     query.bindValue(QStringLiteral(":from"), FormatUtc(nFromMs));
     query.bindValue(QStringLiteral(":to"), FormatUtc(nToMs));
     if (!query.exec()) {
@@ -75,21 +115,32 @@ bool CRecordFile::Load(qint64 nFromMs, qint64 nToMs, RecordedGames& games, QStri
     }
     while (query.next())
         games.append(ReadGame(query));
+    // A page that cannot be read stops the rows early: part of a day shown
+    // as the whole of it would misstate the day.
+    if (query.lastError().isValid()) {
+        strError = query.lastError().text();
+        games.clear();
+        return false;
+    }
     return true;
 }
 
-bool CRecordFile::Figures(const QDate& day, DayFigures& figures, QString& strError)
+bool CRecordFile::Figures(const QDate& day, TodayFigures& figures, QString& strError)
 {
-    figures = DayFigures{0, std::nullopt, DayOf(day)};
+    figures = TodayFigures{day, 0, std::nullopt};
     if (!OpenIfAppeared(strError))
         return strError.isEmpty();
     const auto [nFrom, nTo] = LocalDayBounds(day);
+    qint64 nEarliestMs = 0;
+    if (!EarliestStartFor(nFrom, nEarliestMs, strError))
+        return false;
     QSqlQuery query(m_db);
-    if (!query.prepare(QStringLiteral("SELECT COUNT(*), MAX(level_number) FROM games"
-                                      " WHERE started_utc >= :from AND started_utc < :to"))) {
+    if (!query.prepare(QStringLiteral("SELECT COUNT(*), MAX(level_number) FROM games WHERE started_utc >= :earliest"
+                                      " AND started_utc < :to AND ended_utc >= :from AND ended_utc < :to"))) {
         strError = query.lastError().text();
         return false;
     }
+    query.bindValue(QStringLiteral(":earliest"), FormatUtc(nEarliestMs));
     query.bindValue(QStringLiteral(":from"), FormatUtc(nFrom));
     query.bindValue(QStringLiteral(":to"), FormatUtc(nTo));
     if (!query.exec() || !query.next()) {

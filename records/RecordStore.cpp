@@ -122,9 +122,15 @@ int CRecordStore::RequestDay(const QDate& day)
             CRecordFile& file = *pFile;
             const auto [nFrom, nTo] = LocalDayBounds(day);
             QString strError;
-            if (!file.Load(nFrom, nTo, games, strError))
+            if (!file.Load(nFrom, nTo, games, strError)) {
                 std::fprintf(stderr, "Quado: records: cannot read %s: %s\n", qPrintable(QDir::toNativeSeparators(m_strPath)),
                              qPrintable(strError));
+                // No games would read as a day nobody played.
+                QMetaObject::invokeMethod(
+                    this, [this, nTicket, day, strError] { emit DayUnreadable(nTicket, day, strError); },
+                    Qt::QueuedConnection);
+                return;
+            }
         }
         QMetaObject::invokeMethod(
             this, [this, nTicket, day, games] { emit DayLoaded(nTicket, day, games); }, Qt::QueuedConnection);
@@ -132,11 +138,11 @@ int CRecordStore::RequestDay(const QDate& day)
     return nTicket;
 }
 
-void CRecordStore::RequestToday()
+void CRecordStore::RequestToday(const QDate& day)
 {
-    Post([this](CRecordFile* pFile) {
+    Post([this, day](CRecordFile* pFile) {
         if (pFile && !m_bOff)
-            TellToday(*pFile);
+            TellToday(*pFile, day);
     });
 }
 
@@ -176,11 +182,11 @@ void CRecordStore::GoOff(const QString& strReason)
     QMetaObject::invokeMethod(this, [this, strReason] { emit Off(strReason); }, Qt::QueuedConnection);
 }
 
-void CRecordStore::TellToday(CRecordFile& file)
+void CRecordStore::TellToday(CRecordFile& file, const QDate& day)
 {
-    DayFigures figures;
+    TodayFigures figures;
     QString strError;
-    if (!file.Figures(QDate::currentDate(), figures, strError))
+    if (!file.Figures(day.isValid() ? day : QDate::currentDate(), figures, strError))
         return;
     QMetaObject::invokeMethod(this, [this, figures] { emit TodayChanged(figures); }, Qt::QueuedConnection);
 }

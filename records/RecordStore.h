@@ -2,6 +2,7 @@
 // waiting for the disk, and answers the Records window, idle screen and export.
 #pragma once
 
+#include <QDate>
 #include <QObject>
 #include <QString>
 
@@ -62,10 +63,11 @@ public:
     // (the stream may go first: a game running as the program closes ends
     // with its link, and is kept).
     void Follow(CGameEvents& events);
-    // Answered by DayLoaded with the ticket returned.
+    // Answered by DayLoaded with the ticket returned, or by DayUnreadable.
     int RequestDay(const QDate& day);
-    // Answered by TodayChanged.
-    void RequestToday();
+    // Answered by TodayChanged with the figures of that local day (today's
+    // without one); a written game also brings today's.
+    void RequestToday(const QDate& day = QDate());
     // Writes the CSV from the store's thread; ExportDone tells the outcome.
     void Export(const QString& strFile, std::optional<QDate> since);
 
@@ -85,7 +87,9 @@ signals:
     // After each transaction, the games it wrote.
     void GamesWritten(const RecordedGames& games);
     void DayLoaded(int nTicket, const QDate& day, const RecordedGames& games);
-    void TodayChanged(const DayFigures& figures);
+    // The day's games could not all be read; none are given.
+    void DayUnreadable(int nTicket, const QDate& day, const QString& strError);
+    void TodayChanged(const TodayFigures& figures);
     void ExportDone(bool bOk, const QString& strError);
     // After CloseLater: the file is closed and the thread over.
     void Closed();
@@ -104,7 +108,8 @@ private:
     // was busy and they went back to the queue.
     bool WriteQueued(CRecordFile& file, bool bClosing);
     void GoOff(const QString& strReason);
-    void TellToday(CRecordFile& file);
+    // No day: today's.
+    void TellToday(CRecordFile& file, const QDate& day = QDate());
 
     const QString m_strPath;
     const CRecordFile::Settings m_settings;

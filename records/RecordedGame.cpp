@@ -65,17 +65,6 @@ RecordedGame RecordedGame::From(const GameRecord& game)
     return row;
 }
 
-std::chrono::year_month_day DayOf(const QDate& date)
-{
-    return std::chrono::year_month_day{std::chrono::year{date.year()}, std::chrono::month{unsigned(date.month())},
-                                       std::chrono::day{unsigned(date.day())}};
-}
-
-QDate DateOf(const std::chrono::year_month_day& day)
-{
-    return QDate(int(day.year()), int(unsigned(day.month())), int(unsigned(day.day())));
-}
-
 QString FormatUtc(qint64 nMs)
 {
     const qint64 nDays = FloorDiv(nMs, 86400000);
@@ -121,10 +110,41 @@ std::optional<qint64> ParseUtc(const QString& str)
     return ((nDays * 24 + nHour) * 60 + nMinute) * 60000 + nSecond * 1000 + num(20, 3);
 }
 
+QDate LocalDayOf(qint64 nMs)
+{
+    return QDateTime::fromMSecsSinceEpoch(nMs, Qt::LocalTime).date();
+}
+
+qint64 LocalDayStart(const QDate& day)
+{
+    // Midnight as the zone has it, when it is the day's first instant: the
+    // common case, and one conversion.
+    const QDateTime midnight(day, QTime(0, 0), Qt::LocalTime);
+    if (midnight.isValid() && midnight.date() == day && midnight.time() == QTime(0, 0)) {
+        const qint64 nMs = midnight.toMSecsSinceEpoch();
+        if (LocalDayOf(nMs - 1) < day && LocalDayOf(nMs) == day)
+            return nMs;
+    }
+    // Otherwise the first instant whose local date is the day or later: no
+    // zone is more than 15 hours from UTC, and the local date never goes
+    // back as UTC goes on (a clock set back repeats hours, not days).
+    const qint64 nUtcMidnight = QDateTime(day, QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+    constexpr qint64 Reach = 15 * 3600 * qint64(1000);
+    qint64 nBefore = nUtcMidnight - Reach; // local date before the day
+    qint64 nAt = nUtcMidnight + Reach;     // local date the day or later
+    while (nAt - nBefore > 1) {
+        const qint64 nMiddle = nBefore + (nAt - nBefore) / 2;
+        if (LocalDayOf(nMiddle) < day)
+            nBefore = nMiddle;
+        else
+            nAt = nMiddle;
+    }
+    return nAt;
+}
+
 std::pair<qint64, qint64> LocalDayBounds(const QDate& day)
 {
-    return {QDateTime(day, QTime(0, 0), Qt::LocalTime).toMSecsSinceEpoch(),
-            QDateTime(day.addDays(1), QTime(0, 0), Qt::LocalTime).toMSecsSinceEpoch()};
+    return {LocalDayStart(day), LocalDayStart(day.addDays(1))};
 }
 
 std::array<qint64, 25> LocalHourStarts(const QDate& day)
@@ -132,12 +152,23 @@ std::array<qint64, 25> LocalHourStarts(const QDate& day)
     std::array<qint64, 25> starts{};
     const auto [nFirst, nEnd] = LocalDayBounds(day);
     starts[0] = nFirst;
-    // An hour that a change to summer time skips starts where the next one
-    // does; it holds no games.
+    starts[24] = nEnd;
+    std::array<bool, 25> bHas{};
+    bHas[0] = bHas[24] = true;
     for (int h = 1; h < 24; ++h) {
         const QDateTime dt(day, QTime(h, 0), Qt::LocalTime);
-        starts[h] = dt.isValid() ? std::max(starts[h - 1], dt.toMSecsSinceEpoch()) : starts[h - 1];
+        bHas[h] = dt.isValid() && dt.date() == day && dt.time().hour() == h;
+        if (bHas[h])
+            starts[h] = std::clamp(dt.toMSecsSinceEpoch(), nFirst, std::max(nFirst, nEnd));
     }
-    starts[24] = std::max(starts[23], nEnd);
+    // An hour that a change to summer time skips starts where the next one
+    // does, so it holds no games; one repeated as winter time starts holds
+    // both of its runs.
+    for (int h = 23; h > 0; --h) {
+        if (!bHas[h])
+            starts[h] = starts[h + 1];
+    }
+    for (int h = 1; h < 25; ++h)
+        starts[h] = std::max(starts[h], starts[h - 1]);
     return starts;
 }

@@ -7,10 +7,7 @@
 #include <QString>
 
 #include <array>
-#include <chrono>
 #include <optional>
-
-#include "protocol/DayFigures.h"
 
 struct GameRecord;
 
@@ -32,15 +29,26 @@ struct RecordedGame {
 
 using RecordedGames = QList<RecordedGame>;
 
-// A local day as the records name it and as the day's figures carry it.
-std::chrono::year_month_day DayOf(const QDate& date);
-QDate DateOf(const std::chrono::year_month_day& day);
+// What the idle screen shows: one day's count of games and its best level.
+struct TodayFigures {
+    QDate day;
+    int nGames = 0;
+    std::optional<int> nBestLevel;
+};
 
 QString FormatUtc(qint64 nMs);
 // Reads what FormatUtc writes (and other ISO 8601 forms, more slowly).
 std::optional<qint64> ParseUtc(const QString& str);
 
-// A local day's bounds in UTC milliseconds: [first, second).
+// A game belongs to the local day on which it ended: the day's figures, its
+// games and the export's days all go by the end time.
+QDate LocalDayOf(qint64 nMs);
+// The first instant of a local day in UTC milliseconds. Where the clocks
+// jump over midnight (America/Santiago on 2024-09-08 begins at 01:00) that is
+// the first local time the day has.
+qint64 LocalDayStart(const QDate& day);
+// A local day's bounds in UTC milliseconds: [first, second); 23, 24 or 25
+// hours long (none for a day a time zone skipped).
 std::pair<qint64, qint64> LocalDayBounds(const QDate& day);
 // The UTC start of each local hour of the day, and of the next day: 25 values.
 std::array<qint64, 25> LocalHourStarts(const QDate& day);

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -35,9 +36,13 @@ QLabel* FigureCaption(const char* pszText)
 CRecordsWindow::CRecordsWindow(QWidget* pParent)
     : QDialog(pParent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                            Qt::WindowMinMaxButtonsHint)
-    , m_day(QDate::currentDate())
 {
     setWindowTitle(QString::fromLatin1(Caption));
+    m_day = m_dayWatch.Today();
+    connect(&m_dayWatch, &CLocalDayWatch::DayChanged, this, [this](const QDate& today) {
+        if (m_bFollowToday && m_day != today)
+            SetDay(today);
+    });
     m_pHours = new CBarChart(QStringLiteral("Games per hour"), BoardArt::BoardLit[BoardArt::SectorBlue], this);
     m_pLevels = new CBarChart(QStringLiteral("Games by level reached"), BoardArt::BoardDim[BoardArt::SectorGreen],
                               this);
@@ -82,7 +87,7 @@ void CRecordsWindow::LayOut()
     pTop->addWidget(&m_dateDay);
     auto* pToday = new QPushButton(QStringLiteral("Today"));
     pToday->setAutoDefault(false);
-    connect(pToday, &QPushButton::clicked, this, [this] { SetDay(QDate::currentDate()); });
+    connect(pToday, &QPushButton::clicked, this, [this] { SetDay(m_dayWatch.Today()); });
     pTop->addWidget(pToday);
     pTop->addStretch(1);
     pLayout->addLayout(pTop);
@@ -121,6 +126,18 @@ void CRecordsWindow::SetStore(CRecordStore* pStore, const QString& strOff)
     m_strOff = strOff;
     if (m_pStore) {
         connect(m_pStore, &CRecordStore::DayLoaded, this, &CRecordsWindow::OnDayLoaded);
+        connect(m_pStore, &CRecordStore::DayUnreadable, this,
+                [this](int nTicket, const QDate& day, const QString& strError) {
+                    if (nTicket != m_nTicket || day != m_day)
+                        return;
+                    m_stState.setText(QStringLiteral("Cannot read the games of %1: %2")
+                                          .arg(QLocale().toString(day, QLocale::ShortFormat), strError));
+                    m_model.SetGames({});
+                    m_bLoaded = true;
+                    m_bUnreadable = true;
+                    ShowSummary();
+                    emit Loaded();
+                });
         connect(m_pStore, &CRecordStore::GamesWritten, this, &CRecordsWindow::OnGamesWritten);
         connect(m_pStore, &CRecordStore::Off, this, [this](const QString& strReason) {
             m_stState.setText(QStringLiteral("Records are off: %1").arg(strReason));
@@ -132,7 +149,7 @@ void CRecordsWindow::SetStore(CRecordStore* pStore, const QString& strOff)
 void CRecordsWindow::SetDay(const QDate& day)
 {
     m_day = day;
-    m_bFollowToday = day == QDate::currentDate();
+    m_bFollowToday = day == m_dayWatch.Today();
     if (m_dateDay.date() != day)
         m_dateDay.setDate(day);
     Load();
@@ -152,6 +169,7 @@ void CRecordsWindow::Load()
     }
     m_stState.setText(QStringLiteral("Kept in %1").arg(QDir::toNativeSeparators(m_pStore->Path())));
     m_bLoaded = false;
+    m_bUnreadable = false;
     m_nTicket = m_pStore->RequestDay(m_day);
 }
 
@@ -168,17 +186,19 @@ void CRecordsWindow::OnDayLoaded(int nTicket, const QDate& day, const RecordedGa
 
 void CRecordsWindow::OnGamesWritten(const RecordedGames& games)
 {
-    if (m_bFollowToday && m_day != QDate::currentDate()) {
-        SetDay(QDate::currentDate());
+    m_dayWatch.Check();
+    if (m_bFollowToday && m_day != m_dayWatch.Today()) {
+        SetDay(m_dayWatch.Today());
         return;
     }
-    // A pending load already holds every game written before it was read.
-    if (!m_bLoaded)
+    // A pending load already holds every game written before it was read;
+    // a day that could not be read is not made whole by its newest games.
+    if (!m_bLoaded || m_bUnreadable)
         return;
     const auto [nFrom, nTo] = LocalDayBounds(m_day);
     RecordedGames ofDay;
     for (const RecordedGame& game : games) {
-        if (game.nStartMs >= nFrom && game.nStartMs < nTo)
+        if (game.nEndMs >= nFrom && game.nEndMs < nTo)
             ofDay.append(game);
     }
     if (ofDay.isEmpty())
@@ -191,8 +211,9 @@ void CRecordsWindow::ShowSummary()
 {
     m_summary = SummariseDay(m_day, m_model.Games());
     const QString strNone = QString::fromUtf8(NoFigure);
-    m_stGames.setText(QString::number(m_summary.nGames));
-    m_stWins.setText(QString::number(m_summary.nWins));
+    // A day that could not be read has no count, not a count of none.
+    m_stGames.setText(m_bUnreadable ? strNone : QString::number(m_summary.nGames));
+    m_stWins.setText(m_bUnreadable ? strNone : QString::number(m_summary.nWins));
     m_stBest.setText(m_summary.nBestLevel ? QString::number(*m_summary.nBestLevel) : strNone);
     m_stMedian.setText(m_summary.nMedianDurationMs ? FormatDuration(*m_summary.nMedianDurationMs) : strNone);
     QList<QPair<QString, int>> hours;

@@ -11,6 +11,7 @@
 
 #include "records/DaySummary.h"
 #include "records/GamesTableModel.h"
+#include "records/LocalDayWatch.h"
 
 class CBarChart;
 class CRecordStore;
@@ -31,7 +32,8 @@ public:
     void SetStore(CRecordStore* pStore, const QString& strOff = QString());
     QDate Day() const { return m_day; }
     void SetDay(const QDate& day);
-    // The chosen day's games have come (or there are none to wait for).
+    // The chosen day's games have come (or there are none to wait for, or
+    // they could not be read).
     bool IsLoaded() const { return m_bLoaded; }
     const DaySummary& Summary() const { return m_summary; }
     const CGamesTableModel& Games() const { return m_model; }
@@ -49,6 +51,9 @@ public:
     CBarChart* m_pLevels = nullptr;
     QSortFilterProxyModel m_sorted;
     QTableView m_tblGames;
+    // Today as the window knows it; at local midnight a window that showed
+    // today goes on to the new day.
+    CLocalDayWatch m_dayWatch;
 
 signals:
     void HideRequested();
@@ -68,6 +73,8 @@ private:
     // Today was shown, and the next day is followed into when it comes.
     bool m_bFollowToday = true;
     bool m_bLoaded = false;
+    // The store could not read the day: its figures are unknown.
+    bool m_bUnreadable = false;
     int m_nTicket = 0;
     CGamesTableModel m_model;
     DaySummary m_summary;

@@ -20,7 +20,7 @@ TEST_PACKAGES=(
   xvfb xauth imagemagick libxcb1-dev
   qemu-system-x86 busybox-static xz-utils
   desktop-file-utils appstream dpkg-dev lintian devscripts
-  mosquitto mosquitto-clients prometheus openssl sqlite3
+  mosquitto mosquitto-clients prometheus openssl sqlite3 faketime
 )
 
 PACKAGES=("${RUN_PACKAGES[@]}")

@@ -18,6 +18,7 @@
 
 #include "fleet/StopSignals.h"
 #include "records/RecordStore.h"
+#include "tests/support/NeedTool.h"
 #include "tests/end/EndTestSupport.h"
 #include "tests/fleet/FleetTestSupport.h"
 #include "tests/records/RecordsTestSupport.h"
@@ -87,8 +88,7 @@ TEST_F(OrderlyEnd, EachStopSignalMidGameKeepsTheGameAsAbandonedAndClosesTheFileW
 
 TEST_F(OrderlyEnd, TheVenueHearsTheGameAndTheAdapterEndBeforeOfflineAndTheLastMetricsAreTrue)
 {
-    if (!NeedMosquitto())
-        GTEST_SKIP() << "mosquitto is not installed";
+    QUADO_NEED_TOOL(!NeedMosquitto(), "mosquitto (Debian package mosquitto)");
     CBroker broker;
     ASSERT_TRUE(broker.Start());
     CSubscriber subscriber(broker.Port(), std::string(Base) + "/#");

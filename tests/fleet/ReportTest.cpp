@@ -4,6 +4,7 @@
 // that Prometheus's own checker accepts.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -49,7 +50,7 @@ VenueSnapshot AwkwardSnapshot()
     s.nLitQuadrant = 4;
     s.strPanelText = L"Gr\u00fc\u00dfe \"Quado\"\n\\ tab\there \x01";
     s.dSecondsSinceLine = 12.26;
-    s.today = DayFigures{7, 9};
+    s.today = TodaysPlay{7, 9};
     return s;
 }
 
@@ -267,20 +268,45 @@ TEST(VenueTally, TodayCountsGamesEndedTodayAndTheBestNumberedLevel)
         events.OnLevel(pszLevel);
         events.OnEnd(nCause);
     };
-    const auto dayOf = [](std::chrono::system_clock::time_point t) { return CPlayTally::DayOf(CPlayTally::LocalDay(t)); };
-    EXPECT_EQ(tally.Today(now), (DayFigures{0, std::nullopt, dayOf(now)}));
+    EXPECT_EQ(tally.Today(now), TodaysPlay{});
     play(L"4", GameEndCause::Congrat);
     play(L"x", GameEndCause::Incorrect);
     play(L"2", GameEndCause::Timeout);
-    EXPECT_EQ(tally.Today(now), (DayFigures{3, 4, dayOf(now)}));
+    EXPECT_EQ(tally.Today(now), (TodaysPlay{3, 4}));
     EXPECT_EQ(tally.GamesEnded(GameOutcome::Won), 1u);
     // Past midnight: nothing yet today, then today's own game only.
     now = Day(1, 0);
-    EXPECT_EQ(tally.Today(now), (DayFigures{0, std::nullopt, dayOf(now)}));
-    EXPECT_NE(dayOf(now), dayOf(Day(0, 23)));
+    EXPECT_EQ(tally.Today(now), TodaysPlay{});
     play(L"1", GameEndCause::Congrat);
-    EXPECT_EQ(tally.Today(now), (DayFigures{1, 1, dayOf(now)}));
+    EXPECT_EQ(tally.Today(now), (TodaysPlay{1, 1}));
     EXPECT_EQ(tally.GamesEnded(GameOutcome::Won), 2u);
+}
+
+TEST(VenueTally, AGameCountsOnTheDayItEndedWhereTheClocksSkipMidnight)
+{
+    // America/Santiago: 2024-09-07 24:00 (-04) is 2024-09-08 01:00 (-03).
+    setenv("TZ", "America/Santiago", 1);
+    tzset();
+    const auto utc = [](const char* pszIso) {
+        return std::chrono::system_clock::time_point(std::chrono::milliseconds(
+            QDateTime::fromString(QString::fromLatin1(pszIso), Qt::ISODate).toMSecsSinceEpoch()));
+    };
+    CGameEvents events;
+    std::chrono::system_clock::time_point now = utc("2024-09-08T03:58:00Z"); // 23:58 on the 7th
+    events.SetClock([&] { return now; });
+    CPlayTally tally(events);
+    events.OnNew();
+    events.OnLevel(L"6");
+    now = utc("2024-09-08T04:00:30Z"); // 01:00:30 on the 8th
+    events.OnEnd(GameEndCause::Congrat);
+    EXPECT_EQ(tally.Today(utc("2024-09-08T03:59:59Z")), TodaysPlay{}) << "not the 7th's";
+    EXPECT_EQ(tally.Today(now), (TodaysPlay{1, 6}));
+    // The 8th has 23 hours: at 23:59 local it is still that day, at the
+    // next midnight no longer.
+    EXPECT_EQ(tally.Today(utc("2024-09-09T02:59:59Z")), (TodaysPlay{1, 6}));
+    EXPECT_EQ(tally.Today(utc("2024-09-09T03:00:00Z")), TodaysPlay{});
+    setenv("TZ", "UTC", 1);
+    tzset();
 }
 
 TEST(VenueMetrics, TheFileIsReplacedWholeReadableByAllAndPromtoolAcceptsIt)

@@ -18,7 +18,7 @@
 
 #include "records/RecordFile.h"
 #include "records/RecordsCsv.h"
-#include "tests/support/Requirement.h"
+#include "tests/support/NeedTool.h"
 #include "tests/tools/ToolsTestSupport.h"
 
 using namespace recordstest;

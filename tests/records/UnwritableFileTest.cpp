@@ -15,7 +15,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include "tests/support/Requirement.h"
+#include "tests/support/NeedTool.h"
 #include "tests/tools/ToolsTestSupport.h"
 
 using namespace recordstest;

@@ -29,3 +29,6 @@ inline bool UnderCi()
                 GTEST_SKIP() << (what) << " is missing";                                                               \
         }                                                                                                              \
     } while (false)
+
+// The same, said the other way round: goes on when bNeed holds.
+#define QUADO_NEED(bNeed, why) QUADO_NEED_TOOL(!(bNeed), why)

@@ -77,6 +77,7 @@ TEST(Demo, HelpListsTheEnvironmentVariablesItReads)
     const RunResult run = RunProgram(QStringLiteral(QUADO_DEMO), {QStringLiteral("--help")});
     ASSERT_EQ(run.nExitCode, 0) << run.stderrBytes.constData();
     for (const char* pszVariable :
-         {"QUADO_DEMO_CONNECT=1", "QUADO_DEMO_SPEED=", "QUADO_DEMO_QUIT_AFTER_MS=", "QUADO_DEMO_SEED="})
+         {"QUADO_DEMO_CONNECT=1", "QUADO_DEMO_SPEED=", "QUADO_DEMO_QUIT_AFTER_MS=", "QUADO_DEMO_SEED=",
+          "QUADO_DEMO_HOLD_AT_LEVEL="})
         EXPECT_TRUE(run.stdoutBytes.contains(pszVariable)) << pszVariable;
 }
