@@ -175,6 +175,20 @@ bool HasWaiting(Shared& s)
     return !s.queEvents.empty() || !s.vecLatest.empty();
 }
 
+// Writes and reads the connection for a moment; false once it has ended.
+bool ServeOnce(mosquitto* pMosq)
+{
+    pollfd fd{mosquitto_socket(pMosq), static_cast<short>(POLLIN | (mosquitto_want_write(pMosq) ? POLLOUT : 0)), 0};
+    if (fd.fd < 0 || (poll(&fd, 1, 50) < 0 && errno != EINTR))
+        return false;
+    int rc = MOSQ_ERR_SUCCESS;
+    if (fd.revents & POLLOUT)
+        rc = mosquitto_loop_write(pMosq, 1);
+    if (rc == MOSQ_ERR_SUCCESS && (fd.revents & (POLLIN | POLLHUP | POLLERR)))
+        rc = mosquitto_loop_read(pMosq, 1);
+    return rc == MOSQ_ERR_SUCCESS;
+}
+
 void Farewell(Shared& s, mosquitto* pMosq)
 {
     if (mosquitto_socket(pMosq) < 0)
@@ -190,17 +204,7 @@ void Farewell(Shared& s, mosquitto* pMosq)
     // queues are empty or the time is up.
     while (s.bSessionUp && HasWaiting(s) && Clock::now() < tDeadline) {
         Flush(s, pMosq);
-        if (!HasWaiting(s))
-            break;
-        pollfd fd{mosquitto_socket(pMosq), static_cast<short>(POLLIN | (mosquitto_want_write(pMosq) ? POLLOUT : 0)), 0};
-        if (fd.fd < 0 || (poll(&fd, 1, 50) < 0 && errno != EINTR))
-            break;
-        int rc = MOSQ_ERR_SUCCESS;
-        if (fd.revents & POLLOUT)
-            rc = mosquitto_loop_write(pMosq, 1);
-        if (rc == MOSQ_ERR_SUCCESS && (fd.revents & (POLLIN | POLLHUP | POLLERR)))
-            rc = mosquitto_loop_read(pMosq, 1);
-        if (rc != MOSQ_ERR_SUCCESS)
+        if (!HasWaiting(s) || !ServeOnce(pMosq))
             break;
     }
     if (s.bSessionUp) {
@@ -209,18 +213,13 @@ void Farewell(Shared& s, mosquitto* pMosq)
         goodbye.bRetain = true;
         Publish(s, pMosq, goodbye);
     }
+    // Until the broker has acknowledged all of it: a socket closed with its
+    // acknowledgements unread is reset, and the broker may then lose what it
+    // had not read yet (the last state, the goodbye itself).
+    while (s.bSessionUp && !s.setInFlight.empty() && Clock::now() < tDeadline && ServeOnce(pMosq)) {
+    }
     mosquitto_disconnect(pMosq);
-    while (mosquitto_socket(pMosq) >= 0 && Clock::now() < tDeadline) {
-        pollfd fd{mosquitto_socket(pMosq), static_cast<short>(POLLIN | POLLOUT), 0};
-        if (poll(&fd, 1, 50) < 0 && errno != EINTR)
-            break;
-        int rc = MOSQ_ERR_SUCCESS;
-        if (fd.revents & POLLOUT)
-            rc = mosquitto_loop_write(pMosq, 1);
-        if (rc == MOSQ_ERR_SUCCESS && (fd.revents & (POLLIN | POLLHUP | POLLERR)))
-            rc = mosquitto_loop_read(pMosq, 1);
-        if (rc != MOSQ_ERR_SUCCESS)
-            break;
+    while (mosquitto_socket(pMosq) >= 0 && Clock::now() < tDeadline && ServeOnce(pMosq)) {
     }
 }
 
