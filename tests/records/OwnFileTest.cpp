@@ -78,13 +78,7 @@ protected:
     // itself should it not refuse.
     toolstest::RunResult Run(const char* pszProgram, const QStringList& args) const
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* pszName : {"DISPLAY", "WAYLAND_DISPLAY"})
-            environment.remove(QString::fromLatin1(pszName));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("QUADO_DEMO_CONNECT"), QStringLiteral("1"));
-        environment.insert(QStringLiteral("QUADO_DEMO_SPEED"), QStringLiteral("20"));
-        environment.insert(QStringLiteral("QUADO_DEMO_QUIT_AFTER_MS"), QStringLiteral("3000"));
+        QProcessEnvironment environment = DemoEnvironment();
         environment.insert(QStringLiteral("XDG_DATA_HOME"), In("data"));
         return toolstest::RunProgram(QString::fromLatin1(pszProgram), args, {}, environment);
     }

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcessEnvironment>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QSqlDatabase>
@@ -95,6 +96,20 @@ public:
 private:
     QString m_strName;
 };
+
+// The environment a venue's script gives quado-demo: no display, connected
+// at once, quick games, and an end after three seconds.
+inline QProcessEnvironment DemoEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* pszName : {"DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(QString::fromLatin1(pszName));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QUADO_DEMO_CONNECT"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("QUADO_DEMO_SPEED"), QStringLiteral("20"));
+    environment.insert(QStringLiteral("QUADO_DEMO_QUIT_AFTER_MS"), QStringLiteral("3000"));
+    return environment;
+}
 
 inline QByteArray FileBytes(const QString& strPath)
 {

@@ -73,27 +73,15 @@ class UnwritableFile : public ::testing::Test {
 protected:
     QString In(const QString& strName) const { return m_dir.filePath(strName); }
 
-    // The environment a venue's script gives them, with no display.
-    static QProcessEnvironment Environment()
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* pszName : {"DISPLAY", "WAYLAND_DISPLAY"})
-            environment.remove(QString::fromLatin1(pszName));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("QUADO_DEMO_CONNECT"), QStringLiteral("1"));
-        environment.insert(QStringLiteral("QUADO_DEMO_SPEED"), QStringLiteral("20"));
-        environment.insert(QStringLiteral("QUADO_DEMO_QUIT_AFTER_MS"), QStringLiteral("3000"));
-        return environment;
-    }
 
     // pszProgram, as the user nobody when this test runs as root.
     static toolstest::RunResult Run(const char* pszProgram, const QStringList& args, bool bAsNobody = false)
     {
         if (!bAsNobody)
-            return toolstest::RunProgram(QString::fromLatin1(pszProgram), args, {}, Environment());
+            return toolstest::RunProgram(QString::fromLatin1(pszProgram), args, {}, DemoEnvironment());
         const QStringList asNobody = QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--",
                                                  QString::fromLatin1(pszProgram)} + args;
-        return toolstest::RunProgram(QStringLiteral("setpriv"), asNobody, {}, Environment());
+        return toolstest::RunProgram(QStringLiteral("setpriv"), asNobody, {}, DemoEnvironment());
     }
 
     // The file's games as sqlite3 counts them.
