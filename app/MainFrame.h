@@ -138,7 +138,7 @@ public:
     CAutoConnect& AutoConnect() { return m_autoConnect.Control(); }
     // Today's games and best level from the records of play; none while
     // they are not kept.
-    std::optional<TodaysPlay> RecordedTodaysPlay() const { return m_fnTodaysPlay ? m_fnTodaysPlay() : std::nullopt; }
+    std::optional<DayFigures> RecordedDayFigures() const { return m_fnDayFigures ? m_fnDayFigures() : std::nullopt; }
     // Options > Show Records When Idle as it stands; none where the records
     // wiring is not there.
     std::optional<bool> ShowsRecordsWhenIdle() const
@@ -175,7 +175,7 @@ public:
     // and then it fires again every IdleRefreshMs while nobody plays.
     QTimer m_timerIdle;
     bool m_bIdle = false;
-    std::optional<TodayFigures> m_today;
+    std::optional<DayFigures> m_today;
     // Local midnight, when today's figures start again from none.
     CLocalDayWatch m_dayWatch;
     bool m_bMute = false;
@@ -211,7 +211,7 @@ public:
     // --- For the venue's reports and commands (app/VenueLink.h) ---
     // Today's games and best level from the records of play; unset, the
     // venue counts them from the game events itself.
-    TodaysPlayProvider m_fnTodaysPlay;
+    DayFiguresProvider m_fnDayFigures;
     // Options > Show Records When Idle; unset, the venue's idle_records
     // command is refused as not available.
     std::function<void(bool)> m_fnShowRecordsWhenIdle;
@@ -260,7 +260,7 @@ private:
     void ConnectRecords();
     void OnGameEvent(const GameEvent& event);
     void OnIdleTimer();
-    void OnTodayChanged(const TodayFigures& figures);
+    void OnTodayChanged(const DayFigures& figures);
     void OnDayChanged(const QDate& today);
     void ShowIdleFigures();
     void TellRecords(const QString& strText);

@@ -76,7 +76,7 @@ TEST_F(FrameMidnight, TheDaysFiguresRollOverAtLocalMidnightWithNoLineAndNoGame)
     CChildView& view = m_pFrame->m_wndView;
     ASSERT_TRUE(WaitForEvents([&] { return view.IdleScreen() && view.IdleScreen()->nGames == 2; }));
     EXPECT_EQ(*view.IdleScreen(), (IdleFigures{2, QStringLiteral("7")}));
-    EXPECT_EQ(venue.Snapshot().today, (TodaysPlay{2, 7}));
+    EXPECT_EQ(venue.Snapshot().today, (DayFigures{20241027, 2, 7}));
     EXPECT_EQ(venue.Metrics().nGamesToday, 2);
     ASSERT_TRUE(m_pFrame->OnCommand(CommandId::RecordsWindow));
     CRecordsWindow& window = *m_pFrame->m_pRecordsWindow;
@@ -91,7 +91,7 @@ TEST_F(FrameMidnight, TheDaysFiguresRollOverAtLocalMidnightWithNoLineAndNoGame)
     ASSERT_TRUE(WaitForEvents([&] { return view.IdleScreen() && view.IdleScreen()->nGames == 0; }));
     EXPECT_EQ(*view.IdleScreen(), (IdleFigures{0, QString()}));
     EXPECT_EQ(m_pFrame->m_dayWatch.Today(), QDate(2024, 10, 28));
-    EXPECT_EQ(venue.Snapshot().today, TodaysPlay{});
+    EXPECT_EQ(venue.Snapshot().today, (DayFigures{20241028, 0, std::nullopt}));
     EXPECT_EQ(venue.Metrics().nGamesToday, 0);
     EXPECT_EQ(venue.Metrics().nBestLevelToday, std::nullopt);
     ASSERT_TRUE(WaitForEvents([&] { return window.Day() == QDate(2024, 10, 28) && window.IsLoaded(); }));
@@ -117,7 +117,10 @@ TEST_F(FrameMidnight, YesterdaysFiguresAreNotHandedOutBeforeTheWatchHasToldMidni
     // The clock passes midnight between two looks of the watch: the venue
     // counts from the game events (none ended this run) meanwhile.
     nNow = Utc("2024-10-28T08:00:00Z");
-    EXPECT_EQ(venue.Snapshot().today, TodaysPlay{});
+    const DayFigures counted = venue.Snapshot().today;
+    EXPECT_NE(counted.nDay, 20241027);
+    EXPECT_EQ(counted.nGames, 0);
+    EXPECT_EQ(counted.nBestLevel, std::nullopt);
 }
 
 TEST_F(FrameMidnight, TheMetricsFileOfAProgramWhoseClockPassesMidnightCountsTheNewDay)
