@@ -155,6 +155,41 @@ public:
         return true;
     }
 
+    // --- The frame's parts and state as they stand, for the tools, the
+    // benches and the tests ---
+    CChildView& View() { return m_wndView; }
+    const CChildView& View() const { return m_wndView; }
+    // The board the driver windows play on: the view, or what a test put there.
+    IQuadoBoard* const& Board() const { return m_pView; }
+    const bool* MuteFlag() const { return &m_bMute; }
+    CQuadoDravikDriver& DravikDriver() { return m_dlgDravikDriver; }
+    CQuadoDriverDialog& ManualDriver() { return m_dlgManualDriver; }
+    bool IsDravikConnected() const { return m_bDravikConnected; }
+    bool IsDravikDriverShown() const { return m_bDravikDriverShown; }
+    bool IsManualDriverShown() const { return m_bManualDriverShown; }
+    bool IsFocusToDravikDriver() const { return m_bFocusToDravikDriver; }
+    bool IsKiosk() const { return m_bKiosk; }
+    CFullScreenBar* FullScreenBar() const { return m_pFullScreenBar; }
+    CFullScreenNotice* FullScreenNotice() const { return m_pFullScreenNotice; }
+    const QRect& FullScreenRect() const { return m_rcFullScreen; }
+    const WindowPlacement& PlacementBeforeFullScreen() const { return m_wpPrev; }
+    QLabel* KioskStatus() const { return m_pKioskStatus; }
+    QTimer* PointerTimer() const { return m_pPointerTimer; }
+    CLocalDayWatch& DayWatch() { return m_dayWatch; }
+    CRecordStore* RecordStore() const { return m_pRecordStore.get(); }
+    // Null until the Records window is first asked for.
+    CRecordsWindow* RecordsWindowIfMade() const { return m_pRecordsWindow.get(); }
+
+    // Test seams: state a test sets to reach a case without the hardware or
+    // the wait that would bring it.
+    void SetBoardForTest(IQuadoBoard* pBoard) { m_pView = pBoard; }
+    void SetDravikConnectedForTest(bool bConnected) { m_bDravikConnected = bConnected; }
+    void SetManualDriverShownForTest(bool bShown) { m_bManualDriverShown = bShown; }
+    void SetFocusToDravikDriverForTest(bool bFocus) { m_bFocusToDravikDriver = bFocus; }
+    void SetKioskForTest(bool bKiosk) { m_bKiosk = bKiosk; }
+    void SetIdleRecordsDelayForTest(int nDelayMs) { m_nIdleRecordsMs = nDelayMs; }
+
+private:
     // Declaration order is destruction order reversed: the tool windows go
     // before the view.
     IQuadoBoard* m_pView = nullptr;
