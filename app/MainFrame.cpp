@@ -280,7 +280,7 @@ void CMainFrame::EndRun()
     // The day's figures the venue is told last count the game about to be
     // abandoned: the records hold it once its write is done.
     const std::optional<GameRecord>& game = m_dlgDravikDriver.GameEvents().OpenGame();
-    if (game && m_today && m_today->day == QDate::currentDate()) {
+    if (game && m_today && DateOf(*m_today) == QDate::currentDate()) {
         ++m_today->nGames;
         const std::optional<int> nLevel = game->levelReached.nNumber;
         if (nLevel && (!m_today->nBestLevel || *nLevel > *m_today->nBestLevel))

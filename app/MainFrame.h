@@ -138,7 +138,7 @@ public:
     CAutoConnect& AutoConnect() { return m_autoConnect.Control(); }
     // Today's games and best level from the records of play; none while
     // they are not kept.
-    std::optional<TodaysPlay> RecordedTodaysPlay() const { return m_fnTodaysPlay ? m_fnTodaysPlay() : std::nullopt; }
+    std::optional<DayFigures> RecordedDayFigures() const { return m_fnDayFigures ? m_fnDayFigures() : std::nullopt; }
     // Options > Show Records When Idle as it stands; none where the records
     // wiring is not there.
     std::optional<bool> ShowsRecordsWhenIdle() const
@@ -155,6 +155,41 @@ public:
         return true;
     }
 
+    // --- The frame's parts and state as they stand, for the tools, the
+    // benches and the tests ---
+    CChildView& View() { return m_wndView; }
+    const CChildView& View() const { return m_wndView; }
+    // The board the driver windows play on: the view, or what a test put there.
+    IQuadoBoard* const& Board() const { return m_pView; }
+    const bool* MuteFlag() const { return &m_bMute; }
+    CQuadoDravikDriver& DravikDriver() { return m_dlgDravikDriver; }
+    CQuadoDriverDialog& ManualDriver() { return m_dlgManualDriver; }
+    bool IsDravikConnected() const { return m_bDravikConnected; }
+    bool IsDravikDriverShown() const { return m_bDravikDriverShown; }
+    bool IsManualDriverShown() const { return m_bManualDriverShown; }
+    bool IsFocusToDravikDriver() const { return m_bFocusToDravikDriver; }
+    bool IsKiosk() const { return m_bKiosk; }
+    CFullScreenBar* FullScreenBar() const { return m_pFullScreenBar; }
+    CFullScreenNotice* FullScreenNotice() const { return m_pFullScreenNotice; }
+    const QRect& FullScreenRect() const { return m_rcFullScreen; }
+    const WindowPlacement& PlacementBeforeFullScreen() const { return m_wpPrev; }
+    QLabel* KioskStatus() const { return m_pKioskStatus; }
+    QTimer* PointerTimer() const { return m_pPointerTimer; }
+    CLocalDayWatch& DayWatch() { return m_dayWatch; }
+    CRecordStore* RecordStore() const { return m_pRecordStore.get(); }
+    // Null until the Records window is first asked for.
+    CRecordsWindow* RecordsWindowIfMade() const { return m_pRecordsWindow.get(); }
+
+    // Test seams: state a test sets to reach a case without the hardware or
+    // the wait that would bring it.
+    void SetBoardForTest(IQuadoBoard* pBoard) { m_pView = pBoard; }
+    void SetDravikConnectedForTest(bool bConnected) { m_bDravikConnected = bConnected; }
+    void SetManualDriverShownForTest(bool bShown) { m_bManualDriverShown = bShown; }
+    void SetFocusToDravikDriverForTest(bool bFocus) { m_bFocusToDravikDriver = bFocus; }
+    void SetKioskForTest(bool bKiosk) { m_bKiosk = bKiosk; }
+    void SetIdleRecordsDelayForTest(int nDelayMs) { m_nIdleRecordsMs = nDelayMs; }
+
+private:
     // Declaration order is destruction order reversed: the tool windows go
     // before the view.
     IQuadoBoard* m_pView = nullptr;
@@ -175,7 +210,7 @@ public:
     // and then it fires again every IdleRefreshMs while nobody plays.
     QTimer m_timerIdle;
     bool m_bIdle = false;
-    std::optional<TodayFigures> m_today;
+    std::optional<DayFigures> m_today;
     // Local midnight, when today's figures start again from none.
     CLocalDayWatch m_dayWatch;
     bool m_bMute = false;
@@ -211,7 +246,7 @@ public:
     // --- For the venue's reports and commands (app/VenueLink.h) ---
     // Today's games and best level from the records of play; unset, the
     // venue counts them from the game events itself.
-    TodaysPlayProvider m_fnTodaysPlay;
+    DayFiguresProvider m_fnDayFigures;
     // Options > Show Records When Idle; unset, the venue's idle_records
     // command is refused as not available.
     std::function<void(bool)> m_fnShowRecordsWhenIdle;
@@ -260,7 +295,7 @@ private:
     void ConnectRecords();
     void OnGameEvent(const GameEvent& event);
     void OnIdleTimer();
-    void OnTodayChanged(const TodayFigures& figures);
+    void OnTodayChanged(const DayFigures& figures);
     void OnDayChanged(const QDate& today);
     void ShowIdleFigures();
     void TellRecords(const QString& strText);

@@ -29,13 +29,13 @@ void CMainFrame::ConnectRecords()
     // The venue's figures for today and its idle_records command go through
     // the records while they are kept, and through the menu's own command.
     connect(&m_dayWatch, &CLocalDayWatch::DayChanged, this, &CMainFrame::OnDayChanged);
-    m_fnTodaysPlay = [this]() -> std::optional<TodaysPlay> {
+    m_fnDayFigures = [this]() -> std::optional<DayFigures> {
         // The figures of a day that is over are no one's today, even in the
         // moment before the watch has told midnight: until the store has
         // answered for the new day, the venue counts from the game events.
-        if (!m_today || m_today->day != LocalDayOf(m_dayWatch.NowMs()))
+        if (!m_today || DateOf(*m_today) != LocalDayOf(m_dayWatch.NowMs()))
             return std::nullopt;
-        return TodaysPlay{m_today->nGames, m_today->nBestLevel};
+        return m_today;
     };
     m_fnShowRecordsWhenIdle = [this](bool bOn) {
         if (bOn != m_bIdleRecords)
@@ -189,12 +189,12 @@ void CMainFrame::OnIdleTimer()
     m_timerIdle.start(IdleRefreshMs);
 }
 
-void CMainFrame::OnTodayChanged(const TodayFigures& figures)
+void CMainFrame::OnTodayChanged(const DayFigures& figures)
 {
     // The store tells the day of its own clock after each game; a day that
     // is not the frame's today is asked for again.
     m_dayWatch.Check();
-    if (figures.day != m_dayWatch.Today()) {
+    if (DateOf(figures) != m_dayWatch.Today()) {
         if (m_pRecordStore)
             m_pRecordStore->RequestToday(m_dayWatch.Today());
         return;
@@ -208,9 +208,9 @@ void CMainFrame::OnDayChanged(const QDate& today)
 {
     // A new day starts with no games; the store confirms it (a game may
     // have ended in the moment since midnight).
-    if (m_today && m_today->day != today) {
-        if (m_today->day < today)
-            m_today = TodayFigures{today, 0, std::nullopt};
+    if (m_today && DateOf(*m_today) != today) {
+        if (DateOf(*m_today) < today)
+            m_today = DayFigures{DayNumberOf(today), 0, std::nullopt};
         else
             m_today.reset();
     }
@@ -223,7 +223,7 @@ void CMainFrame::OnDayChanged(const QDate& today)
 void CMainFrame::ShowIdleFigures()
 {
     // Without records there are no figures to show; the board stays as it is.
-    if (!IsKeepingRecords() || !m_today || m_today->day != m_dayWatch.Today()) {
+    if (!IsKeepingRecords() || !m_today || DateOf(*m_today) != m_dayWatch.Today()) {
         m_wndView.HideIdleScreen();
         return;
     }

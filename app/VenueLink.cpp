@@ -127,7 +127,7 @@ VenueSnapshot CVenueLink::Snapshot()
     s.bFullScreen = m_frame.IsFullScreen();
     s.bFit = m_frame.IsFitToScreen();
     s.bIdleRecords = m_frame.ShowsRecordsWhenIdle();
-    const std::optional<TodaysPlay> recorded = m_frame.RecordedTodaysPlay();
+    const std::optional<DayFigures> recorded = m_frame.RecordedDayFigures();
     s.today = recorded ? *recorded : m_tally.Today();
     s.dSecondsSinceLine = SecondsSince(events.LastLineTime().value_or(m_tStart), now);
     s.dSecondsSinceFrame = SecondsSince(m_tLastPaint, now);

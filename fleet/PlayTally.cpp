@@ -12,13 +12,14 @@ int CPlayTally::LocalDay(std::chrono::system_clock::time_point when)
     const std::time_t t = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
     localtime_r(&t, &local);
-    return (local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
+    return DayFigures::DayNumber(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
-TodaysPlay CPlayTally::Today(std::chrono::system_clock::time_point now) const
+DayFigures CPlayTally::Today(std::chrono::system_clock::time_point now) const
 {
     // A day without a game yet reads as none, not as the last day played.
-    return LocalDay(now) == m_nDay ? m_day : TodaysPlay{};
+    const int nToday = LocalDay(now);
+    return nToday == m_day.nDay ? m_day : DayFigures{nToday, 0, std::nullopt};
 }
 
 void CPlayTally::OnEvent(const GameEvent& event)
@@ -38,10 +39,8 @@ void CPlayTally::OnEvent(const GameEvent& event)
         m_level.reset();
         ++m_nGames[static_cast<size_t>(event.game.nOutcome)];
         const int nDay = LocalDay(event.game.tEnd);
-        if (nDay != m_nDay) {
-            m_nDay = nDay;
-            m_day = TodaysPlay{};
-        }
+        if (nDay != m_day.nDay)
+            m_day = DayFigures{nDay, 0, std::nullopt};
         ++m_day.nGames;
         if (const std::optional<int>& nLevel = event.game.levelReached.nNumber;
             nLevel && (!m_day.nBestLevel || *nLevel > *m_day.nBestLevel))

@@ -10,20 +10,12 @@
 #include <optional>
 #include <string>
 
+#include "protocol/DayFigures.h"
 #include "protocol/GameEvents.h"
 
-// Today's play as the idle screen and the venue see it.
-struct TodaysPlay {
-    int nGames = 0;
-    // The highest numbered level a game ended at today; none before one did.
-    std::optional<int> nBestLevel;
-
-    bool operator==(const TodaysPlay&) const = default;
-};
-
-// Gives the day summary from elsewhere (the records of play, while they are
+// Gives today's figures from elsewhere (the records of play, while they are
 // kept) instead of the tally's own count since start; none: use the tally.
-using TodaysPlayProvider = std::function<std::optional<TodaysPlay>()>;
+using DayFiguresProvider = std::function<std::optional<DayFigures>()>;
 
 class CPlayTally {
 public:
@@ -34,13 +26,13 @@ public:
     uint64_t GamesEnded(GameOutcome nOutcome) const { return m_nGames[static_cast<size_t>(nOutcome)]; }
     uint64_t AdapterConnections() const { return m_nConnections; }
     // Games that ended on the local calendar day of `now`.
-    TodaysPlay Today(std::chrono::system_clock::time_point now = std::chrono::system_clock::now()) const;
+    DayFigures Today(std::chrono::system_clock::time_point now = std::chrono::system_clock::now()) const;
     // The level shown last in the running game; none between games.
     const std::optional<GameLevel>& CurrentLevel() const { return m_level; }
     // The board's highest level once it has told it.
     const std::optional<std::wstring>& MaxLevel() const { return m_strMaxLevel; }
 
-    // The local calendar day as yyyymmdd.
+    // The local calendar day as yyyymmdd, as the day's figures number it.
     static int LocalDay(std::chrono::system_clock::time_point when);
 
 private:
@@ -50,8 +42,7 @@ private:
     uint64_t m_nConnections = 0;
     std::optional<GameLevel> m_level;
     std::optional<std::wstring> m_strMaxLevel;
-    int m_nDay = 0;
-    TodaysPlay m_day;
+    DayFigures m_day;
     // Last: ends before what its observer touches goes.
     CGameEventSubscription m_subscription;
 };

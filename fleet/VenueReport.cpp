@@ -63,7 +63,8 @@ bool VenueSnapshot::SameShown(const VenueSnapshot& other) const
            strLevel == other.strLevel && strMaxLevel == other.strMaxLevel && nLitQuadrant == other.nLitQuadrant &&
            strPanelText == other.strPanelText && strStatus == other.strStatus && bMuted == other.bMuted &&
            bFullScreen == other.bFullScreen && bFit == other.bFit && bIdleRecords == other.bIdleRecords &&
-           today == other.today && nAudioLosses == other.nAudioLosses && nAudioReturns == other.nAudioReturns;
+           today.nGames == other.today.nGames && today.nBestLevel == other.today.nBestLevel &&
+           nAudioLosses == other.nAudioLosses && nAudioReturns == other.nAudioReturns;
 }
 
 const char* QuadrantName(int nQuadrant)

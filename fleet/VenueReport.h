@@ -28,7 +28,7 @@ struct VenueSnapshot {
     bool bFit = false;
     // Options > Show Records When Idle; none where the records are not built in.
     std::optional<bool> bIdleRecords;
-    TodaysPlay today;
+    DayFigures today;
     // Since the last board line (since start before the first) and since the
     // board view was last painted.
     double dSecondsSinceLine = 0;
@@ -41,8 +41,9 @@ struct VenueSnapshot {
     std::string strVersion;
     double dUptimeSeconds = 0;
 
-    // Equal in everything but the clocks: a state message is due when this
-    // is false.
+    // Equal in everything but the clocks and today's date (the message shows
+    // the day's figures, not the day): a state message is due when this is
+    // false.
     bool SameShown(const VenueSnapshot& other) const;
 };
 

@@ -58,7 +58,7 @@ public:
     // file holds none; a row that cannot be read fails the whole read.
     bool Load(qint64 nFromMs, qint64 nToMs, RecordedGames& games, QString& strError);
     // The games that ended on the local day.
-    bool Figures(const QDate& day, TodayFigures& figures, QString& strError);
+    bool Figures(const QDate& day, DayFigures& figures, QString& strError);
     // Every game that ended at nFromMs or later (all without it), by start
     // time; stops early when visit returns false.
     bool ForEach(std::optional<qint64> nFromMs, const std::function<bool(const RecordedGame&)>& visit,

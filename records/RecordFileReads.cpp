@@ -125,9 +125,9 @@ bool CRecordFile::Load(qint64 nFromMs, qint64 nToMs, RecordedGames& games, QStri
     return true;
 }
 
-bool CRecordFile::Figures(const QDate& day, TodayFigures& figures, QString& strError)
+bool CRecordFile::Figures(const QDate& day, DayFigures& figures, QString& strError)
 {
-    figures = TodayFigures{day, 0, std::nullopt};
+    figures = DayFigures{DayNumberOf(day), 0, std::nullopt};
     if (!OpenIfAppeared(strError))
         return strError.isEmpty();
     const auto [nFrom, nTo] = LocalDayBounds(day);

@@ -184,7 +184,7 @@ void CRecordStore::GoOff(const QString& strReason)
 
 void CRecordStore::TellToday(CRecordFile& file, const QDate& day)
 {
-    TodayFigures figures;
+    DayFigures figures;
     QString strError;
     if (!file.Figures(day.isValid() ? day : QDate::currentDate(), figures, strError))
         return;

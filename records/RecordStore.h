@@ -89,7 +89,7 @@ signals:
     void DayLoaded(int nTicket, const QDate& day, const RecordedGames& games);
     // The day's games could not all be read; none are given.
     void DayUnreadable(int nTicket, const QDate& day, const QString& strError);
-    void TodayChanged(const TodayFigures& figures);
+    void TodayChanged(const DayFigures& figures);
     void ExportDone(bool bOk, const QString& strError);
     // After CloseLater: the file is closed and the thread over.
     void Closed();

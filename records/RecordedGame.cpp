@@ -110,6 +110,16 @@ std::optional<qint64> ParseUtc(const QString& str)
     return ((nDays * 24 + nHour) * 60 + nMinute) * 60000 + nSecond * 1000 + num(20, 3);
 }
 
+int DayNumberOf(const QDate& day)
+{
+    return day.isValid() ? DayFigures::DayNumber(day.year(), day.month(), day.day()) : 0;
+}
+
+QDate DateOf(const DayFigures& figures)
+{
+    return figures.nDay ? QDate(figures.Year(), figures.Month(), figures.DayOfMonth()) : QDate();
+}
+
 QDate LocalDayOf(qint64 nMs)
 {
     return QDateTime::fromMSecsSinceEpoch(nMs, Qt::LocalTime).date();

@@ -9,6 +9,8 @@
 #include <array>
 #include <optional>
 
+#include "protocol/DayFigures.h"
+
 struct GameRecord;
 
 struct RecordedGame {
@@ -29,12 +31,10 @@ struct RecordedGame {
 
 using RecordedGames = QList<RecordedGame>;
 
-// What the idle screen shows: one day's count of games and its best level.
-struct TodayFigures {
-    QDate day;
-    int nGames = 0;
-    std::optional<int> nBestLevel;
-};
+// A local day as the day's figures number it (yyyymmdd) and back; an invalid
+// date is day 0 and day 0 an invalid date.
+int DayNumberOf(const QDate& day);
+QDate DateOf(const DayFigures& figures);
 
 QString FormatUtc(qint64 nMs);
 // Reads what FormatUtc writes (and other ISO 8601 forms, more slowly).

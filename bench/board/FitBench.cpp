@@ -53,7 +53,7 @@ bool MakeFullScreenFrame(CMainFrame& frame, bool bFit)
     frame.ToggleFullScreen();
     if (bFit)
         frame.OnCommand(CommandId::FitToScreen);
-    CChildView& view = frame.m_wndView;
+    CChildView& view = frame.View();
     for (int i = 0; i < 200 && view.size() != ScreenSize; ++i)
         QTest::qWait(10);
     if (view.size() != ScreenSize)
@@ -74,7 +74,7 @@ int RunLightBench()
         std::fprintf(stderr, "bench_board_fit: no 3840x2160 full-screen view\n");
         return 1;
     }
-    CChildView& view = frame.m_wndView;
+    CChildView& view = frame.View();
     // The part of the view a light asks to repaint: the board's square in
     // the 3600 x 2160 picture at x = 120, and a little around it.
     const double dScale = 3600.0 / CChildView::CanvasWidth;

@@ -59,7 +59,7 @@ double RunAt(double dHz, CMainFrame& frame, CSimulatedAdapter& adapter)
 {
     CFramePacer::SetRefreshRateOverride(dHz);
     CAdapterLink& link = frame.AdapterLink();
-    CPaintLog log(frame.m_wndView, link);
+    CPaintLog log(frame.View(), link);
     const uint64_t nFirst = link.GameEvents().LineCount();
     // Each line changes the picture.
     static const char* const Lines[] = {"G\n", "R\n", "B\n", "Y\n", "Off\n"};
@@ -73,7 +73,7 @@ double RunAt(double dHz, CMainFrame& frame, CSimulatedAdapter& adapter)
     feeder.setTimerType(Qt::PreciseTimer);
     QObject::connect(&feeder, &QTimer::timeout, &loop, [&] {
         if (vecFed.size() == size_t(LinesPerRate)) {
-            if (link.GameEvents().LineCount() >= nFirst + LinesPerRate && !frame.m_wndView.IsRepaintPending())
+            if (link.GameEvents().LineCount() >= nFirst + LinesPerRate && !frame.View().IsRepaintPending())
                 loop.quit();
             else
                 feeder.start(50);

@@ -90,7 +90,7 @@ protected:
         return Dlg();
     }
 
-    CQuadoDravikDriver& Dlg() { return m_pFrame->m_dlgDravikDriver; }
+    CQuadoDravikDriver& Dlg() { return m_pFrame->DravikDriver(); }
 
     void ClickConnect() { Dlg().m_btnConnect.click(); }
 

@@ -58,7 +58,7 @@ protected:
         EXPECT_TRUE(dlg.m_cbDevices.isEnabled());
         EXPECT_EQ(dlg.m_btnConnect.text(), QString("Connect"));
         EXPECT_EQ(dlg.m_stStatus.text(), QString("NOT CONNECTED"));
-        EXPECT_FALSE(m_pFrame->m_bDravikConnected);
+        EXPECT_FALSE(m_pFrame->IsDravikConnected());
     }
 };
 
@@ -74,8 +74,8 @@ TEST_F(AdapterWindow, IsBuiltHiddenUnownedCentredWithItsControlsInTemplateOrder)
     EXPECT_EQ(dlg.parentWidget(), nullptr);
     EXPECT_EQ(dlg.windowTitle(), QString("QUADO Dravik Driver"));
     EXPECT_EQ(dlg.m_pMainFrame, m_pFrame.get());
-    EXPECT_EQ(dlg.m_ppView, &m_pFrame->m_pView);
-    EXPECT_EQ(dlg.m_pbMute, &m_pFrame->m_bMute);
+    EXPECT_EQ(dlg.m_ppView, &m_pFrame->Board());
+    EXPECT_EQ(dlg.m_pbMute, m_pFrame->MuteFlag());
     EXPECT_EQ(dlg.size(), CDialogUnits(dlg.font()).Size(186, 365));
     const QRect rcWork = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_LE((dlg.geometry().center() - rcWork.center()).manhattanLength(), 4);
@@ -179,7 +179,7 @@ TEST_F(AdapterWindow, ConnectPollAndDisconnectGoOnTheWireInOrder)
     EXPECT_EQ(dlg.m_strStatus, QString(ConnectedDefault));
     EXPECT_FALSE(dlg.m_cbDevices.isEnabled());
     EXPECT_EQ(dlg.m_btnConnect.text(), QString("Disconnect"));
-    EXPECT_TRUE(m_pFrame->m_bDravikConnected);
+    EXPECT_TRUE(m_pFrame->IsDravikConnected());
     EXPECT_TRUE(dlg.ReceiveThread() && dlg.ReceiveThread()->IsRunning());
     ASSERT_NE(ReceiveBuffer, nullptr);
     EXPECT_EQ(ReceiveBufferSize, dlg.Link().Adapter().ReceiveCapacity());
@@ -393,7 +393,7 @@ TEST_F(AdapterWindow, APulledAdapterIsDisconnectedSilentlyByThePoll)
     CQuadoDravikDriver& dlg = MakeFrame();
     ClickConnect();
     ASSERT_TRUE(FeedRead(*pAdapter, "G\r\n"));
-    ASSERT_EQ(m_pFrame->m_wndView.m_nLitQuadrant, int(QuadrantGreen));
+    ASSERT_EQ(m_pFrame->View().m_nLitQuadrant, int(QuadrantGreen));
 
     const std::shared_ptr<CReceiveThread> pThread = dlg.ReceiveThread();
     m_backend.Unplug(AdapterPath);
@@ -408,7 +408,7 @@ TEST_F(AdapterWindow, APulledAdapterIsDisconnectedSilentlyByThePoll)
     EXPECT_TRUE(WaitForEvents([&] { return dlg.m_cbDevices.count() == 0; })) << "the removal refreshes the list";
     // What was received stays.
     EXPECT_EQ(LogText(dlg), L"G\n");
-    EXPECT_EQ(m_pFrame->m_wndView.m_nLitQuadrant, int(QuadrantGreen));
+    EXPECT_EQ(m_pFrame->View().m_nLitQuadrant, int(QuadrantGreen));
 }
 
 TEST_F(AdapterWindow, ArrivalsAndRemovalsOfAdaptersRefreshTheListAlsoWhileConnected)
@@ -495,7 +495,7 @@ TEST_F(AdapterWindow, WhileAFailedConnectsBoxIsUpNothingConnectsBehindIt)
 {
     auto pAdapter = AddAdapter();
     CQuadoDravikDriver& dlg = MakeFrame();
-    CAutoConnect& autoConnect = m_pFrame->m_autoConnect.Control();
+    CAutoConnect& autoConnect = m_pFrame->AutoConnect();
     pAdapter->FailNext(Dir::Set, 0x41);
     autoConnect.SetEnabled(true);
     ASSERT_TRUE(WaitForEvents([&] { return autoConnect.GetAttempts() == 1; }));
@@ -600,23 +600,23 @@ TEST_F(AdapterWindow, ConnectingHidesTheManualDriverWhichIsThenRefused)
     CQuadoDravikDriver& dlg = MakeFrame();
     QAction* pManual = m_pFrame->FindCommand(CommandId::ManualDriver);
     pManual->trigger();
-    ASSERT_TRUE(m_pFrame->m_dlgManualDriver.isVisible());
+    ASSERT_TRUE(m_pFrame->ManualDriver().isVisible());
 
     ClickConnect();
-    EXPECT_FALSE(m_pFrame->m_dlgManualDriver.isVisible());
-    EXPECT_FALSE(m_pFrame->m_bManualDriverShown);
+    EXPECT_FALSE(m_pFrame->ManualDriver().isVisible());
+    EXPECT_FALSE(m_pFrame->IsManualDriverShown());
     EXPECT_FALSE(pManual->isChecked());
 
     pManual->trigger();
     ASSERT_EQ(m_boxes.m_vecBoxes.size(), 1u);
     EXPECT_EQ(m_boxes.m_vecBoxes[0].strText,
               QString("Please disconnect the Dravik Driver device before using the manual driver"));
-    EXPECT_FALSE(m_pFrame->m_dlgManualDriver.isVisible());
+    EXPECT_FALSE(m_pFrame->ManualDriver().isVisible());
     EXPECT_FALSE(pManual->isChecked());
 
     ClickConnect();
     pManual->trigger();
-    EXPECT_TRUE(m_pFrame->m_dlgManualDriver.isVisible());
+    EXPECT_TRUE(m_pFrame->ManualDriver().isVisible());
     EXPECT_FALSE(dlg.IsConnected());
 }
 
@@ -629,7 +629,7 @@ TEST_F(AdapterWindow, HideEscapeAndTheCloseBoxToggleTheWindowButKeepTheConnectio
 
     dlg.m_btnHide.click();
     EXPECT_FALSE(dlg.isVisible());
-    EXPECT_FALSE(m_pFrame->m_bDravikDriverShown);
+    EXPECT_FALSE(m_pFrame->IsDravikDriverShown());
     EXPECT_FALSE(pShow->isChecked());
     pShow->trigger();
     EXPECT_TRUE(dlg.isVisible());
@@ -637,7 +637,7 @@ TEST_F(AdapterWindow, HideEscapeAndTheCloseBoxToggleTheWindowButKeepTheConnectio
 
     QTest::keyClick(&dlg, Qt::Key_Escape);
     EXPECT_FALSE(dlg.isVisible());
-    EXPECT_FALSE(m_pFrame->m_bDravikDriverShown);
+    EXPECT_FALSE(m_pFrame->IsDravikDriverShown());
     pShow->trigger();
     EXPECT_TRUE(dlg.close());
     EXPECT_FALSE(dlg.isVisible());
@@ -645,14 +645,14 @@ TEST_F(AdapterWindow, HideEscapeAndTheCloseBoxToggleTheWindowButKeepTheConnectio
 
     EXPECT_TRUE(dlg.IsConnected());
     ASSERT_TRUE(FeedRead(*pAdapter, "R\n"));
-    EXPECT_EQ(m_pFrame->m_wndView.m_nLitQuadrant, int(QuadrantRed));
+    EXPECT_EQ(m_pFrame->View().m_nLitQuadrant, int(QuadrantRed));
 }
 
 TEST_F(AdapterWindow, AReadFullOfLinesComposesOnlyWhatItLeavesShowing)
 {
     auto pAdapter = AddAdapter();
     MakeFrame();
-    CChildView& view = m_pFrame->m_wndView;
+    CChildView& view = m_pFrame->View();
     ClickConnect();
     ASSERT_TRUE(FeedRead(*pAdapter, "New\n"));
     m_player.m_vecCalls.clear();
@@ -674,7 +674,7 @@ TEST_F(AdapterWindow, TheStreamReachesLogAndBoardReadByRead)
 {
     auto pAdapter = AddAdapter();
     CQuadoDravikDriver& dlg = MakeFrame();
-    CChildView& view = m_pFrame->m_wndView;
+    CChildView& view = m_pFrame->View();
     ClickConnect();
 
     // CR LF arrives as LF in both.
@@ -786,7 +786,7 @@ TEST_F(AdapterWindow, DisconnectWhileAChunkWaitsForTheWindowDropsIt)
     EXPECT_FALSE(dlg.IsConnected());
     QTest::qWait(100);
     EXPECT_EQ(LogText(dlg), L"");
-    EXPECT_EQ(m_pFrame->m_wndView.m_nLitQuadrant, int(QuadrantNone));
+    EXPECT_EQ(m_pFrame->View().m_nLitQuadrant, int(QuadrantNone));
     EXPECT_TRUE(dlg.Interpreter().GetPendingLine().empty());
 }
 

@@ -23,16 +23,16 @@ TEST(ChildViewKeys, EscapeLeavesFullScreenAndOnlyThen)
     CSilentPlayer player;
     CMainFrame frame(&player);
     ASSERT_TRUE(frame.Create());
-    ASSERT_EQ(frame.m_wndView.m_pMainFrame, &frame);
+    ASSERT_EQ(frame.View().m_pMainFrame, &frame);
 
-    SendKey(frame.m_wndView, Qt::Key_Escape, QStringLiteral("\x1b"));
-    EXPECT_FALSE(frame.m_bFullScreen) << "Escape while windowed changes nothing";
+    SendKey(frame.View(), Qt::Key_Escape, QStringLiteral("\x1b"));
+    EXPECT_FALSE(frame.IsFullScreen()) << "Escape while windowed changes nothing";
 
     frame.ToggleFullScreen();
-    ASSERT_TRUE(frame.m_bFullScreen) << "the frame did not enter full screen";
-    SendKey(frame.m_wndView, Qt::Key_A, QStringLiteral("a"));
-    SendKey(frame.m_wndView, Qt::Key_Return, QStringLiteral("\r"));
-    EXPECT_TRUE(frame.m_bFullScreen) << "other keys leave full screen alone";
-    SendKey(frame.m_wndView, Qt::Key_Escape, QStringLiteral("\x1b"));
-    EXPECT_FALSE(frame.m_bFullScreen);
+    ASSERT_TRUE(frame.IsFullScreen()) << "the frame did not enter full screen";
+    SendKey(frame.View(), Qt::Key_A, QStringLiteral("a"));
+    SendKey(frame.View(), Qt::Key_Return, QStringLiteral("\r"));
+    EXPECT_TRUE(frame.IsFullScreen()) << "other keys leave full screen alone";
+    SendKey(frame.View(), Qt::Key_Escape, QStringLiteral("\x1b"));
+    EXPECT_FALSE(frame.IsFullScreen());
 }

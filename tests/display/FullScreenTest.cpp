@@ -52,17 +52,17 @@ protected:
     void ExpectFullScreenOn(QScreen* pScreen)
     {
         const QRect rcMonitor = pScreen->geometry();
-        EXPECT_TRUE(m_frame.m_bFullScreen);
+        EXPECT_TRUE(m_frame.IsFullScreen());
         EXPECT_TRUE(m_pFullScreen->isChecked());
-        EXPECT_EQ(m_frame.m_rcFullScreen, rcMonitor);
-        EXPECT_TRUE(WaitForEvents([&] { return GlobalRect(m_frame.m_wndView) == rcMonitor; }))
-            << "the view covers " << GlobalRect(m_frame.m_wndView).x() << "," << GlobalRect(m_frame.m_wndView).y()
-            << " " << m_frame.m_wndView.width() << "x" << m_frame.m_wndView.height();
+        EXPECT_EQ(m_frame.FullScreenRect(), rcMonitor);
+        EXPECT_TRUE(WaitForEvents([&] { return GlobalRect(m_frame.View()) == rcMonitor; }))
+            << "the view covers " << GlobalRect(m_frame.View()).x() << "," << GlobalRect(m_frame.View()).y()
+            << " " << m_frame.View().width() << "x" << m_frame.View().height();
         EXPECT_FALSE(m_frame.menuBar()->isVisible());
         EXPECT_TRUE(m_frame.isFullScreen());
 
-        ASSERT_TRUE(m_frame.m_pFullScreenBar);
-        const CFullScreenBar& bar = *m_frame.m_pFullScreenBar;
+        ASSERT_TRUE(m_frame.FullScreenBar());
+        const CFullScreenBar& bar = *m_frame.FullScreenBar();
         EXPECT_TRUE(bar.isWindow());
         EXPECT_TRUE(bar.isVisible());
         EXPECT_EQ(bar.windowType(), Qt::Tool);
@@ -80,9 +80,9 @@ protected:
 
     void ExpectWindowedAt(const QRect& rc)
     {
-        EXPECT_FALSE(m_frame.m_bFullScreen);
+        EXPECT_FALSE(m_frame.IsFullScreen());
         EXPECT_FALSE(m_pFullScreen->isChecked());
-        EXPECT_FALSE(m_frame.m_pFullScreenBar);
+        EXPECT_FALSE(m_frame.FullScreenBar());
         EXPECT_TRUE(WaitForEvents([&] { return m_frame.geometry() == rc; }))
             << "the frame is at " << m_frame.geometry().x() << "," << m_frame.geometry().y() << " "
             << m_frame.width() << "x" << m_frame.height();
@@ -105,15 +105,15 @@ TEST_F(FullScreenTest, CoversTheWholeMonitorAndLeavingRestoresTheWindow)
     ASSERT_TRUE(pLeft);
     const QRect rcNormal(140, 90, 900, 600);
     ShowAt(rcNormal);
-    const QRect rcViewBefore = GlobalRect(m_frame.m_wndView);
+    const QRect rcViewBefore = GlobalRect(m_frame.View());
 
     m_pFullScreen->trigger();
     ExpectFullScreenOn(pLeft);
-    EXPECT_EQ(m_frame.m_wpPrev.rcNormal, rcNormal);
+    EXPECT_EQ(m_frame.PlacementBeforeFullScreen().rcNormal, rcNormal);
 
     m_pFullScreen->trigger();
     ExpectWindowedAt(rcNormal);
-    EXPECT_EQ(GlobalRect(m_frame.m_wndView), rcViewBefore);
+    EXPECT_EQ(GlobalRect(m_frame.View()), rcViewBefore);
 
     // And again: nothing of the first round is left over.
     m_pFullScreen->trigger();
@@ -149,7 +149,7 @@ TEST_F(FullScreenTest, AMaximisedWindowIsMaximisedAgain)
     EXPECT_FALSE(m_frame.isMaximized());
 
     m_pFullScreen->trigger();
-    EXPECT_FALSE(m_frame.m_bFullScreen);
+    EXPECT_FALSE(m_frame.IsFullScreen());
     EXPECT_TRUE(m_frame.isMaximized());
     EXPECT_FALSE(m_frame.isFullScreen());
     EXPECT_TRUE(WaitForEvents([&] { return m_frame.geometry() == rcMaximised; }));
@@ -166,20 +166,20 @@ TEST_F(FullScreenTest, TheBarsButtonEscapeAndTheMenuEachLeave)
     ShowAt(rcNormal);
     m_frame.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&m_frame, testsupport::HangGuardMs));
-    ASSERT_TRUE(WaitForEvents([&] { return QApplication::focusWidget() == &m_frame.m_wndView; }));
+    ASSERT_TRUE(WaitForEvents([&] { return QApplication::focusWidget() == &m_frame.View(); }));
 
     // Windowed, Escape changes nothing.
     QTest::keyClick(m_frame.windowHandle(), Qt::Key_Escape);
     QCoreApplication::processEvents();
-    EXPECT_FALSE(m_frame.m_bFullScreen);
+    EXPECT_FALSE(m_frame.IsFullScreen());
     EXPECT_EQ(m_frame.geometry(), rcNormal);
     EXPECT_EQ(LiveFullScreenBars(), 0);
 
     // The button, clicked as a user would; the bar is deleted under a click
     // that it is still handling only once that click is over.
     m_pFullScreen->trigger();
-    ASSERT_TRUE(m_frame.m_pFullScreenBar);
-    QPointer<CFullScreenBar> pBar = m_frame.m_pFullScreenBar;
+    ASSERT_TRUE(m_frame.FullScreenBar());
+    QPointer<CFullScreenBar> pBar = m_frame.FullScreenBar();
     QToolButton* pButton = BarButton(*pBar);
     ASSERT_TRUE(pButton);
     QTest::mouseClick(pButton, Qt::LeftButton);
@@ -190,20 +190,20 @@ TEST_F(FullScreenTest, TheBarsButtonEscapeAndTheMenuEachLeave)
     // the frame's window and find the view there. (Whether the bar leaves
     // the frame active is the window system's matter: the Xvfb test.)
     m_pFullScreen->trigger();
-    ASSERT_TRUE(m_frame.m_bFullScreen);
+    ASSERT_TRUE(m_frame.IsFullScreen());
     QCoreApplication::processEvents();
-    EXPECT_EQ(m_frame.focusWidget(), &m_frame.m_wndView);
+    EXPECT_EQ(m_frame.focusWidget(), &m_frame.View());
     for (Qt::Key key : {Qt::Key_A, Qt::Key_Return, Qt::Key_Space, Qt::Key_Backspace, Qt::Key_F12})
         QTest::keyClick(m_frame.windowHandle(), key);
     QTest::keyClick(m_frame.windowHandle(), 'q');
-    EXPECT_TRUE(m_frame.m_bFullScreen);
-    EXPECT_TRUE(m_frame.m_pFullScreenBar);
+    EXPECT_TRUE(m_frame.IsFullScreen());
+    EXPECT_TRUE(m_frame.FullScreenBar());
     QTest::keyClick(m_frame.windowHandle(), Qt::Key_Escape);
     ExpectWindowedAt(rcNormal);
 
     // The menu command, and the bar's command id sent as a command.
     m_frame.OnCommand(CommandId::FullScreenBar);
-    ASSERT_TRUE(m_frame.m_bFullScreen);
+    ASSERT_TRUE(m_frame.IsFullScreen());
     m_pFullScreen->trigger();
     ExpectWindowedAt(rcNormal);
 }
@@ -217,9 +217,9 @@ TEST_F(FullScreenTest, AFailedBarChangesNothingAndTheNextCommandTriesAgain)
     for (int i = 1; i <= 2; ++i) {
         m_pFullScreen->trigger();
         EXPECT_EQ(m_frame.m_nBarAttempts, i);
-        EXPECT_FALSE(m_frame.m_bFullScreen);
+        EXPECT_FALSE(m_frame.IsFullScreen());
         EXPECT_FALSE(m_pFullScreen->isChecked());
-        EXPECT_FALSE(m_frame.m_pFullScreenBar);
+        EXPECT_FALSE(m_frame.FullScreenBar());
         EXPECT_FALSE(m_frame.isFullScreen());
         EXPECT_TRUE(m_frame.menuBar()->isVisible());
         QCoreApplication::processEvents();
@@ -244,7 +244,7 @@ TEST_F(FullScreenTest, ClosingTheFrameInFullScreenTakesTheBarAlong)
         frame.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame, testsupport::HangGuardMs));
         frame.ToggleFullScreen();
-        pBar = frame.m_pFullScreenBar;
+        pBar = frame.FullScreenBar();
         ASSERT_TRUE(pBar);
     }
     EXPECT_TRUE(pBar.isNull());

@@ -108,11 +108,11 @@ TEST(MuteSound, MuteSilencesALoopingToneAtOnceAndUnmuteStaysSilent)
         ASSERT_TRUE(WaitForTone(strFile, nBytesPerSecond * 3 / 10));
         nBytesAtMute = FileBytes(strFile);
         pMute->trigger();
-        ASSERT_TRUE(frame.m_bMute);
+        ASSERT_TRUE(frame.IsMuted());
         ASSERT_TRUE(WaitForOutput(strFile, nBytesAtMute + nBytesPerSecond * 3 / 10));
         nBytesAtUnmute = FileBytes(strFile);
         pMute->trigger();
-        ASSERT_FALSE(frame.m_bMute);
+        ASSERT_FALSE(frame.IsMuted());
         ASSERT_TRUE(WaitForOutput(strFile, nBytesAtUnmute + nBytesPerSecond * 3 / 10));
     }
     unsetenv("SDL_AUDIODRIVER");

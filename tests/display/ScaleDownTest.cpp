@@ -75,16 +75,16 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_frame, testsupport::HangGuardMs));
         m_pScaleDown = m_frame.FindCommand(CommandId::ScaleDown);
         ASSERT_TRUE(m_pScaleDown);
-        m_frame.m_wndView.installEventFilter(&m_counter);
-        m_canvas = Rgb32(m_frame.m_wndView.Canvas());
+        m_frame.View().installEventFilter(&m_counter);
+        m_canvas = Rgb32(m_frame.View().Canvas());
     }
 
     // Sizes the frame so that the view gets exactly cx x cy.
     void GiveViewSize(int cx, int cy)
     {
         m_frame.resize(cx, cy + m_frame.menuBar()->sizeHint().height());
-        ASSERT_TRUE(WaitForEvents([&] { return m_frame.m_wndView.size() == QSize(cx, cy); }))
-            << "the view is " << m_frame.m_wndView.width() << "x" << m_frame.m_wndView.height();
+        ASSERT_TRUE(WaitForEvents([&] { return m_frame.View().size() == QSize(cx, cy); }))
+            << "the view is " << m_frame.View().width() << "x" << m_frame.View().height();
     }
 
     // Flips Scale Down through the menu; the view must repaint by itself.
@@ -96,7 +96,7 @@ protected:
         EXPECT_TRUE(WaitForEvents([&] { return m_counter.m_nPaints > 0; })) << "no repaint after Scale Down";
     }
 
-    QImage Shot() { return Rgb32(m_frame.m_wndView.grab().toImage()); }
+    QImage Shot() { return Rgb32(m_frame.View().grab().toImage()); }
 
     CSilentPlayer m_player;
     CMainFrame m_frame{&m_player};
@@ -115,18 +115,18 @@ TEST_F(ScaleDownTest, ASmallClientAreaShowsTheWholeBoardShrunkAt5To3)
     for (const Size size : {Size{1000, 700}, Size{1280, 600}, Size{640, 400}, Size{1001, 700}}) {
         SCOPED_TRACE(testing::Message() << size.cx << " x " << size.cy);
         GiveViewSize(size.cx, size.cy);
-        ASSERT_FALSE(m_frame.m_wndView.m_bScaleDown);
+        ASSERT_FALSE(m_frame.View().m_bScaleDown);
         EXPECT_TRUE(ShowsCanvasAt(Shot(), m_canvas, ComputePaintRect(size.cx, size.cy, false)));
 
         ToggleAndWaitForPaint();
-        EXPECT_TRUE(m_frame.m_wndView.m_bScaleDown);
+        EXPECT_TRUE(m_frame.View().m_bScaleDown);
         EXPECT_TRUE(m_pScaleDown->isChecked());
         const PaintRect rc = ComputePaintRect(size.cx, size.cy, true);
         ASSERT_TRUE(rc.bStretched);
         EXPECT_TRUE(ShowsCanvasAt(Shot(), m_canvas, rc));
 
         ToggleAndWaitForPaint();
-        EXPECT_FALSE(m_frame.m_wndView.m_bScaleDown);
+        EXPECT_FALSE(m_frame.View().m_bScaleDown);
         EXPECT_FALSE(m_pScaleDown->isChecked());
         EXPECT_TRUE(ShowsCanvasAt(Shot(), m_canvas, ComputePaintRect(size.cx, size.cy, false)));
     }
@@ -143,7 +143,7 @@ TEST_F(ScaleDownTest, WithRoomForTheWholeBoardNothingVisibleChanges)
         const QImage before = Shot();
         EXPECT_TRUE(ShowsCanvasAt(before, m_canvas, ComputePaintRect(size.cx, size.cy, false)));
         ToggleAndWaitForPaint();
-        EXPECT_TRUE(m_frame.m_wndView.m_bScaleDown);
+        EXPECT_TRUE(m_frame.View().m_bScaleDown);
         EXPECT_TRUE(Shot() == before);
         ToggleAndWaitForPaint();
     }
@@ -197,7 +197,7 @@ TEST_F(ScaleDownTest, FitToScreenIsAnOptionsItemThatFillsALargeClientAndKeepsThe
             bInOptions = pMenu->menu()->actions().contains(pFit);
     EXPECT_TRUE(bInOptions);
 
-    m_frame.m_wndView.LightQuadrant(QuadrantAll);
+    m_frame.View().LightQuadrant(QuadrantAll);
     for (auto [cx, cy] : {std::pair{1600, 960}, std::pair{1700, 900}}) {
         SCOPED_TRACE(testing::Message() << cx << " x " << cy);
         GiveViewSize(cx, cy);
@@ -205,11 +205,11 @@ TEST_F(ScaleDownTest, FitToScreenIsAnOptionsItemThatFillsALargeClientAndKeepsThe
         m_counter.m_nPaints = 0;
         pFit->trigger();
         ASSERT_TRUE(WaitForEvents([&] { return m_counter.m_nPaints > 0; }));
-        EXPECT_TRUE(m_frame.m_bFitToScreen);
+        EXPECT_TRUE(m_frame.IsFitToScreen());
         EXPECT_TRUE(pFit->isChecked());
         const PaintRect rc = ComputePaintRect(cx, cy, false, true);
         const QImage shot = Shot();
-        const QImage canvas = Rgb32(m_frame.m_wndView.Canvas());
+        const QImage canvas = Rgb32(m_frame.View().Canvas());
         // Margins black; the middle of each sector's face the canvas's own
         // colour there, to the bit.
         if (rc.nLeft > 0) {
@@ -226,7 +226,7 @@ TEST_F(ScaleDownTest, FitToScreenIsAnOptionsItemThatFillsALargeClientAndKeepsThe
                 << "sector at " << ux << "," << uy;
         }
         pFit->trigger();
-        EXPECT_FALSE(m_frame.m_bFitToScreen);
+        EXPECT_FALSE(m_frame.IsFitToScreen());
         EXPECT_FALSE(pFit->isChecked());
     }
 }

@@ -51,7 +51,7 @@ TEST(XvfbFullScreen, TheBoardCoversTheScreenAndTheWindowComesBack)
     CMainFrame frame(&player);
     ASSERT_TRUE(frame.Create());
     // The adapter window takes the focus once at start; not in this test.
-    frame.m_bFocusToDravikDriver = false;
+    frame.SetFocusToDravikDriverForTest(false);
     const QRect rcNormal(120, 90, 1000, 700);
     frame.setGeometry(rcNormal);
     frame.show();
@@ -59,23 +59,23 @@ TEST(XvfbFullScreen, TheBoardCoversTheScreenAndTheWindowComesBack)
     ASSERT_TRUE(WaitForEvents([&] { return frame.geometry() == rcNormal; }));
     frame.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame, testsupport::HangGuardMs));
-    const QRect rcViewBefore = GlobalRect(frame.m_wndView);
-    const QImage canvas = frame.m_wndView.Canvas().convertToFormat(QImage::Format_RGB32);
+    const QRect rcViewBefore = GlobalRect(frame.View());
+    const QImage canvas = frame.View().Canvas().convertToFormat(QImage::Format_RGB32);
 
     frame.FindCommand(CommandId::FullScreen)->trigger();
-    ASSERT_TRUE(frame.m_bFullScreen);
-    EXPECT_TRUE(WaitForEvents([&] { return GlobalRect(frame.m_wndView) == pScreen->geometry(); }))
-        << "the view covers " << GlobalRect(frame.m_wndView).x() << "," << GlobalRect(frame.m_wndView).y() << " "
-        << frame.m_wndView.width() << "x" << frame.m_wndView.height();
+    ASSERT_TRUE(frame.IsFullScreen());
+    EXPECT_TRUE(WaitForEvents([&] { return GlobalRect(frame.View()) == pScreen->geometry(); }))
+        << "the view covers " << GlobalRect(frame.View()).x() << "," << GlobalRect(frame.View()).y() << " "
+        << frame.View().width() << "x" << frame.View().height();
     EXPECT_FALSE(frame.menuBar()->isVisible());
-    ASSERT_TRUE(frame.m_pFullScreenBar);
-    CFullScreenBar& bar = *frame.m_pFullScreenBar;
+    ASSERT_TRUE(frame.FullScreenBar());
+    CFullScreenBar& bar = *frame.FullScreenBar();
     EXPECT_TRUE(WaitForEvents([&] { return bar.isVisible() && bar.frameGeometry().topLeft() == QPoint(100, 100); }));
 
     // The hint how to leave lies over the board for a while; the keyboard
     // tests look at it, here it would only hide part of the board.
-    ASSERT_TRUE(frame.m_pFullScreenNotice);
-    frame.m_pFullScreenNotice->Dismiss();
+    ASSERT_TRUE(frame.FullScreenNotice());
+    frame.FullScreenNotice()->Dismiss();
 
     // What the X server shows: the board 1:1 in the middle, black margins,
     // and the bar on top of it at its place.
@@ -90,12 +90,12 @@ TEST(XvfbFullScreen, TheBoardCoversTheScreenAndTheWindowComesBack)
     // The bar came up without taking the keys: Escape from the X server
     // reaches the board view.
     EXPECT_EQ(QApplication::activeWindow(), &frame);
-    EXPECT_EQ(QApplication::focusWidget(), &frame.m_wndView);
+    EXPECT_EQ(QApplication::focusWidget(), &frame.View());
 
     frame.FindCommand(CommandId::FullScreen)->trigger();
-    EXPECT_FALSE(frame.m_bFullScreen);
+    EXPECT_FALSE(frame.IsFullScreen());
     EXPECT_TRUE(WaitForEvents([&] { return frame.geometry() == rcNormal; }));
-    EXPECT_TRUE(WaitForEvents([&] { return GlobalRect(frame.m_wndView) == rcViewBefore; }));
+    EXPECT_TRUE(WaitForEvents([&] { return GlobalRect(frame.View()) == rcViewBefore; }));
     EXPECT_TRUE(frame.menuBar()->isVisible());
     FlushDeletes();
     EXPECT_EQ(LiveFullScreenBars(), 0);

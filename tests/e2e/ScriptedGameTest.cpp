@@ -62,7 +62,7 @@ TEST_F(ScriptedGame, AWonALostAndATimedOutGameLightSoundAndTellTheirEnd)
     CQuadoDravikDriver& dlg = MakeFrame();
     ClickConnect();
     ASSERT_TRUE(dlg.IsConnected());
-    CChildView& view = m_pFrame->m_wndView;
+    CChildView& view = m_pFrame->View();
 
     const std::wstring level1 = LevelText(1, 3);
     const std::wstring level2 = LevelText(2, 3);
@@ -122,8 +122,8 @@ TEST_F(ScriptedGame, AStreamCutAnywhereAndBurstsOfReportsPlayTheSameGame)
 {
     auto pAdapter = AddAdapter();
     CQuadoDravikDriver& dlg = MakeFrame();
-    CLightRecorder recorder(m_pFrame->m_wndView);
-    m_pFrame->m_pView = &recorder;
+    CLightRecorder recorder(m_pFrame->View());
+    m_pFrame->SetBoardForTest(&recorder);
     ClickConnect();
 
     // Reports of 3 bytes, fed in one burst: reads take whatever is queued.
@@ -141,9 +141,9 @@ TEST_F(ScriptedGame, AStreamCutAnywhereAndBurstsOfReportsPlayTheSameGame)
         EXPECT_TRUE(nLit == 0 || nLit == 3 || nLit == 4) << nLit;
     EXPECT_EQ(m_player.m_vecCalls,
               (Strings{"loop 151", "stop", "loop 151", "stop", "loop 156", "stop", "once 160"}));
-    EXPECT_TRUE(m_pFrame->m_wndView.Canvas() == ExpectedCanvas(QuadrantNone, WinText));
+    EXPECT_TRUE(m_pFrame->View().Canvas() == ExpectedCanvas(QuadrantNone, WinText));
     EXPECT_EQ(LogText(dlg), L"\nPress\nMAX_LEVEL = 2\nNew\nLevel 1 -\nB\nOff\nLevel 2 -\nB\nOff\nY\nOff\nCongrat\n");
     EXPECT_EQ(dlg.Interpreter().GetMaxLevel(), L"2");
 
-    m_pFrame->m_pView = &m_pFrame->m_wndView;
+    m_pFrame->SetBoardForTest(&m_pFrame->View());
 }

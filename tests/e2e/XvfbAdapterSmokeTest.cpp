@@ -49,7 +49,7 @@ TEST(XvfbAdapterSmoke, ConnectAndPlayOnARealXServer)
         CQuadoApp app;
         ASSERT_TRUE(app.InitInstance());
         CMainFrame& frame = *app.MainFrame();
-        CQuadoDravikDriver& dlg = frame.m_dlgDravikDriver;
+        CQuadoDravikDriver& dlg = frame.DravikDriver();
         // Small, so that the adapter window, which comes beside the board,
         // covers none of it: without a window manager nothing raises an
         // activated window over another.
@@ -70,12 +70,12 @@ TEST(XvfbAdapterSmoke, ConnectAndPlayOnARealXServer)
             ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.ReceiveThread()->GetProcessedChunks() > nBefore; }, testsupport::HangGuardMs));
         }
         EXPECT_EQ(dlg.m_reLog.Text(), QString("Press\nMAX_LEVEL=4\nNew\nLevel 2 -\nR\n"));
-        EXPECT_EQ(frame.m_wndView.m_nLitQuadrant, int(QuadrantRed));
+        EXPECT_EQ(frame.View().m_nLitQuadrant, int(QuadrantRed));
         EXPECT_EQ(dlg.m_stStatus.text(),
                   QString("CONNECTED  -  115200  -  No Parity  -  No Flow Control  -  8 Data Bits  -  1 Stop Bit"));
 
         EXPECT_TRUE(QTest::qWaitFor([&] { return ScreenShows(dlg); }, testsupport::HangGuardMs)) << "the adapter window on screen";
-        EXPECT_TRUE(QTest::qWaitFor([&] { return ScreenShows(frame.m_wndView); }, testsupport::HangGuardMs)) << "the board on screen";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return ScreenShows(frame.View()); }, testsupport::HangGuardMs)) << "the board on screen";
         if (const char* pszShot = std::getenv("QUADO_SCREENSHOT")) {
             // The whole board beside the adapter window, for a person to look at.
             frame.setGeometry(0, 20, 1290, 800);

@@ -95,7 +95,7 @@ TEST_F(VenueStall, FramesKeepComingWhileANameNeverResolvesOrABrokerNeverAnswers)
     const std::shared_ptr<CSimulatedAdapter> pAdapter = AddAdapter();
     CQuadoDravikDriver& dlg = MakeFrame();
     m_pFrame->show();
-    CPaintCounter counter(m_pFrame->m_wndView);
+    CPaintCounter counter(m_pFrame->View());
     ClickConnect();
     ASSERT_TRUE(dlg.IsConnected());
     ASSERT_TRUE(FeedRead(*pAdapter, "New\n"));

@@ -50,7 +50,7 @@ VenueSnapshot AwkwardSnapshot()
     s.nLitQuadrant = 4;
     s.strPanelText = L"Gr\u00fc\u00dfe \"Quado\"\n\\ tab\there \x01";
     s.dSecondsSinceLine = 12.26;
-    s.today = TodaysPlay{7, 9};
+    s.today = DayFigures{20241027, 7, 9};
     return s;
 }
 
@@ -78,6 +78,21 @@ TEST(VenueReport, StateIsJsonWithEveryFieldWhateverThePanelShowsAndTheLocaleSays
     withRecords.bIdleRecords = true;
     EXPECT_EQ(Parsed(StateJson(withRecords, 0)).value("idle_records"), QJsonValue(true));
     EXPECT_FALSE(withRecords.SameShown(AwkwardSnapshot())) << "a change of the switch sends no state";
+}
+
+// The message shows the day's figures, not their date: midnight on a day
+// without games sends no state of its own, a change of the figures does.
+TEST(VenueReport, TodaysDateAloneIsNoChangeOfState)
+{
+    VenueSnapshot tomorrow = AwkwardSnapshot();
+    tomorrow.today.nDay = 20241028;
+    EXPECT_EQ(StateJson(tomorrow, 0), StateJson(AwkwardSnapshot(), 0));
+    EXPECT_TRUE(tomorrow.SameShown(AwkwardSnapshot()));
+    tomorrow.today.nBestLevel.reset();
+    EXPECT_FALSE(tomorrow.SameShown(AwkwardSnapshot()));
+    tomorrow.today = AwkwardSnapshot().today;
+    tomorrow.today.nGames = 8;
+    EXPECT_FALSE(tomorrow.SameShown(AwkwardSnapshot()));
 }
 
 // What an adapter or the board sends is bytes: a serial or a level that is
@@ -268,17 +283,18 @@ TEST(VenueTally, TodayCountsGamesEndedTodayAndTheBestNumberedLevel)
         events.OnLevel(pszLevel);
         events.OnEnd(nCause);
     };
-    EXPECT_EQ(tally.Today(now), TodaysPlay{});
+    // Day 0 is 2024-10-04; the figures name the day they count.
+    EXPECT_EQ(tally.Today(now), (DayFigures{20241004, 0, std::nullopt}));
     play(L"4", GameEndCause::Congrat);
     play(L"x", GameEndCause::Incorrect);
     play(L"2", GameEndCause::Timeout);
-    EXPECT_EQ(tally.Today(now), (TodaysPlay{3, 4}));
+    EXPECT_EQ(tally.Today(now), (DayFigures{20241004, 3, 4}));
     EXPECT_EQ(tally.GamesEnded(GameOutcome::Won), 1u);
     // Past midnight: nothing yet today, then today's own game only.
     now = Day(1, 0);
-    EXPECT_EQ(tally.Today(now), TodaysPlay{});
+    EXPECT_EQ(tally.Today(now), (DayFigures{20241005, 0, std::nullopt}));
     play(L"1", GameEndCause::Congrat);
-    EXPECT_EQ(tally.Today(now), (TodaysPlay{1, 1}));
+    EXPECT_EQ(tally.Today(now), (DayFigures{20241005, 1, 1}));
     EXPECT_EQ(tally.GamesEnded(GameOutcome::Won), 2u);
 }
 
@@ -299,12 +315,12 @@ TEST(VenueTally, AGameCountsOnTheDayItEndedWhereTheClocksSkipMidnight)
     events.OnLevel(L"6");
     now = utc("2024-09-08T04:00:30Z"); // 01:00:30 on the 8th
     events.OnEnd(GameEndCause::Congrat);
-    EXPECT_EQ(tally.Today(utc("2024-09-08T03:59:59Z")), TodaysPlay{}) << "not the 7th's";
-    EXPECT_EQ(tally.Today(now), (TodaysPlay{1, 6}));
+    EXPECT_EQ(tally.Today(utc("2024-09-08T03:59:59Z")), (DayFigures{20240907, 0, std::nullopt})) << "not the 7th's";
+    EXPECT_EQ(tally.Today(now), (DayFigures{20240908, 1, 6}));
     // The 8th has 23 hours: at 23:59 local it is still that day, at the
     // next midnight no longer.
-    EXPECT_EQ(tally.Today(utc("2024-09-09T02:59:59Z")), (TodaysPlay{1, 6}));
-    EXPECT_EQ(tally.Today(utc("2024-09-09T03:00:00Z")), TodaysPlay{});
+    EXPECT_EQ(tally.Today(utc("2024-09-09T02:59:59Z")), (DayFigures{20240908, 1, 6}));
+    EXPECT_EQ(tally.Today(utc("2024-09-09T03:00:00Z")), (DayFigures{20240909, 0, std::nullopt}));
     setenv("TZ", "UTC", 1);
     tzset();
 }

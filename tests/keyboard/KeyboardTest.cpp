@@ -17,8 +17,8 @@ namespace {
 
 class Keyboard : public AdapterFrameTest {
 protected:
-    CQuadoDriverDialog& Manual() { return m_pFrame->m_dlgManualDriver; }
-    CChildView& View() { return m_pFrame->m_wndView; }
+    CQuadoDriverDialog& Manual() { return m_pFrame->ManualDriver(); }
+    CChildView& View() { return m_pFrame->View(); }
 
     static void Key(QWidget* pWidget, QEvent::Type nType, int nKey, bool bAutoRepeat = false)
     {
@@ -137,7 +137,7 @@ TEST_F(Keyboard, MenuItemsKeepTheirTextsAndShowTheirShortcuts)
     m_pFrame->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame.get(), testsupport::HangGuardMs));
     QTest::keyClick(m_pFrame.get(), Qt::Key_M, Qt::ControlModifier);
-    EXPECT_TRUE(m_pFrame->m_bMute);
+    EXPECT_TRUE(m_pFrame->IsMuted());
 }
 
 TEST_F(Keyboard, EnterInTheAdapterListConnectsAndDisconnectsAndKeepsTheWindow)
@@ -222,22 +222,22 @@ TEST_F(Keyboard, EnteringFullScreenSaysHowToLeaveItButNotInKioskMode)
 {
     MakeFrame();
     m_pFrame->ToggleFullScreen();
-    ASSERT_TRUE(m_pFrame->m_bFullScreen);
-    ASSERT_NE(m_pFrame->m_pFullScreenNotice, nullptr);
-    EXPECT_FALSE(m_pFrame->m_pFullScreenNotice->isHidden());
-    EXPECT_EQ(m_pFrame->m_pFullScreenNotice->text(), QString("Press Esc to leave full screen"));
-    EXPECT_TRUE(m_pFrame->m_pFullScreenNotice->IsHolding());
+    ASSERT_TRUE(m_pFrame->IsFullScreen());
+    ASSERT_NE(m_pFrame->FullScreenNotice(), nullptr);
+    EXPECT_FALSE(m_pFrame->FullScreenNotice()->isHidden());
+    EXPECT_EQ(m_pFrame->FullScreenNotice()->text(), QString("Press Esc to leave full screen"));
+    EXPECT_TRUE(m_pFrame->FullScreenNotice()->IsHolding());
     // It fades and goes by itself.
-    ASSERT_TRUE(WaitForEvents([&] { return m_pFrame->m_pFullScreenNotice->isHidden(); },
+    ASSERT_TRUE(WaitForEvents([&] { return m_pFrame->FullScreenNotice()->isHidden(); },
                         CFullScreenNotice::HoldMs + CFullScreenNotice::FadeMs + 3000));
     m_pFrame->ToggleFullScreen();
 
     m_pFrame.reset();
     MakeFrame();
-    m_pFrame->m_bKiosk = true;
+    m_pFrame->SetKioskForTest(true);
     m_pFrame->ToggleFullScreen();
-    ASSERT_TRUE(m_pFrame->m_bFullScreen);
-    EXPECT_TRUE(m_pFrame->m_pFullScreenNotice == nullptr || m_pFrame->m_pFullScreenNotice->isHidden());
+    ASSERT_TRUE(m_pFrame->IsFullScreen());
+    EXPECT_TRUE(m_pFrame->FullScreenNotice() == nullptr || m_pFrame->FullScreenNotice()->isHidden());
 }
 
 } // namespace

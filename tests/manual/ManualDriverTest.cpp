@@ -32,7 +32,7 @@ using Calls = std::vector<std::string>;
 struct ShownDriver {
     CRecordingPlayer player;
     CMainFrame frame{&player};
-    CQuadoDriverDialog& dlg = frame.m_dlgManualDriver;
+    CQuadoDriverDialog& dlg = frame.ManualDriver();
     QAction* pCommand = nullptr;
 
     ShownDriver()
@@ -88,12 +88,12 @@ private slots:
         CRecordingPlayer player;
         CMainFrame frame(&player);
         QVERIFY(frame.Create());
-        CQuadoDriverDialog& dlg = frame.m_dlgManualDriver;
+        CQuadoDriverDialog& dlg = frame.ManualDriver();
         QVERIFY(!dlg.isVisible() && dlg.isWindow() && !dlg.parentWidget());
         QCOMPARE(dlg.windowTitle(), QString("QUADO Manual Driver"));
         QCOMPARE(dlg.m_pMainFrame, &frame);
-        QCOMPARE(dlg.m_ppView, &frame.m_pView);
-        QCOMPARE(dlg.m_pbMute, &frame.m_bMute);
+        QCOMPARE(dlg.m_ppView, &frame.Board());
+        QCOMPARE(dlg.m_pbMute, frame.MuteFlag());
 
         const struct {
             CQuadoDriverDialogButton* pButton;
@@ -115,8 +115,8 @@ private slots:
             QCOMPARE(button.m_nQuadrant, e.nQuadrant);
             QCOMPARE(button.m_nSound, e.nSound);
             QVERIFY(button.m_strName == e.strName);
-            QCOMPARE(button.m_ppView, &frame.m_pView);
-            QCOMPARE(button.m_pbMute, &frame.m_bMute);
+            QCOMPARE(button.m_ppView, &frame.Board());
+            QCOMPARE(button.m_pbMute, frame.MuteFlag());
             QCOMPARE(button.m_pSoundPlayer, static_cast<ISoundPlayer*>(&player));
             QVERIFY(dlg.rect().contains(button.geometry()));
         }
@@ -139,22 +139,22 @@ private slots:
     {
         ShownDriver d;
         const QImage imgIdle = ExpectedCanvas(0, L"");
-        QVERIFY(d.frame.m_wndView.Canvas() == imgIdle);
+        QVERIFY(d.frame.View().Canvas() == imgIdle);
         for (CQuadoDriverDialogButton* pButton : d.dlg.Buttons()) {
             d.player.m_vecCalls.clear();
             Press(*pButton);
             QVERIFY(pButton->IsPressed());
             QVERIFY(Shows(*pButton, pButton->m_hIconPressed));
-            QCOMPARE(d.frame.m_wndView.m_nLitQuadrant, pButton->m_nQuadrant);
-            QVERIFY(d.frame.m_wndView.Canvas() == ExpectedCanvas(pButton->m_nQuadrant, pButton->m_strName));
+            QCOMPARE(d.frame.View().m_nLitQuadrant, pButton->m_nQuadrant);
+            QVERIFY(d.frame.View().Canvas() == ExpectedCanvas(pButton->m_nQuadrant, pButton->m_strName));
             const int nWave = SoundTable[pButton->m_nSound];
             QCOMPARE(d.player.m_vecCalls, Calls({"once " + std::to_string(nWave)}));
 
             Release(*pButton);
             QVERIFY(!pButton->IsPressed());
             QVERIFY(Shows(*pButton, pButton->m_hIconNormal));
-            QCOMPARE(d.frame.m_wndView.m_nLitQuadrant, 0);
-            QVERIFY(d.frame.m_wndView.Canvas() == imgIdle);
+            QCOMPARE(d.frame.View().m_nLitQuadrant, 0);
+            QVERIFY(d.frame.View().Canvas() == imgIdle);
             QCOMPARE(d.player.m_vecCalls, Calls({"once " + std::to_string(nWave), "stop"}));
         }
         // The tones are the colours' own.
@@ -166,20 +166,20 @@ private slots:
         const QPoint ptRed = d.dlg.m_btnRed.geometry().center();
         QTest::mouseClick(d.dlg.windowHandle(), Qt::RightButton, {}, ptRed);
         QVERIFY(d.player.m_vecCalls.empty());
-        QCOMPARE(d.frame.m_wndView.m_nLitQuadrant, 0);
+        QCOMPARE(d.frame.View().m_nLitQuadrant, 0);
     }
 
     void mutedPressIsSilentButReleaseStillStops()
     {
         ShownDriver d;
         d.frame.FindCommand(CommandId::Mute)->trigger();
-        QVERIFY(d.frame.m_bMute);
+        QVERIFY(d.frame.IsMuted());
         d.player.m_vecCalls.clear();
         CQuadoDriverDialogButton& green = d.dlg.m_btnGreen;
         Press(green);
         QVERIFY(Shows(green, green.m_hIconPressed));
-        QCOMPARE(d.frame.m_wndView.m_nLitQuadrant, int(QuadrantGreen));
-        QVERIFY(d.frame.m_wndView.Canvas() == ExpectedCanvas(QuadrantGreen, L"Green!"));
+        QCOMPARE(d.frame.View().m_nLitQuadrant, int(QuadrantGreen));
+        QVERIFY(d.frame.View().Canvas() == ExpectedCanvas(QuadrantGreen, L"Green!"));
         QVERIFY(d.player.m_vecCalls.empty());
         Release(green);
         QCOMPARE(d.player.m_vecCalls, Calls({"stop"}));
@@ -197,20 +197,20 @@ private slots:
             {&d.dlg, QPoint(2, 2)},
             {&green, Centre(green)},
             {&d.dlg, QPoint(d.dlg.width() + 40, -30)},
-            {&d.frame.m_wndView, Centre(d.frame.m_wndView)},
+            {&d.frame.View(), Centre(d.frame.View())},
         };
         d.frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d.frame, testsupport::HangGuardMs));
         for (const auto& [pWidget, pt] : releases) {
             d.player.m_vecCalls.clear();
             Press(blue);
-            QCOMPARE(d.frame.m_wndView.m_nLitQuadrant, int(QuadrantBlue));
+            QCOMPARE(d.frame.View().m_nLitQuadrant, int(QuadrantBlue));
             Release(*pWidget, pt);
             QVERIFY2(!blue.IsPressed(), qPrintable(pWidget->metaObject()->className()));
             QVERIFY(Shows(blue, blue.m_hIconNormal));
             QVERIFY(!green.IsPressed() && Shows(green, green.m_hIconNormal));
-            QCOMPARE(d.frame.m_wndView.m_nLitQuadrant, 0);
-            QVERIFY(d.frame.m_wndView.Canvas() == imgIdle);
+            QCOMPARE(d.frame.View().m_nLitQuadrant, 0);
+            QVERIFY(d.frame.View().Canvas() == imgIdle);
             QCOMPARE(d.player.m_vecCalls, Calls({"once 151", "stop"}));
         }
 
@@ -218,8 +218,8 @@ private slots:
         d.player.m_vecCalls.clear();
         Press(green);
         QVERIFY(!blue.IsPressed() && Shows(blue, blue.m_hIconNormal));
-        QCOMPARE(d.frame.m_wndView.m_nLitQuadrant, int(QuadrantGreen));
-        QVERIFY(d.frame.m_wndView.Canvas() == ExpectedCanvas(QuadrantGreen, L"Green!"));
+        QCOMPARE(d.frame.View().m_nLitQuadrant, int(QuadrantGreen));
+        QVERIFY(d.frame.View().Canvas() == ExpectedCanvas(QuadrantGreen, L"Green!"));
         QCOMPARE(d.player.m_vecCalls, Calls({"once 153"}));
         Release(green);
     }
@@ -229,17 +229,17 @@ private slots:
         ShownDriver d;
         CQuadoDriverDialogButton& red = d.dlg.m_btnRed;
         // The adapter window takes the focus once at start; not in this test.
-        d.frame.m_bFocusToDravikDriver = false;
+        d.frame.SetFocusToDravikDriverForTest(false);
         d.frame.show();
         d.dlg.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d.dlg, testsupport::HangGuardMs));
 
         Press(red);
-        QCOMPARE(d.frame.m_wndView.m_nLitQuadrant, int(QuadrantRed));
+        QCOMPARE(d.frame.View().m_nLitQuadrant, int(QuadrantRed));
         d.frame.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d.frame, testsupport::HangGuardMs));
         QVERIFY(!red.IsPressed() && Shows(red, red.m_hIconNormal));
-        QCOMPARE(d.frame.m_wndView.m_nLitQuadrant, 0);
+        QCOMPARE(d.frame.View().m_nLitQuadrant, 0);
         QCOMPARE(d.player.m_vecCalls, Calls({"once 154", "stop"}));
         // Its release, should it still come, changes nothing more.
         Release(red);
@@ -249,7 +249,7 @@ private slots:
         Press(red);
         d.pCommand->trigger();
         QVERIFY(!d.dlg.isVisible() && !red.IsPressed());
-        QCOMPARE(d.frame.m_wndView.m_nLitQuadrant, 0);
+        QCOMPARE(d.frame.View().m_nLitQuadrant, 0);
         QCOMPARE(d.player.m_vecCalls, Calls({"once 154", "stop"}));
     }
 
@@ -265,7 +265,7 @@ private slots:
         d.dlg.move(ptMoved);
         enum { ByExit, ByCloseBox, ByEscape };
         for (int nWay : {ByExit, ByCloseBox, ByEscape}) {
-            QVERIFY(d.dlg.isVisible() && d.frame.m_bManualDriverShown && d.pCommand->isChecked());
+            QVERIFY(d.dlg.isVisible() && d.frame.IsManualDriverShown() && d.pCommand->isChecked());
             if (nWay == ByExit)
                 QTest::mouseClick(&d.dlg.m_btnExit, Qt::LeftButton);
             else if (nWay == ByCloseBox)
@@ -273,7 +273,7 @@ private slots:
             else
                 QTest::keyClick(&d.dlg, Qt::Key_Escape);
             QVERIFY2(!d.dlg.isVisible(), qPrintable(QString::number(nWay)));
-            QVERIFY(!d.frame.m_bManualDriverShown);
+            QVERIFY(!d.frame.IsManualDriverShown());
             QVERIFY(!d.pCommand->isChecked());
 
             d.pCommand->trigger();
@@ -288,7 +288,7 @@ private slots:
         CRecordingPlayer player;
         CMainFrame frame(&player);
         QVERIFY(frame.Create());
-        frame.m_bDravikConnected = true;
+        frame.SetDravikConnectedForTest(true);
         CMessageBoxCapture capture;
         frame.FindCommand(CommandId::ManualDriver)->trigger();
         QCOMPARE(capture.m_vecBoxes.size(), size_t(1));
@@ -297,8 +297,8 @@ private slots:
         QCOMPARE(capture.m_vecBoxes[0].strCaption, QString("Manual Driver Disabled"));
         QCOMPARE(capture.m_vecBoxes[0].icon, MessageIcon::Exclamation);
         QCOMPARE(capture.m_vecBoxes[0].pOwner, &frame);
-        QVERIFY(!frame.m_dlgManualDriver.isVisible());
-        QVERIFY(!frame.m_bManualDriverShown);
+        QVERIFY(!frame.ManualDriver().isVisible());
+        QVERIFY(!frame.IsManualDriverShown());
         QVERIFY(!frame.FindCommand(CommandId::ManualDriver)->isChecked());
     }
 
@@ -322,8 +322,8 @@ private slots:
             QVERIFY(frame.Create());
             frame.show();
             frame.FindCommand(CommandId::ManualDriver)->trigger();
-            Press(frame.m_dlgManualDriver.m_btnBlue);
-            QCOMPARE(frame.m_wndView.m_nLitQuadrant, int(QuadrantBlue));
+            Press(frame.ManualDriver().m_btnBlue);
+            QCOMPARE(frame.View().m_nLitQuadrant, int(QuadrantBlue));
         }
         QCOMPARE(player.m_vecCalls.front(), std::string("once 151"));
     }

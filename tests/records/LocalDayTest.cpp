@@ -65,14 +65,14 @@ protected:
     QString Path() const { return m_dir.filePath(QStringLiteral("records.sqlite")); }
 
     // What the store answers for a day: its games and its figures.
-    std::pair<RecordedGames, TodayFigures> AskDay(CRecordStore& store, const QDate& day)
+    std::pair<RecordedGames, DayFigures> AskDay(CRecordStore& store, const QDate& day)
     {
         std::optional<RecordedGames> games;
-        std::optional<TodayFigures> figures;
+        std::optional<DayFigures> figures;
         const auto loaded = QObject::connect(&store, &CRecordStore::DayLoaded,
                                              [&](int, const QDate&, const RecordedGames& got) { games = got; });
-        const auto told = QObject::connect(&store, &CRecordStore::TodayChanged, [&](const TodayFigures& got) {
-            if (got.day == day)
+        const auto told = QObject::connect(&store, &CRecordStore::TodayChanged, [&](const DayFigures& got) {
+            if (DateOf(got) == day)
                 figures = got;
         });
         store.RequestDay(day);
@@ -80,13 +80,30 @@ protected:
         EXPECT_TRUE(WaitForEvents([&] { return games && figures; }));
         QObject::disconnect(loaded);
         QObject::disconnect(told);
-        return {games.value_or(RecordedGames{}), figures.value_or(TodayFigures{})};
+        return {games.value_or(RecordedGames{}), figures.value_or(DayFigures{})};
     }
 
     QTemporaryDir m_dir;
 };
 
 } // namespace
+
+// The day's figures carry their day as a plain number; the records' dates go
+// there and back unchanged, and the numbers sort as the days (the midnight
+// roll-over asks which day is the later one).
+TEST(LocalDay, TheFiguresDayNumberIsTheDateAndSortsLikeIt)
+{
+    for (const QDate& day : {QDate(2024, 10, 27), QDate(2024, 2, 29), QDate(1999, 12, 31), QDate(2100, 1, 1)}) {
+        const DayFigures figures{DayNumberOf(day), 1, std::nullopt};
+        EXPECT_EQ(DateOf(figures), day) << figures.nDay;
+    }
+    EXPECT_EQ(DayNumberOf(QDate(2024, 9, 8)), 20240908);
+    EXPECT_LT(DayNumberOf(QDate(2024, 12, 31)), DayNumberOf(QDate(2025, 1, 1)));
+    EXPECT_LT(DayNumberOf(QDate(2024, 9, 30)), DayNumberOf(QDate(2024, 10, 1)));
+    // No day is day 0 both ways: figures never named do not pass for a date.
+    EXPECT_EQ(DayNumberOf(QDate()), 0);
+    EXPECT_FALSE(DateOf(DayFigures{}).isValid());
+}
 
 TEST(LocalDay, DaysOfTwentyThreeAndTwentyFiveHoursHaveTheirOwnHours)
 {
@@ -298,7 +315,7 @@ TEST_F(DayOfPlay, APageThatCannotBeReadPartWayThroughTheDayIsAnErrorNotPartOfThe
     EXPECT_FALSE(file.Load(nFrom, nTo, games, strError)) << games.size() << " games";
     EXPECT_TRUE(games.isEmpty());
     EXPECT_FALSE(strError.isEmpty());
-    TodayFigures figures;
+    DayFigures figures;
     EXPECT_FALSE(file.Figures(day, figures, strError));
 }
 

@@ -62,8 +62,8 @@ TEST_F(RecordStore, TheDayAndTheIdleFiguresCountOnlyThatLocalDay)
     std::optional<RecordedGames> day;
     QObject::connect(&store, &CRecordStore::DayLoaded,
                      [&day](int, const QDate&, const RecordedGames& games) { day = games; });
-    std::optional<TodayFigures> today;
-    QObject::connect(&store, &CRecordStore::TodayChanged, [&today](const TodayFigures& figures) { today = figures; });
+    std::optional<DayFigures> today;
+    QObject::connect(&store, &CRecordStore::TodayChanged, [&today](const DayFigures& figures) { today = figures; });
     store.RequestDay(QDate::currentDate());
     store.RequestToday();
     ASSERT_TRUE(WaitForEvents([&] { return day && today; }));
@@ -73,6 +73,7 @@ TEST_F(RecordStore, TheDayAndTheIdleFiguresCountOnlyThatLocalDay)
     EXPECT_EQ(day->at(2).strCause, "timeout");
     EXPECT_EQ(today->nGames, 3);
     EXPECT_EQ(today->nBestLevel, 7);
+    EXPECT_EQ(DateOf(*today), QDate::currentDate()) << "the figures name their day";
 }
 
 TEST_F(RecordStore, AGameHandedOverAsTheProgramClosesIsWritten)

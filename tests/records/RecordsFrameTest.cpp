@@ -45,7 +45,7 @@ protected:
     // Waits until the store has written nGames games in all.
     bool WaitForWritten(int nGames)
     {
-        CRecordStore* pStore = m_pFrame->m_pRecordStore.get();
+        CRecordStore* pStore = m_pFrame->RecordStore();
         if (!pStore)
             return false;
         if (!m_bCounting) {
@@ -89,11 +89,11 @@ TEST_F(FrameRecords, AtTheProgramsStartTheFileWaitsForTheFirstPicture)
     m_pFrame = std::make_unique<CMainFrame>(&m_player, CMainFrame::StartupWork::AfterFirstPaint);
     m_pFrame->ApplyStartOptionsBeforeCreate(options);
     ASSERT_TRUE(m_pFrame->Create());
-    EXPECT_FALSE(m_pFrame->m_pRecordStore);
+    EXPECT_FALSE(m_pFrame->RecordStore());
     EXPECT_TRUE(m_pFrame->FindCommand(CommandId::KeepRecords)->isChecked());
     m_pFrame->show();
-    ASSERT_TRUE(WaitForEvents([&] { return m_pFrame->m_pRecordStore != nullptr; }));
-    EXPECT_EQ(m_pFrame->m_pRecordStore->Path(), Path());
+    ASSERT_TRUE(WaitForEvents([&] { return m_pFrame->RecordStore() != nullptr; }));
+    EXPECT_EQ(m_pFrame->RecordStore()->Path(), Path());
     EXPECT_TRUE(m_pFrame->FindCommand(CommandId::KeepRecords)->isChecked());
 }
 
@@ -150,8 +150,8 @@ TEST_F(FrameRecords, ABadFileIsToldOnceOnTheStatusBarAndInTheRecordsWindow)
     EXPECT_TRUE(m_boxes.m_vecBoxes.empty());
 
     ASSERT_TRUE(m_pFrame->OnCommand(CommandId::RecordsWindow));
-    ASSERT_TRUE(m_pFrame->m_pRecordsWindow);
-    EXPECT_EQ(m_pFrame->m_pRecordsWindow->m_stState.text(), "Records are off: " + m_pFrame->RecordsOffReason());
+    ASSERT_TRUE(m_pFrame->RecordsWindowIfMade());
+    EXPECT_EQ(m_pFrame->RecordsWindowIfMade()->m_stState.text(), "Records are off: " + m_pFrame->RecordsOffReason());
     m_pFrame.reset();
     EXPECT_EQ(FileBytes(Path()), before);
 }
@@ -166,7 +166,7 @@ TEST_F(FrameRecords, TheIdleScreenShowsTheDaysFiguresAfterTheWaitAndGoesAtTheFir
                                        MakeGame(Today(9).addDays(-1), 30, GameEndCause::Congrat, L"30")}));
     }
     auto pAdapter = StartConnected(true);
-    CChildView& view = m_pFrame->m_wndView;
+    CChildView& view = m_pFrame->View();
     const QImage board = view.PictureAt(1.0);
 
     ASSERT_TRUE(m_pFrame->OnCommand(CommandId::IdleRecords));
@@ -192,7 +192,7 @@ TEST_F(FrameRecords, TheIdleScreenShowsTheDaysFiguresAfterTheWaitAndGoesAtTheFir
 
     // The first line takes it away, whatever the line does (and the wait
     // it starts again is made long enough not to end during the check).
-    m_pFrame->m_nIdleRecordsMs = testsupport::HangGuardMs;
+    m_pFrame->SetIdleRecordsDelayForTest(testsupport::HangGuardMs);
     ASSERT_TRUE(FeedRead(*pAdapter, "Off\r\n"));
     EXPECT_FALSE(view.IdleScreen().has_value());
     EXPECT_TRUE(view.PictureAt(1.0) == board);

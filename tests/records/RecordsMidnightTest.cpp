@@ -68,30 +68,30 @@ TEST_F(FrameMidnight, TheDaysFiguresRollOverAtLocalMidnightWithNoLineAndNoGame)
     qint64 nNow = Utc("2024-10-27T22:59:59.800Z");
     AddAdapter();
     MakeFrame();
-    m_pFrame->m_dayWatch.SetNowSource([&nNow] { return nNow; });
+    m_pFrame->DayWatch().SetNowSource([&nNow] { return nNow; });
     m_pFrame->SetRecordsFile(Path());
     m_pFrame->SetKeepRecords(true);
     CVenueLink venue(*m_pFrame, VenueOptions{}, "test", nullptr);
     m_pFrame->SetIdleRecords(true, 1);
-    CChildView& view = m_pFrame->m_wndView;
+    CChildView& view = m_pFrame->View();
     ASSERT_TRUE(WaitForEvents([&] { return view.IdleScreen() && view.IdleScreen()->nGames == 2; }));
     EXPECT_EQ(*view.IdleScreen(), (IdleFigures{2, QStringLiteral("7")}));
-    EXPECT_EQ(venue.Snapshot().today, (TodaysPlay{2, 7}));
+    EXPECT_EQ(venue.Snapshot().today, (DayFigures{20241027, 2, 7}));
     EXPECT_EQ(venue.Metrics().nGamesToday, 2);
     ASSERT_TRUE(m_pFrame->OnCommand(CommandId::RecordsWindow));
-    CRecordsWindow& window = *m_pFrame->m_pRecordsWindow;
+    CRecordsWindow& window = *m_pFrame->RecordsWindowIfMade();
     window.m_dayWatch.SetNowSource([&nNow] { return nNow; });
     window.SetDay(QDate(2024, 10, 27));
     ASSERT_TRUE(WaitForEvents([&] { return window.IsLoaded(); }));
     EXPECT_EQ(window.Summary().nGames, 2);
 
     // Midnight comes on its own: the idle wait is long and no line comes.
-    m_pFrame->m_nIdleRecordsMs = testsupport::HangGuardMs;
+    m_pFrame->SetIdleRecordsDelayForTest(testsupport::HangGuardMs);
     nNow = Utc("2024-10-27T23:00:00.000Z");
     ASSERT_TRUE(WaitForEvents([&] { return view.IdleScreen() && view.IdleScreen()->nGames == 0; }));
     EXPECT_EQ(*view.IdleScreen(), (IdleFigures{0, QString()}));
-    EXPECT_EQ(m_pFrame->m_dayWatch.Today(), QDate(2024, 10, 28));
-    EXPECT_EQ(venue.Snapshot().today, TodaysPlay{});
+    EXPECT_EQ(m_pFrame->DayWatch().Today(), QDate(2024, 10, 28));
+    EXPECT_EQ(venue.Snapshot().today, (DayFigures{20241028, 0, std::nullopt}));
     EXPECT_EQ(venue.Metrics().nGamesToday, 0);
     EXPECT_EQ(venue.Metrics().nBestLevelToday, std::nullopt);
     ASSERT_TRUE(WaitForEvents([&] { return window.Day() == QDate(2024, 10, 28) && window.IsLoaded(); }));
@@ -109,7 +109,7 @@ TEST_F(FrameMidnight, YesterdaysFiguresAreNotHandedOutBeforeTheWatchHasToldMidni
     qint64 nNow = Utc("2024-10-27T20:00:00Z");
     AddAdapter();
     MakeFrame();
-    m_pFrame->m_dayWatch.SetNowSource([&nNow] { return nNow; });
+    m_pFrame->DayWatch().SetNowSource([&nNow] { return nNow; });
     m_pFrame->SetRecordsFile(Path());
     m_pFrame->SetKeepRecords(true);
     CVenueLink venue(*m_pFrame, VenueOptions{}, "test", nullptr);
@@ -117,7 +117,10 @@ TEST_F(FrameMidnight, YesterdaysFiguresAreNotHandedOutBeforeTheWatchHasToldMidni
     // The clock passes midnight between two looks of the watch: the venue
     // counts from the game events (none ended this run) meanwhile.
     nNow = Utc("2024-10-28T08:00:00Z");
-    EXPECT_EQ(venue.Snapshot().today, TodaysPlay{});
+    const DayFigures counted = venue.Snapshot().today;
+    EXPECT_NE(counted.nDay, 20241027);
+    EXPECT_EQ(counted.nGames, 0);
+    EXPECT_EQ(counted.nBestLevel, std::nullopt);
 }
 
 TEST_F(FrameMidnight, TheMetricsFileOfAProgramWhoseClockPassesMidnightCountsTheNewDay)

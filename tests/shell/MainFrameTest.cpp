@@ -103,9 +103,9 @@ private slots:
 
         QCOMPARE(frame.windowTitle(), QString("Quado"));
         QVERIFY(!frame.windowIcon().isNull());
-        QCOMPARE(frame.centralWidget(), &frame.m_wndView);
-        QCOMPARE(frame.m_wndView.m_pMainFrame, &frame);
-        QCOMPARE(frame.m_pView, static_cast<IQuadoBoard*>(&frame.m_wndView));
+        QCOMPARE(frame.centralWidget(), &frame.View());
+        QCOMPARE(frame.View().m_pMainFrame, &frame);
+        QCOMPARE(frame.Board(), static_cast<IQuadoBoard*>(&frame.View()));
 
         QStringList popups;
         QList<QStringList> items;
@@ -125,8 +125,8 @@ private slots:
 
         // Only Dravik Driver is checked at start; everything is enabled,
         // also after a popup's update handlers ran.
-        QVERIFY(!frame.m_bMute && !frame.m_bFullScreen && !frame.m_bManualDriverShown);
-        QVERIFY(!frame.m_bDravikConnected && frame.m_bDravikDriverShown);
+        QVERIFY(!frame.IsMuted() && !frame.IsFullScreen() && !frame.IsManualDriverShown());
+        QVERIFY(!frame.IsDravikConnected() && frame.IsDravikDriverShown());
         for (QAction* pPopup : frame.menuBar()->actions())
             emit pPopup->menu()->aboutToShow();
         for (int nId : {CommandId::AppExit, CommandId::Mute, CommandId::FullScreen, CommandId::ScaleDown,
@@ -148,21 +148,21 @@ private slots:
         QAction* pManual = frame.FindCommand(CommandId::ManualDriver);
 
         pDravik->trigger();
-        QVERIFY(!frame.m_bDravikDriverShown);
+        QVERIFY(!frame.IsDravikDriverShown());
         QVERIFY(!pDravik->isChecked());
         pDravik->trigger();
-        QVERIFY(frame.m_bDravikDriverShown);
+        QVERIFY(frame.IsDravikDriverShown());
         QVERIFY(pDravik->isChecked());
 
         pManual->trigger();
-        QVERIFY(frame.m_bManualDriverShown);
+        QVERIFY(frame.IsManualDriverShown());
         QVERIFY(pManual->isChecked());
         pManual->trigger();
-        QVERIFY(!frame.m_bManualDriverShown);
+        QVERIFY(!frame.IsManualDriverShown());
         QVERIFY(!pManual->isChecked());
 
         // Another window changes a flag; the menu shows it when it opens.
-        frame.m_bManualDriverShown = true;
+        frame.SetManualDriverShownForTest(true);
         emit PopupOf(frame, "&Show")->aboutToShow();
         QVERIFY(pManual->isChecked());
     }
@@ -173,7 +173,7 @@ private slots:
         CMainFrame frame(&player);
         QVERIFY(frame.Create());
         QAction* pManual = frame.FindCommand(CommandId::ManualDriver);
-        frame.m_bDravikConnected = true;
+        frame.SetDravikConnectedForTest(true);
 
         CMessageBoxCapture capture;
         pManual->trigger();
@@ -184,15 +184,15 @@ private slots:
         QCOMPARE(box.strCaption, QString("Manual Driver Disabled"));
         QCOMPARE(box.icon, MessageIcon::Exclamation);
         QCOMPARE(box.pOwner, &frame);
-        QVERIFY(!frame.m_bManualDriverShown);
+        QVERIFY(!frame.IsManualDriverShown());
         QVERIFY(!pManual->isChecked());
-        QVERIFY(frame.m_bDravikDriverShown && frame.m_bDravikConnected);
+        QVERIFY(frame.IsDravikDriverShown() && frame.IsDravikConnected());
 
         // Disconnected, the same command shows it without a word.
-        frame.m_bDravikConnected = false;
+        frame.SetDravikConnectedForTest(false);
         pManual->trigger();
         QCOMPARE(capture.m_vecBoxes.size(), size_t(1));
-        QVERIFY(frame.m_bManualDriverShown);
+        QVERIFY(frame.IsManualDriverShown());
         QVERIFY(pManual->isChecked());
     }
 
@@ -204,12 +204,12 @@ private slots:
         QAction* pMute = frame.FindCommand(CommandId::Mute);
 
         pMute->trigger();
-        QVERIFY(frame.m_bMute);
+        QVERIFY(frame.IsMuted());
         QVERIFY(pMute->isChecked());
         QCOMPARE(player.m_vecCalls, std::vector<std::string>({"stop"}));
 
         pMute->trigger();
-        QVERIFY(!frame.m_bMute);
+        QVERIFY(!frame.IsMuted());
         QVERIFY(!pMute->isChecked());
         QCOMPARE(player.m_vecCalls, std::vector<std::string>({"stop"}));
     }
@@ -221,10 +221,10 @@ private slots:
         QVERIFY(frame.Create());
         QAction* pScale = frame.FindCommand(CommandId::ScaleDown);
         pScale->trigger();
-        QVERIFY(frame.m_wndView.m_bScaleDown);
+        QVERIFY(frame.View().m_bScaleDown);
         QVERIFY(pScale->isChecked());
         pScale->trigger();
-        QVERIFY(!frame.m_wndView.m_bScaleDown);
+        QVERIFY(!frame.View().m_bScaleDown);
         QVERIFY(!pScale->isChecked());
     }
 
@@ -237,8 +237,8 @@ private slots:
         frame.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&frame, testsupport::HangGuardMs));
         // No adapter window to hand the first focus to: the view has it.
-        QVERIFY(!frame.m_bFocusToDravikDriver);
-        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), static_cast<QWidget*>(&frame.m_wndView), testsupport::HangGuardMs);
+        QVERIFY(!frame.IsFocusToDravikDriver());
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), static_cast<QWidget*>(&frame.View()), testsupport::HangGuardMs);
     }
 
     // The program's own start leaves the adapter list and the adapter window
@@ -253,7 +253,7 @@ private slots:
         {
             CMainFrame frame(&player, CMainFrame::StartupWork::AfterFirstPaint);
             QVERIFY(frame.Create());
-            CQuadoDravikDriver& dlg = frame.m_dlgDravikDriver;
+            CQuadoDravikDriver& dlg = frame.DravikDriver();
             QVERIFY(!dlg.IsDeviceWatchStarted());
             QVERIFY(!dlg.isVisible());
             frame.show();
@@ -265,8 +265,8 @@ private slots:
         {
             CMainFrame frame(&player, CMainFrame::StartupWork::AfterFirstPaint);
             QVERIFY(frame.Create());
-            QTRY_VERIFY_WITH_TIMEOUT(frame.m_dlgDravikDriver.IsDeviceWatchStarted(), testsupport::HangGuardMs);
-            QCOMPARE(frame.m_dlgDravikDriver.ListedSerials(), std::vector<QString>{QString("QSIM0001")});
+            QTRY_VERIFY_WITH_TIMEOUT(frame.DravikDriver().IsDeviceWatchStarted(), testsupport::HangGuardMs);
+            QCOMPARE(frame.DravikDriver().ListedSerials(), std::vector<QString>{QString("QSIM0001")});
         }
         SetHidBackend(nullptr);
     }

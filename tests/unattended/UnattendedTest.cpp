@@ -81,7 +81,7 @@ protected:
 
     bool AutomaticIsChecked() { return m_pFrame->FindCommand(CommandId::ConnectAutomatically)->isChecked(); }
 
-    CAutoConnect& Auto() { return m_pFrame->m_autoConnect.Control(); }
+    CAutoConnect& Auto() { return m_pFrame->AutoConnect(); }
 };
 
 TEST_F(Unattended, ConnectsAtStartAndAgainWhenThePulledAdapterReturns)
@@ -195,8 +195,8 @@ TEST_F(Unattended, KioskSaysAtTheFootWhatItWaitsForAndHidesTheRestingPointer)
     StartOptions options;
     options.bKiosk = options.bFullScreen = options.bFit = options.bConnect = true;
     CQuadoDravikDriver& dlg = StartFrame(options);
-    CChildView& view = m_pFrame->m_wndView;
-    QLabel* pStatus = m_pFrame->m_pKioskStatus;
+    CChildView& view = m_pFrame->View();
+    QLabel* pStatus = m_pFrame->KioskStatus();
     ASSERT_TRUE(pStatus);
     EXPECT_TRUE(pStatus->isVisibleTo(&view));
     EXPECT_TRUE(pStatus->text().startsWith("NOT CONNECTED")) << pStatus->text().toStdString();
@@ -204,7 +204,7 @@ TEST_F(Unattended, KioskSaysAtTheFootWhatItWaitsForAndHidesTheRestingPointer)
     EXPECT_LT(pStatus->height(), view.height() / 10) << "small";
 
     // The pointer: its timer is driven by hand, so no clock is read.
-    QTimer* pTimer = m_pFrame->m_pPointerTimer;
+    QTimer* pTimer = m_pFrame->PointerTimer();
     ASSERT_TRUE(pTimer);
     EXPECT_EQ(pTimer->interval(), CMainFrame::KioskPointerHideMs);
     EXPECT_TRUE(pTimer->isActive());
@@ -255,7 +255,7 @@ TEST_F(Unattended, DisconnectEndsATheBoardsLoopingToneButKeepsThePicture)
     ClickConnect();
     ASSERT_FALSE(dlg.IsConnected());
     EXPECT_EQ(m_player.m_vecCalls, (Strings{"loop 153", "stop"}));
-    EXPECT_EQ(m_pFrame->m_wndView.m_nLitQuadrant, int(QuadrantGreen));
+    EXPECT_EQ(m_pFrame->View().m_nLitQuadrant, int(QuadrantGreen));
 
     // A colour lit before any game played no tone: nothing to stop.
     m_player.m_vecCalls.clear();

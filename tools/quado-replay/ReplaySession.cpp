@@ -156,7 +156,7 @@ bool CReplaySession::SetClientSize(QString& strError)
     // The view fills the frame below its menu bar: the frame grows by what
     // the bar and borders take.
     const QSize target(m_options.nClientWidth, m_options.nClientHeight);
-    CChildView& view = m_pFrame->m_wndView;
+    CChildView& view = m_pFrame->View();
     for (int nAttempt = 0; nAttempt < 3 && view.size() != target; ++nAttempt) {
         const QSize extra = m_pFrame->size() - view.size();
         const QSize wanted = target + extra;
@@ -231,7 +231,7 @@ bool CReplaySession::Deliver(const std::string& strBytes, QString& strError)
 bool CReplaySession::ReadState(QJsonObject& state, QString& strError)
 {
     CAdapterLink& link = m_pFrame->AdapterLink();
-    CChildView& view = m_pFrame->m_wndView;
+    CChildView& view = m_pFrame->View();
     const CGameMessageInterpreter& interpreter = link.Interpreter();
     const QString strStatus = link.Status();
 
