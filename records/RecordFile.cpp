@@ -115,7 +115,10 @@ CRecordFile::Status CRecordFile::Examine(QString& strReason, QString& strNotice)
         return Status::Off;
     }
     const QByteArray header = file.read(HeaderSize);
-    const qint64 nSize = file.size();
+    // The size as the read saw it: another Quado making the file may write
+    // its first page between the read and a later look at the size, and
+    // the empty file read would then pass for a damaged one.
+    const qint64 nSize = header.isEmpty() ? 0 : file.size();
     file.close();
     m_bWalAtRest = false;
     int nHeaderVersion = 0;
