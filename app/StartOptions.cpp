@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "protocol/OpeningHours.h"
 #include "protocol/WriteTarget.h"
 
 #ifndef QUADO_VERSION
@@ -87,6 +88,8 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
             bOk = noValue(options.bMute);
         else if (name == "kiosk")
             bOk = noValue(options.bKiosk);
+        else if (!bDemo && name == "explain")
+            bOk = noValue(options.bExplainHours);
         else if (name == "connect") {
             if (bHasValue && value.empty()) {
                 result.strError = "option --connect= needs a serial number";
@@ -98,7 +101,8 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
             bool bNoRecords = false;
             bOk = noValue(bNoRecords);
             options.bRecords = false;
-        } else if (name == "records" || name == "idle-records" || (!bDemo && (name == "export-records" || name == "since"))) {
+        } else if (name == "records" || name == "idle-records" || (!bDemo && (name == "export-records" || name == "since" || name == "at")) ||
+                   name == "opening-hours") {
             std::string strValue = value;
             if (!bHasValue) {
                 if (i + 1 >= args.size()) {
@@ -113,6 +117,14 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
             }
             if (name == "records") {
                 options.strRecordsFile = strValue;
+            } else if (name == "opening-hours") {
+                if (HoursRefusal refusal; !COpeningHours::Parse(strValue, refusal)) {
+                    result.strError = "--opening-hours: " + refusal.Text();
+                    return result;
+                }
+                options.strOpeningHours = strValue;
+            } else if (name == "at") {
+                options.strExplainAt = strValue;
             } else if (name == "export-records") {
                 options.bExportRecords = true;
                 options.strExportRecords = strValue;
@@ -169,6 +181,10 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
     }
     if (!options.strSince.empty() && !options.bExportRecords)
         result.strError = "option --since goes with --export-records";
+    if (options.bExplainHours && options.strOpeningHours.empty())
+        result.strError = "option --explain goes with --opening-hours";
+    if (!options.strExplainAt.empty() && !options.bExplainHours)
+        result.strError = "option --at goes with --explain";
     return result;
 }
 
@@ -214,6 +230,13 @@ std::string StartOptionsHelp(const char* pszProgram, bool bDemo)
                    "                      write the records as CSV to FILE (- for standard output)\n"
                    "                      and end, without a window or a display\n"
                    "  --since YYYY-MM-DD  with --export-records: only the games from that day on\n";
+    strHelp += "  --opening-hours SPEC\n"
+               "                      the venue's hours (e.g. \"Mo-Fr 10:00-18:00; Dec 24-26 off\"): while\n"
+               "                      closed the screen sleeps; a board line wakes it for a game\n";
+    if (!bDemo)
+        strHelp += "  --explain           with --opening-hours: print open or closed and until when, and end\n"
+                   "  --at YYYY-MM-DDTHH:MM\n"
+                   "                      with --explain: at that local time instead of now\n";
     if (bDemo)
         strHelp += "  --replug-every SECONDS\n"
                    "                      unplug the simulated adapter for one second every SECONDS\n";

@@ -1,6 +1,7 @@
 // Quado's entry point: one application object, one message loop.
 #include <QApplication>
 
+#include "app/HoursCommand.h"
 #include "app/QuadoApp.h"
 #include "app/RecordsCommand.h"
 #include "app/StartOptions.h"
@@ -15,6 +16,8 @@ int main(int argc, char* argv[])
         return nExit;
     if (options.bExportRecords)
         return RunRecordsExport(argc, argv, options);
+    if (options.bExplainHours)
+        return RunHoursExplain(options);
     // The first picture's images are unpacked while the toolkit starts.
     PrefetchBitmaps({AssetId::Background, AssetId::BoardNone});
     QApplication application(argc, argv);
