@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "app/MainFrame.h"
+#include "app/SleepController.h"
 #include "app/VenueLink.h"
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
@@ -51,6 +52,8 @@ void CQuadoApp::EndRun()
     // Only now: it has seen the game end and the adapter go.
     if (m_pVenue)
         m_pVenue->End();
+    if (m_pSleep)
+        m_pSleep->End();
     // The records file was handed over first, and has been writing meanwhile.
     m_bRecordsLeftOpen = !CRecordStore::WaitForClosed(RecordsEndWait);
     QCoreApplication::quit();
@@ -95,11 +98,29 @@ bool CQuadoApp::InitInstance(const StartOptions& options)
     m_pMainWnd->show();
     m_pMainWnd->activateWindow();
     m_pMainWnd->ApplyStartOptionsAfterShow(options);
-    if (CVenueLink::IsWanted(options.venue)) {
+    VenueOptions venue = options.venue;
+    if (!options.strOpeningHours.empty()) {
+        HoursRefusal refusal;
+        // Checked when the options were read; a test's options may not be.
+        std::optional<COpeningHours> hours = COpeningHours::Parse(options.strOpeningHours, refusal);
+        if (!hours) {
+            std::fprintf(stderr, "Quado: --opening-hours: %s\n", refusal.Text().c_str());
+            return false;
+        }
+        // A game after hours ends its waking as the idle screen would come.
+        const double fIdleSeconds =
+            options.fIdleRecordsSeconds > 0 ? options.fIdleRecordsSeconds : KioskIdleRecordsSeconds;
+        m_pSleep = std::make_unique<CSleepController>(std::move(*hours), m_pMainWnd->BoardView(),
+                                                      m_pMainWnd->AdapterLink().GameEvents(),
+                                                      static_cast<int>(fIdleSeconds * 1000));
+        venue.bOpeningHours = true;
+    }
+    if (CVenueLink::IsWanted(venue)) {
         CSoundPlayer* pPlayer = m_pSoundPlayer.get();
-        m_pVenue = std::make_unique<CVenueLink>(*m_pMainWnd, options.venue, ProgramVersion(), [pPlayer] {
+        m_pVenue = std::make_unique<CVenueLink>(*m_pMainWnd, venue, ProgramVersion(), [pPlayer] {
             return AudioDeviceCounts{pPlayer->GetDeviceLosses(), pPlayer->GetDeviceReturns()};
         });
+        m_pVenue->SetSleep(m_pSleep.get());
         // The exhibit runs on without its reports rather than not at all.
         if (std::string strError; !m_pVenue->Start(strError)) {
             std::fprintf(stderr, "Quado: %s\n", strError.c_str());

@@ -9,6 +9,7 @@
 #include "app/StartOptions.h"
 
 class CMainFrame;
+class CSleepController;
 class CSoundPlayer;
 class CStopSignals;
 class CVenueLink;
@@ -47,12 +48,16 @@ public:
     static constexpr std::chrono::milliseconds RecordsEndWait{3000};
 
     CMainFrame* MainFrame() const { return m_pMainWnd.get(); }
+    // Null without --opening-hours.
+    CSleepController* Sleep() const { return m_pSleep.get(); }
 
 private:
     // Declared before the frame so it outlives the frame and the tool
     // windows, which may still stop a sound while they close.
     std::unique_ptr<CSoundPlayer> m_pSoundPlayer;
     std::unique_ptr<CMainFrame> m_pMainWnd;
+    // Between the two: its page lies on the frame's view, the venue asks it.
+    std::unique_ptr<CSleepController> m_pSleep;
     // After the frame, so that it goes first: it says goodbye to the venue
     // while the frame still exists.
     std::unique_ptr<CVenueLink> m_pVenue;

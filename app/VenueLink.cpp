@@ -6,6 +6,7 @@
 
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
+#include "app/SleepController.h"
 #include "fleet/SystemdNotifier.h"
 #include "fleet/VenueReporter.h"
 
@@ -93,11 +94,17 @@ bool CVenueLink::Start(std::string& strError)
         m_pMetrics->Start();
     }
     if (CSystemdNotifier::IsWanted()) {
-        m_pSystemd = std::make_unique<CSystemdNotifier>(
-            [this] { return m_frame.AdapterLink().Status().toStdString(); });
+        m_pSystemd = std::make_unique<CSystemdNotifier>([this] {
+            // Asleep is not stuck: whoever reads the unit's status sees why.
+            if (m_pSleep && !m_pSleep->IsOpen())
+                return m_pSleep->StatusText();
+            return m_frame.AdapterLink().Status().toStdString();
+        });
         m_pSystemd->Start(m_frame.BoardView(), m_nPaints > 0);
         connect(&m_frame.AdapterLink(), &CAdapterLink::StatusChanged, m_pSystemd.get(),
                 &CSystemdNotifier::CheckStatus);
+        if (m_pSleep)
+            connect(m_pSleep, &CSleepController::Changed, m_pSystemd.get(), &CSystemdNotifier::CheckStatus);
     }
     return true;
 }
@@ -140,6 +147,10 @@ VenueSnapshot CVenueLink::Snapshot()
     }
     s.strVersion = m_strVersion;
     s.dUptimeSeconds = SecondsSince(m_tStart, now);
+    if (m_pSleep) {
+        s.bOpen = m_pSleep->IsOpen();
+        s.strDisplay = DisplayStateName(m_pSleep->Display());
+    }
     return s;
 }
 
@@ -162,6 +173,7 @@ MetricsSample CVenueLink::Metrics()
     m.tLastFrame = snapshot.tLastFrame;
     m.nGamesToday = snapshot.today.nGames;
     m.nBestLevelToday = snapshot.today.nBestLevel;
+    m.bOpen = snapshot.bOpen;
     return m;
 }
 
@@ -191,6 +203,12 @@ void CVenueLink::RunCommand(const VenueCommand& command)
     case VenueCommand::Kind::IdleRecords:
         if (!m_frame.SetShowRecordsWhenIdle(command.bOn))
             Refuse("idle_records", "not available");
+        break;
+    case VenueCommand::Kind::Sleep:
+        if (m_pSleep)
+            m_pSleep->SetSleepOverride(command.bOn);
+        else
+            Refuse("sleep", "no opening hours given");
         break;
     case VenueCommand::Kind::Screenshot:
         if (m_pReporter)

@@ -20,6 +20,7 @@
 #include "fleet/VenueReport.h"
 
 class CMainFrame;
+class CSleepController;
 class CSystemdNotifier;
 class CVenueReporter;
 
@@ -45,6 +46,10 @@ public:
     // adapter already told): systemd hears "stopping", the last metrics are
     // written, the broker gets the last state and "offline". Once.
     void End();
+
+    // The screen's sleep by opening hours, when it has them; before Start.
+    // It must outlive the link.
+    void SetSleep(CSleepController* pSleep) { m_pSleep = pSleep; }
 
     // False with the reason when a part cannot be started.
     bool Start(std::string& strError);
@@ -80,5 +85,6 @@ private:
     std::unique_ptr<CVenueReporter> m_pReporter;
     std::unique_ptr<CMetricsWriter> m_pMetrics;
     std::unique_ptr<CSystemdNotifier> m_pSystemd;
+    CSleepController* m_pSleep = nullptr;
     bool m_bEnded = false;
 };

@@ -43,6 +43,14 @@ constexpr Entity Entities[] = {
      "mdi:fullscreen", nullptr, false},
 };
 
+// Only for a screen with opening hours. Asleep is anything but a lit display.
+constexpr Entity HoursEntities[] = {
+    {"binary_sensor", "open", "Open", "{{ 'ON' if value_json.open else 'OFF' }}", nullptr, "opening", nullptr, nullptr,
+     false},
+    {"switch", "sleep", "Sleep", "{{ 'OFF' if value_json.display == 'on' else 'ON' }}", "sleep", nullptr, "mdi:sleep",
+     nullptr, false},
+};
+
 QString Latin(const char* psz)
 {
     return QString::fromLatin1(psz);
@@ -91,7 +99,7 @@ std::string DiscoveryNode(const std::string& strPrefix, const std::string& strId
 }
 
 std::vector<MqttMessage> DiscoveryMessages(const std::string& strPrefix, const std::string& strId,
-                                           const std::string& strVersion)
+                                           const std::string& strVersion, bool bOpeningHours)
 {
     const std::string strBase = strPrefix + "/" + strId;
     const std::string strNode = DiscoveryNode(strPrefix, strId);
@@ -103,7 +111,10 @@ std::vector<MqttMessage> DiscoveryMessages(const std::string& strPrefix, const s
     // Who sent the config, which Home Assistant shows in its log.
     const QJsonObject origin{{"name", "Quado"}, {"sw_version", Utf8(strVersion)}};
     std::vector<MqttMessage> vecMessages;
-    for (const Entity& entity : Entities) {
+    std::vector<Entity> vecEntities(std::begin(Entities), std::end(Entities));
+    if (bOpeningHours)
+        vecEntities.insert(vecEntities.end(), std::begin(HoursEntities), std::end(HoursEntities));
+    for (const Entity& entity : vecEntities) {
         const std::string strUniqueId = strNode + "_" + entity.pszObject;
         QJsonObject json{{"name", Latin(entity.pszName)},
                          {"unique_id", Utf8(strUniqueId)},

@@ -12,7 +12,7 @@ struct MqttMessage;
 // strPrefix and strId as the options gave them; the topics are under
 // "<strPrefix>/<strId>/".
 std::vector<MqttMessage> DiscoveryMessages(const std::string& strPrefix, const std::string& strId,
-                                           const std::string& strVersion);
+                                           const std::string& strVersion, bool bOpeningHours = false);
 
 // This screen's name among Home Assistant's devices, the root of every
 // unique_id: one prefix and id never share it with another (see the .cpp).

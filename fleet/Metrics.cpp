@@ -95,6 +95,10 @@ std::string RenderMetrics(const MetricsSample& m)
     Sample(str, "quado_games_today", std::to_string(m.nGamesToday));
     Family(str, "quado_best_level_today", "gauge", "Highest level a game ended at today (0 before one did).");
     Sample(str, "quado_best_level_today", std::to_string(m.nBestLevelToday.value_or(0)));
+    if (m.bOpen) {
+        Family(str, "quado_open", "gauge", "1 while the venue's opening hours say open.");
+        Sample(str, "quado_open", *m.bOpen ? "1" : "0");
+    }
     return str;
 }
 

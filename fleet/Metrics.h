@@ -32,6 +32,8 @@ struct MetricsSample {
     std::chrono::system_clock::time_point tLastFrame;
     int nGamesToday = 0;
     std::optional<int> nBestLevelToday;
+    // With opening hours only.
+    std::optional<bool> bOpen;
 };
 
 std::string RenderMetrics(const MetricsSample& sample);

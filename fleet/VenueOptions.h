@@ -28,6 +28,9 @@ struct VenueOptions {
     std::string strMqttId;
     std::string strMqttPrefix = "quado";
     bool bMqttDiscovery = false;
+    // Set by the program when it runs with opening hours: the venue hears
+    // of them (discovery's Open and Sleep).
+    bool bOpeningHours = false;
     std::string strMetricsFile;
 
     // Filled by PrepareVenueOptions from QUADO_MQTT_PASSWORD or the password

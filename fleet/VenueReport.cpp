@@ -64,7 +64,8 @@ bool VenueSnapshot::SameShown(const VenueSnapshot& other) const
            strPanelText == other.strPanelText && strStatus == other.strStatus && bMuted == other.bMuted &&
            bFullScreen == other.bFullScreen && bFit == other.bFit && bIdleRecords == other.bIdleRecords &&
            today.nGames == other.today.nGames && today.nBestLevel == other.today.nBestLevel &&
-           nAudioLosses == other.nAudioLosses && nAudioReturns == other.nAudioReturns;
+           nAudioLosses == other.nAudioLosses && nAudioReturns == other.nAudioReturns && bOpen == other.bOpen &&
+           strDisplay == other.strDisplay;
 }
 
 const char* QuadrantName(int nQuadrant)
@@ -114,6 +115,10 @@ std::string StateJson(const VenueSnapshot& s, uint64_t nEventsDropped)
     json["events_dropped"] = static_cast<qint64>(nEventsDropped);
     json["version"] = Text(s.strVersion);
     json["uptime_seconds"] = Rounded(s.dUptimeSeconds, 0);
+    if (s.bOpen)
+        json["open"] = *s.bOpen;
+    if (s.strDisplay)
+        json["display"] = QString::fromStdString(*s.strDisplay);
     return Compact(json);
 }
 

@@ -40,6 +40,10 @@ struct VenueSnapshot {
     uint64_t nAudioReturns = 0;
     std::string strVersion;
     double dUptimeSeconds = 0;
+    // With opening hours only: open by the hours, and the display "on",
+    // "off" (switched off) or "blank" (the closed page shown).
+    std::optional<bool> bOpen;
+    std::optional<std::string> strDisplay;
 
     // Equal in everything but the clocks and today's date (the message shows
     // the day's figures, not the day): a state message is due when this is

@@ -33,6 +33,7 @@ CVenueReporter::CVenueReporter(const VenueOptions& options, const std::string& s
     , m_strBase(options.strMqttPrefix + "/" + options.strMqttId)
     , m_strVersion(strVersion)
     , m_bDiscovery(options.bMqttDiscovery)
+    , m_bOpeningHours(options.bOpeningHours)
     , m_events(events)
     , m_snapshotSource(std::move(snapshotSource))
     , m_commandHandler(std::move(commandHandler))
@@ -67,7 +68,7 @@ bool CVenueReporter::Start(std::string& strError)
     std::vector<MqttMessage> vecAnnouncements{
         MqttMessage{.strTopic = m_strBase + "/availability", .strPayload = "online", .bRetain = true}};
     if (m_bDiscovery) {
-        for (MqttMessage& message : DiscoveryMessages(m_strPrefix, m_strId, m_strVersion))
+        for (MqttMessage& message : DiscoveryMessages(m_strPrefix, m_strId, m_strVersion, m_bOpeningHours))
             vecAnnouncements.push_back(std::move(message));
     }
     m_pLink->SetAnnouncements(std::move(vecAnnouncements));

@@ -83,6 +83,7 @@ private:
     std::string m_strBase;
     std::string m_strVersion;
     bool m_bDiscovery = false;
+    bool m_bOpeningHours = false;
     CGameEvents& m_events;
     CGameEventSubscription m_eventWatch;
     SnapshotSource m_snapshotSource;
