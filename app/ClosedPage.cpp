@@ -31,7 +31,9 @@ void FitWidth(QFont& font, const QString& str, double dWidth)
 CClosedPage::CClosedPage(QWidget* pView)
     : QWidget(pView)
 {
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    // Not marked opaque, on purpose: the view beneath still paints, so the
+    // first picture still counts as shown (systemd's READY) and a frozen
+    // board still shows in the venue's seconds_since_frame.
     // A board line or a click on the board still reaches the view.
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setGeometry(pView->rect());

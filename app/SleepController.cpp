@@ -99,6 +99,9 @@ void CSleepController::Arm()
 
 void CSleepController::SetSleepOverride(bool bAsleep)
 {
+    // The clock first: a command that comes after the hours changed (or
+    // after the clock was set) is about the new spell, not the old one.
+    Check();
     m_bOverride = bAsleep;
     m_bWoken = false;
     m_timerIdle.stop();

@@ -43,6 +43,26 @@ COpeningHours Hours(const char* pszSpec)
     return hours.value_or(COpeningHours{});
 }
 
+class CPaintCounter : public QObject {
+public:
+    CPaintCounter(QWidget* pWidget, int& nPaints)
+        : m_nPaints(nPaints)
+    {
+        pWidget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override
+    {
+        if (pEvent->type() == QEvent::Paint)
+            ++m_nPaints;
+        return QObject::eventFilter(pWatched, pEvent);
+    }
+
+private:
+    int& m_nPaints;
+};
+
 class SleepFrame : public AdapterFrameTest {
 protected:
     void SetUp() override
@@ -106,9 +126,14 @@ TEST_F(SleepFrame, ClosedSleepsBehindACalmPageAndWakesAtTheOpeningTime)
     EXPECT_EQ(m_pSleep->StatusText(), "closed until 2026-12-10 10:00");
     // Hours away: the clock is looked at again within the longest wait.
     EXPECT_EQ(m_pSleep->WaitMs(), CSleepController::LongestWaitMs);
-    // The picture is black where the page lies.
+    // The picture is black where the page lies, and the board beneath it
+    // still paints (what tells systemd and the venue the picture is alive).
+    int nBoardPaints = 0;
+    CPaintCounter counter(m_pFrame->BoardView(), nBoardPaints);
     const QImage picture = m_pFrame->BoardView()->grab().toImage();
     EXPECT_EQ(picture.pixelColor(2, 2), QColor(Qt::black));
+    EXPECT_EQ(picture.pixelColor(picture.width() / 2, picture.height() - 3), QColor(Qt::black));
+    EXPECT_GT(nBoardPaints, 0);
 
     // Just before the opening the timer is set to it, and its own firing
     // wakes the screen.
