@@ -55,7 +55,10 @@ void CClosedPage::SetNextOpening(const QDateTime& when, const QDateTime& now)
     const QLocale locale;
     QString strDetail;
     if (when.isValid()) {
-        const QString strTime = locale.toString(when.time(), QLocale::ShortFormat);
+        // Hours and minutes in the language's way; an opening has no seconds.
+        QString strFormat = locale.timeFormat(QLocale::ShortFormat);
+        strFormat.remove(QStringLiteral(":ss")).remove(QStringLiteral(".ss"));
+        const QString strTime = locale.toString(when.time(), strFormat);
         const qint64 nDays = now.date().daysTo(when.date());
         if (nDays == 0)
             strDetail = tr("Open again today at %1").arg(strTime);

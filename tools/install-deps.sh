@@ -12,6 +12,7 @@ RUN_PACKAGES=(
   qt6-charts-dev libqt6opengl6-dev libqt6sql6-sqlite
   libsdl2-dev libudev-dev
   libmosquitto-dev libsystemd-dev
+  libxcb-dpms0-dev
   fonts-liberation2
 )
 TEST_PACKAGES=(

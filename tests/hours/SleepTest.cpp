@@ -120,8 +120,10 @@ TEST_F(SleepFrame, ClosedSleepsBehindACalmPageAndWakesAtTheOpeningTime)
     ASSERT_TRUE(PageShown());
     EXPECT_TRUE(m_pSleep->ClosedPage()->IsBlack());
     EXPECT_EQ(m_pSleep->ClosedPage()->Title(), QStringLiteral("Closed"));
-    EXPECT_TRUE(m_pSleep->ClosedPage()->Detail().startsWith(QStringLiteral("Open again tomorrow at ")))
-        << m_pSleep->ClosedPage()->Detail().toStdString();
+    const QString strDetail = m_pSleep->ClosedPage()->Detail();
+    EXPECT_TRUE(strDetail.startsWith(QStringLiteral("Open again tomorrow at "))) << strDetail.toStdString();
+    EXPECT_TRUE(strDetail.contains(QStringLiteral("10"))) << strDetail.toStdString();
+    EXPECT_FALSE(strDetail.contains(QStringLiteral(":00:00"))) << "no seconds: " << strDetail.toStdString();
     EXPECT_EQ(m_pSleep->ClosedPage()->geometry(), m_pFrame->BoardView()->rect());
     EXPECT_EQ(m_pSleep->StatusText(), "closed until 2026-12-10 10:00");
     // Hours away: the clock is looked at again within the longest wait.
@@ -233,6 +235,22 @@ TEST_F(SleepFrame, TheVenueSeesAsleepNotDead)
     m_pSleep->Check();
     EXPECT_NE(RenderMetrics(venue.Metrics()).find("\nquado_open 1\n"), std::string::npos);
     EXPECT_EQ(venue.Snapshot().bOpen, true);
+}
+
+TEST(SleepOptions, HoursAreCheckedWhenTheOptionsAreRead)
+{
+    StartOptionsResult result = ParseStartOptions({"--opening-hours", "Sa,Su 10:00-12:00"}, false);
+    EXPECT_TRUE(result.strError.empty()) << result.strError;
+    EXPECT_EQ(result.options.strOpeningHours, "Sa,Su 10:00-12:00");
+    EXPECT_FALSE(result.options.bExplainHours);
+    result = ParseStartOptions({"--opening-hours=Mo 25:00-26:00"}, true);
+    EXPECT_EQ(result.strError, "--opening-hours: position 4: no such time (00:00 to 23:59)");
+    // quado-demo sleeps too, but explains nothing.
+    EXPECT_TRUE(ParseStartOptions({"--opening-hours", "off"}, true).strError.empty());
+    EXPECT_FALSE(ParseStartOptions({"--opening-hours", "off", "--explain"}, true).strError.empty());
+    result = ParseStartOptions({"--opening-hours", "off", "--explain", "--at", "2026-12-09T10:00"}, false);
+    EXPECT_TRUE(result.options.bExplainHours);
+    EXPECT_EQ(result.options.strExplainAt, "2026-12-09T10:00");
 }
 
 TEST(SleepCommand, SleepTakesOnOrOff)
