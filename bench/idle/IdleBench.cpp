@@ -37,6 +37,7 @@ constexpr auto MeasureTime = 30s;
 // adapter connected (it connects 0.3 s after its windows are), the first
 // game under way.
 constexpr auto SettleTime = 6s;
+constexpr auto SampleTime = 20ms;
 
 struct Program {
     const char* pszName;
@@ -218,8 +219,18 @@ std::optional<Figures> Measure(const std::string& strDisplay, const Program& pro
         return std::nullopt;
     std::this_thread::sleep_for(SettleTime);
     const Look before = LookAt(pid);
-    std::this_thread::sleep_for(MeasureTime);
-    const Look after = LookAt(pid);
+    // Threads come and go (the audio device's, while a sound plays): looked
+    // at often, each is counted with the last switches seen of it.
+    Look after = before;
+    const auto tEnd = before.tWhen + MeasureTime;
+    while (Clock::now() < tEnd) {
+        std::this_thread::sleep_for(SampleTime);
+        Look now = LookAt(pid);
+        for (auto& [nTid, tally] : now.threads)
+            after.threads[nTid] = tally;
+        after.dCpuSeconds = now.dCpuSeconds;
+        after.tWhen = now.tWhen;
+    }
     const bool bRunning = waitpid(pid, nullptr, WNOHANG) == 0;
     EndProgram(pid);
     std::error_code error;
@@ -230,8 +241,7 @@ std::optional<Figures> Measure(const std::string& strDisplay, const Program& pro
     }
 
     const double dSeconds = std::chrono::duration<double>(after.tWhen - before.tWhen).count();
-    // A thread that ended in between counts with what it did before; one
-    // that began counts from nothing.
+    // A thread that began in between counts from nothing.
     long nTotal = 0;
     std::vector<std::pair<long, std::string>> vecByThread;
     for (const auto& [nTid, tally] : after.threads) {

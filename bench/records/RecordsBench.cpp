@@ -122,18 +122,16 @@ public:
 // fetched as the list gets there.
 bool BenchScroll(CRecordStore& store, int nToday)
 {
-    CRecordsWindow window;
-    window.SetStore(&store);
-    window.show();
-    if (!WaitFor([&] { return window.IsSettled(); }))
-        return false;
-    const QAbstractItemModel& model = *window.m_tblGames.model();
     std::vector<double> vecMs;
     for (int nRun = 0; nRun < WindowRuns; ++nRun) {
-        window.m_tblGames.scrollToTop();
-        if (!WaitFor([&] { return window.IsSettled() && window.Games().GameAt(0); }))
+        // A window of its own each time: no page of an earlier run is held.
+        CRecordsWindow window;
+        window.SetStore(&store);
+        window.show();
+        if (!WaitFor([&] { return window.IsSettled(); }))
             return false;
         QCoreApplication::processEvents();
+        const QAbstractItemModel& model = *window.m_tblGames.model();
         CPaintWatch watch;
         window.m_tblGames.viewport()->installEventFilter(&watch);
         watch.m_timer.start();
