@@ -96,9 +96,20 @@ bool CRecordFile::Summary(const QDate& day, DaySummary& summary, QString& strErr
     // the first lie at or before its end (an hour a clock change skips
     // starts where the next one does, and so holds none).
     const std::array<qint64, 25> hourStarts = LocalHourStarts(day);
-    QString strHour = QStringLiteral("0");
-    for (int h = 1; h < 24; ++h)
-        strHour += QStringLiteral(" + (ended_utc >= :h%1)").arg(h);
+    constexpr qint64 HourMs = 3600 * 1000LL;
+    bool bEvenHours = true;
+    for (size_t h = 0; h < hourStarts.size(); ++h)
+        bEvenHours = bEvenHours && hourStarts[h] == hourStarts[0] + qint64(h) * HourMs;
+    // A day whose clocks do not change has hours of an hour each from its
+    // start: the hour is counted from the time itself, more cheaply than by
+    // comparing it with every hour's start.
+    QString strHour = QStringLiteral("CAST(ROUND((julianday(ended_utc) - julianday(:h0)) * 86400000.0) AS INTEGER) / %1")
+                          .arg(HourMs);
+    if (!bEvenHours) {
+        strHour = QStringLiteral("0");
+        for (int h = 1; h < 24; ++h)
+            strHour += QStringLiteral(" + (ended_utc >= :h%1)").arg(h);
+    }
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!PrepareDay(query, day,
@@ -107,8 +118,12 @@ bool CRecordFile::Summary(const QDate& day, DaySummary& summary, QString& strErr
                                        " outcome = 'won', COUNT(*) FROM games WHERE %1 GROUP BY 1, 2, 3, 4"),
                     strError))
         return false;
-    for (int h = 1; h < 24; ++h)
-        query.bindValue(QStringLiteral(":h%1").arg(h), FormatUtc(hourStarts[static_cast<size_t>(h)]));
+    if (bEvenHours) {
+        query.bindValue(QStringLiteral(":h0"), FormatUtc(hourStarts[0]));
+    } else {
+        for (int h = 1; h < 24; ++h)
+            query.bindValue(QStringLiteral(":h%1").arg(h), FormatUtc(hourStarts[static_cast<size_t>(h)]));
+    }
     if (!query.exec()) {
         strError = query.lastError().text();
         return false;

@@ -8,6 +8,9 @@
 #include <QHeaderView>
 #include <QScrollBar>
 
+#include <cstdlib>
+#include <ctime>
+
 #include "records/DaySummary.h"
 #include "records/RecordFile.h"
 #include "records/RecordsWindow.h"
@@ -46,7 +49,66 @@ void ExpectSameSummary(const DaySummary& sql, const DaySummary& rows, const QDat
     EXPECT_EQ(sql.levels, rows.levels) << strDay;
 }
 
+// The process's local time zone for one test (Qt asks the C library).
+class CZone {
+public:
+    explicit CZone(const char* pszZone)
+    {
+        if (const char* pszOld = std::getenv("TZ"))
+            m_strOld = pszOld;
+        m_bHad = std::getenv("TZ") != nullptr;
+        setenv("TZ", pszZone, 1);
+        tzset();
+    }
+    ~CZone()
+    {
+        if (m_bHad)
+            setenv("TZ", m_strOld.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool m_bHad = false;
+    std::string m_strOld;
+};
+
 } // namespace
+
+// Days of 23 and 25 hours, and a zone half an hour off the hour: each hour's
+// games counted by SQL are the ones the games themselves say.
+TEST_F(RecordsDayView, TheHoursCountedBySqlAgreeWhereverTheClocksChange)
+{
+    const struct {
+        const char* pszZone;
+        QDate day;
+    } cases[] = {{"Europe/Berlin", QDate(2024, 10, 27)}, {"Europe/Berlin", QDate(2024, 3, 31)},
+                 {"Asia/Kolkata", QDate(2024, 6, 1)}};
+    for (const auto& c : cases) {
+        CZone zone(c.pszZone);
+        const auto [nFrom, nTo] = LocalDayBounds(c.day);
+        std::vector<GameRecord> vecGames;
+        // A game ending every 7 minutes from before the day to after it,
+        // some of them right on an hour.
+        for (qint64 nEnd = nFrom - 3600 * 1000LL; nEnd < nTo + 3600 * 1000LL; nEnd += 7 * 60 * 1000LL)
+            vecGames.push_back(MakeGame(QDateTime::fromMSecsSinceEpoch(nEnd - 60000), 60, GameEndCause::Incorrect, L"2"));
+        vecGames.push_back(MakeGame(QDateTime::fromMSecsSinceEpoch(nFrom + 2 * 3600 * 1000LL - 30000), 30,
+                                    GameEndCause::Congrat, L"3"));
+        QFile::remove(Path());
+        WriteGames(vecGames);
+        CRecordFile file(Path(), CRecordFile::Mode::ReadOnly);
+        QString strError;
+        QString strNotice;
+        ASSERT_EQ(file.Start(strError, strNotice), CRecordFile::Status::Open) << strError.toStdString();
+        RecordedGames games;
+        ASSERT_TRUE(file.Load(nFrom, nTo, games, strError)) << strError.toStdString();
+        DaySummary summary;
+        ASSERT_TRUE(file.Summary(c.day, summary, strError)) << strError.toStdString();
+        SCOPED_TRACE(c.pszZone);
+        ExpectSameSummary(summary, SummariseDay(c.day, games), c.day);
+    }
+}
 
 TEST_F(RecordsDayView, TheFiguresCountedBySqlAgreeWithTheDaysGames)
 {
