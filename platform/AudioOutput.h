@@ -33,6 +33,15 @@ public:
     virtual bool Open(const AudioFormat& want, FillFunction fill, void* pUser, AudioFormat* pHave,
                       std::string* pstrError) = 0;
     virtual void Resume() = 0;
+    // Whether Suspend and Reopen work: SDL's device keeps its thread waking
+    // at every buffer even while paused, so an output that is to sleep
+    // between sounds must close its device and open it again.
+    virtual bool CanSleep() const { return false; }
+    // Pauses and closes the open device, keeping what Open set up, so that
+    // Reopen is quick. The fill function is not called until Reopen.
+    virtual void Suspend() {}
+    // Opens the device again, paused, as the last Open asked for it.
+    virtual bool Reopen(AudioFormat* /*pHave*/, std::string* /*pstrError*/) { return false; }
     // False once the open device has gone, even if no Lost was told.
     virtual bool IsAlive() = 0;
     // After this the fill function is not called any more.

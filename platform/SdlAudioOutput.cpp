@@ -55,31 +55,35 @@ public:
             *pstrError = m_pSdl->GetError();
             return false;
         }
-        SDL_AudioSpec specWant {};
-        specWant.freq = want.nRate;
-        specWant.format = want.nFormat;
-        specWant.channels = Uint8(want.nChannels);
-        specWant.samples = Uint16(want.nBufferFrames);
-        specWant.callback = fill;
-        specWant.userdata = pUser;
-        SDL_AudioSpec have {};
-        // Rate, format and channels may follow the device: every clip is
-        // converted once to what it runs. The buffer must stay small, so
-        // SDL may not grow it.
-        const int nAllowed = SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_FORMAT_CHANGE
-            | SDL_AUDIO_ALLOW_CHANNELS_CHANGE;
-        const SDL_AudioDeviceID hDevice = m_pSdl->OpenAudioDevice(nullptr, 0, &specWant, &have, nAllowed);
-        if (hDevice == 0)
-            *pstrError = m_pSdl->GetError();
-        m_hDevice = hDevice;
-        if (hDevice == 0)
+        m_specWant = SDL_AudioSpec {};
+        m_specWant.freq = want.nRate;
+        m_specWant.format = want.nFormat;
+        m_specWant.channels = Uint8(want.nChannels);
+        m_specWant.samples = Uint16(want.nBufferFrames);
+        m_specWant.callback = fill;
+        m_specWant.userdata = pUser;
+        return OpenDevice(pHave, pstrError);
+    }
+
+    bool CanSleep() const override { return true; }
+
+    void Suspend() override
+    {
+        const SDL_AudioDeviceID hDevice = m_hDevice.exchange(0);
+        if (m_pSdl && hDevice != 0) {
+            m_pSdl->PauseAudioDevice(hDevice, 1);
+            // Joins the device's thread: nothing wakes until Reopen.
+            m_pSdl->CloseAudioDevice(hDevice);
+        }
+    }
+
+    bool Reopen(AudioFormat* pHave, std::string* pstrError) override
+    {
+        if (!m_pSdl || !m_bSubsystemUp) {
+            *pstrError = "the audio subsystem is not up";
             return false;
-        pHave->nFormat = have.format;
-        pHave->nRate = have.freq;
-        pHave->nChannels = have.channels;
-        pHave->nBufferFrames = have.samples;
-        pHave->nSilence = have.silence;
-        return true;
+        }
+        return OpenDevice(pHave, pstrError);
     }
 
     void Resume() override
@@ -110,6 +114,29 @@ public:
     }
 
 private:
+    bool OpenDevice(AudioFormat* pHave, std::string* pstrError)
+    {
+        SDL_AudioSpec specWant = m_specWant;
+        SDL_AudioSpec have {};
+        // Rate, format and channels may follow the device: every clip is
+        // converted once to what it runs. The buffer must stay small, so
+        // SDL may not grow it.
+        const int nAllowed = SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_FORMAT_CHANGE
+            | SDL_AUDIO_ALLOW_CHANNELS_CHANGE;
+        const SDL_AudioDeviceID hDevice = m_pSdl->OpenAudioDevice(nullptr, 0, &specWant, &have, nAllowed);
+        if (hDevice == 0)
+            *pstrError = m_pSdl->GetError();
+        m_hDevice = hDevice;
+        if (hDevice == 0)
+            return false;
+        pHave->nFormat = have.format;
+        pHave->nRate = have.freq;
+        pHave->nChannels = have.channels;
+        pHave->nBufferFrames = have.samples;
+        pHave->nSilence = have.silence;
+        return true;
+    }
+
     // On the thread that raised the event: the device's own when it fails,
     // the driver's hot-plug thread when a device appears.
     static int FilterEvent(void* pUser, SDL_Event* pEvent)
@@ -130,6 +157,8 @@ private:
     const SdlApi* m_pSdl = nullptr;
     ChangeHandler m_handler;
     bool m_bSubsystemUp = false;
+    // What Open asked for, asked again by Reopen.
+    SDL_AudioSpec m_specWant {};
     // Devices the subsystem listed as it started; all of them while it starts.
     std::atomic<int> m_nListed = INT_MAX;
     std::atomic<SDL_AudioDeviceID> m_hDevice = 0;

@@ -12,11 +12,6 @@
 
 namespace {
 
-// Every sound the game plays; all of them are made ready when a device
-// opens, so no play has to convert on the caller's thread.
-constexpr int WaveIds[] = {AssetId::WaveGreen, AssetId::WaveRed, AssetId::WaveBlue,
-                           AssetId::WaveYellow, AssetId::WaveLose, AssetId::WaveWin};
-
 // How often an open device is checked in case its loss was not told.
 constexpr std::chrono::milliseconds AliveCheckPeriod {500};
 
@@ -119,7 +114,10 @@ void CSoundPlayer::Run()
             m_format = have;
             m_nState = State::Open;
             ++m_nOpenings;
+            m_bAsleep = m_bWakeWanted = false;
             m_pOutput->Lock();
+            m_nSilentFrames = 0;
+            m_bQuiet = false;
             PlayLocked(m_pending.nSoundId, m_pending.bLoop);
             m_pOutput->Unlock();
             m_pending = {};
@@ -158,8 +156,16 @@ void CSoundPlayer::Run()
 
 bool CSoundPlayer::WaitWhileOpen()
 {
+    const bool bCanSleep = m_pOutput->CanSleep();
     for (;;) {
-        const bool bAlive = m_pOutput->IsAlive();
+        bool bAsleep = false;
+        {
+            std::lock_guard lock(m_mutex);
+            bAsleep = m_bAsleep;
+        }
+        // A closed device has nothing to check; its loss shows when it is
+        // opened again.
+        const bool bAlive = bAsleep || m_pOutput->IsAlive();
         std::unique_lock lock(m_mutex);
         if (m_bStopping)
             return false;
@@ -167,11 +173,86 @@ bool CSoundPlayer::WaitWhileOpen()
             // From here on no call locks the device that is about to close;
             // the loop that sounded is asked for again.
             m_nState = State::Absent;
+            m_bAsleep = m_bWakeWanted = false;
             m_pending = {m_nLoopingId, m_nLoopingId != 0};
             return true;
         }
-        m_cvChange.wait_for(lock, AliveCheckPeriod, [this] { return m_bStopping || m_bLost; });
+        if (m_bAsleep && m_bWakeWanted) {
+            lock.unlock();
+            if (!WakeUp()) {
+                std::lock_guard relock(m_mutex);
+                m_bLost = true;
+            }
+            continue;
+        }
+        if (!m_bAsleep && bCanSleep && m_bQuiet) {
+            lock.unlock();
+            FallAsleep();
+            continue;
+        }
+        // Asleep, nothing is polled: only a sound, a stop or a loss wakes.
+        const auto pred = [this, bCanSleep] {
+            return m_bStopping || m_bLost || (m_bAsleep ? m_bWakeWanted : bCanSleep && m_bQuiet);
+        };
+        if (m_bAsleep)
+            m_cvChange.wait(lock, pred);
+        else
+            m_cvChange.wait_for(lock, AliveCheckPeriod, pred);
     }
+}
+
+void CSoundPlayer::FallAsleep()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        // A sound asked for since the audio thread found the quiet keeps the
+        // device open.
+        m_pOutput->Lock();
+        const bool bStillQuiet = !m_pPlaying && m_bQuiet;
+        m_pOutput->Unlock();
+        if (!bStillQuiet || m_bStopping || m_bLost)
+            return;
+        // From here on a sound asked for waits in m_pending for WakeUp.
+        m_bAsleep = true;
+        m_bWakeWanted = false;
+        m_pending = {};
+    }
+    m_pOutput->Suspend();
+}
+
+bool CSoundPlayer::WakeUp()
+{
+    AudioFormat have;
+    std::string strError;
+    if (!m_pOutput->Reopen(&have, &strError))
+        return false;
+    ClipMap mapClips;
+    bool bReuse = false;
+    {
+        std::lock_guard lock(m_mutex);
+        bReuse = SameFormat(m_formatClips, have);
+    }
+    // A device that came back in another format (a sound server changed
+    // meanwhile) gets its clips anew; no audio thread reads them now.
+    if (!bReuse)
+        mapClips = PrepareClips(have);
+    {
+        std::lock_guard lock(m_mutex);
+        if (!bReuse) {
+            m_mapClips = std::move(mapClips);
+            m_formatClips = have;
+        }
+        m_format = have;
+        m_bAsleep = m_bWakeWanted = false;
+        m_pOutput->Lock();
+        m_nSilentFrames = 0;
+        m_bQuiet = false;
+        PlayLocked(m_pending.nSoundId, m_pending.bLoop);
+        m_pOutput->Unlock();
+        m_pending = {};
+    }
+    m_pOutput->Resume();
+    return true;
 }
 
 void CSoundPlayer::WaitBeforeRetry()
@@ -201,6 +282,12 @@ bool CSoundPlayer::IsOpen() const
 {
     std::lock_guard lock(m_mutex);
     return m_nState == State::Open;
+}
+
+bool CSoundPlayer::IsAsleep() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_nState == State::Open && m_bAsleep;
 }
 
 uint16_t CSoundPlayer::DeviceFormat() const
@@ -275,6 +362,15 @@ void CSoundPlayer::Ask(int nSoundId, bool bLoop)
     m_nLoopingId = bLoop ? nSoundId : 0;
     switch (m_nState) {
     case State::Open:
+        if (m_bAsleep) {
+            // Only a sound there is to play opens the device again.
+            m_pending = {nSoundId, bLoop};
+            if (m_mapClips.count(nSoundId) != 0) {
+                m_bWakeWanted = true;
+                m_cvChange.notify_all();
+            }
+            break;
+        }
         m_pOutput->Lock();
         PlayLocked(nSoundId, bLoop);
         m_pOutput->Unlock();
@@ -294,75 +390,8 @@ void CSoundPlayer::PlayLocked(int nSoundId, bool bLoop)
     m_pPlaying = it == m_mapClips.end() ? nullptr : it->second.get();
     m_nPlayPos = 0;
     m_bLoop = bLoop;
-}
-
-CSoundPlayer::ClipMap CSoundPlayer::PrepareClips(const AudioFormat& format)
-{
-    ClipMap mapClips;
-    // Loaded by now when the output is SDL's; a stand-in output in tests
-    // still has its clips converted by SDL.
-    const SdlApi* pSdl = LoadSdl();
-    if (!pSdl)
-        return mapClips;
-    const size_t nFrameBytes = size_t(SDL_AUDIO_BITSIZE(format.nFormat) / 8) * size_t(format.nChannels);
-    for (const int nSoundId : WaveIds) {
-        const QByteArray wave = LoadWaveResource(nSoundId);
-        if (wave.isEmpty())
-            continue;
-        SDL_AudioSpec src {};
-        Uint8* pSamples = nullptr;
-        Uint32 nBytes = 0;
-        if (!pSdl->LoadWAV_RW(pSdl->RWFromConstMem(wave.constData(), int(wave.size())), 1, &src, &pSamples,
-                            &nBytes))
-            continue;
-
-        // Whole-clip conversion, not SDL_AudioStream: a flushed stream drops
-        // the last few hundred frames when it resamples.
-        SDL_AudioCVT cvt {};
-        const int nBuilt = pSdl->BuildAudioCVT(&cvt, src.format, src.channels, src.freq, format.nFormat,
-                                             Uint8(format.nChannels), format.nRate);
-        auto pClip = std::make_unique<Clip>();
-        bool bConverted = nBuilt >= 0;
-        if (nBuilt == 0) {
-            pClip->vecBytes.assign(pSamples, pSamples + nBytes);
-        } else if (nBuilt > 0) {
-            cvt.len = int(nBytes);
-            pClip->vecBytes.resize(size_t(nBytes) * size_t(cvt.len_mult));
-            std::memcpy(pClip->vecBytes.data(), pSamples, nBytes);
-            cvt.buf = pClip->vecBytes.data();
-            bConverted = pSdl->ConvertAudio(&cvt) == 0;
-            pClip->vecBytes.resize(size_t(cvt.len_cvt));
-        }
-        pSdl->FreeWAV(pSamples);
-        // A partial frame at the end would shift every loop after it.
-        pClip->vecBytes.resize(pClip->vecBytes.size() / nFrameBytes * nFrameBytes);
-        if (bConverted && !pClip->vecBytes.empty())
-            mapClips[nSoundId] = std::move(pClip);
+    if (m_pPlaying) {
+        m_nSilentFrames = 0;
+        m_bQuiet = false;
     }
-    return mapClips;
-}
-
-void CSoundPlayer::AudioCallback(void* pUser, uint8_t* pStream, int nLen)
-{
-    static_cast<CSoundPlayer*>(pUser)->Fill(pStream, nLen);
-}
-
-void CSoundPlayer::Fill(uint8_t* pStream, int nLen)
-{
-    size_t nDone = 0;
-    const size_t nWanted = size_t(nLen);
-    while (nDone < nWanted && m_pPlaying) {
-        const std::vector<uint8_t>& vecBytes = m_pPlaying->vecBytes;
-        const size_t nCopy = std::min(nWanted - nDone, vecBytes.size() - m_nPlayPos);
-        std::memcpy(pStream + nDone, vecBytes.data() + m_nPlayPos, nCopy);
-        nDone += nCopy;
-        m_nPlayPos += nCopy;
-        if (m_nPlayPos == vecBytes.size()) {
-            m_nPlayPos = 0;
-            if (!m_bLoop)
-                m_pPlaying = nullptr;
-        }
-    }
-    // m_format is set before the device runs and stays while it does.
-    std::memset(pStream + nDone, m_format.nSilence, nWanted - nDone);
 }

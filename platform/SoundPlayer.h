@@ -30,6 +30,11 @@ public:
     static constexpr int PreferredRate = 22050;
     static constexpr int PreferredChannels = 2;
     static constexpr int PreferredBufferFrames = 256;
+    // After this much silence played in a row the device is closed, so that
+    // its thread stops waking; the next sound opens it again. Counted in
+    // the output's own time, and long enough that the short pauses between
+    // a game's tones keep it open.
+    static constexpr int SleepAfterSilenceMs = 500;
 
     // When the device is first opened: at construction, or once a sound is
     // wanted (the first sound asked for, or Prepare). Until then nothing of
@@ -61,6 +66,8 @@ public:
     // With Opening::WhenWanted, only an attempt that was started ends.
     bool WaitForFirstAttempt(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     bool IsOpen() const;
+    // Open, but closed while nothing sounds (see SleepAfterSilenceMs).
+    bool IsAsleep() const;
     // The format the device runs in (SDL_AudioFormat), valid while open.
     uint16_t DeviceFormat() const;
     int DeviceRate() const;
@@ -94,6 +101,10 @@ private:
     // True while the device lasted; false when stopping.
     bool WaitWhileOpen();
     void WaitBeforeRetry();
+    // The keeper closes the quiet device, and opens it for the next sound:
+    // false when it cannot be opened again (taken as lost).
+    void FallAsleep();
+    bool WakeUp();
     void OnChange(IAudioOutput::Change change);
     static ClipMap PrepareClips(const AudioFormat& format);
     void Ask(int nSoundId, bool bLoop);
@@ -120,12 +131,19 @@ private:
     // The last call was PlayLooping of this id: it sounds still.
     int m_nLoopingId = 0;
     int m_nOpenings = 0;
+    // The device is closed for quiet; m_pending holds what is to wake it.
+    bool m_bAsleep = false;
+    bool m_bWakeWanted = false;
     std::chrono::milliseconds m_retryPause;
 
     // Touched by the audio thread; changed only under the output's lock.
     const Clip* m_pPlaying = nullptr;
     size_t m_nPlayPos = 0;
     bool m_bLoop = false;
+    // Silence played since the last sound, in frames; set once it is long
+    // enough to close the device for.
+    size_t m_nSilentFrames = 0;
+    std::atomic<bool> m_bQuiet{false};
 
     std::atomic<uint64_t> m_nDeviceLosses{0};
     std::atomic<uint64_t> m_nDeviceReturns{0};

@@ -41,6 +41,14 @@ DaySummary SummariseDay(const QDate& day, const RecordedGames& games)
         const size_t n = vecDurations.size();
         summary.nMedianDurationMs = n % 2 ? vecDurations[n / 2] : (vecDurations[n / 2 - 1] + vecDurations[n / 2]) / 2;
     }
+    summary.levels = LevelBars(numbers, texts, nNoLevel);
+    return summary;
+}
+
+QList<QPair<QString, int>> LevelBars(const std::map<int, int>& numbers, const std::map<QString, int>& texts,
+                                     int nNoLevel)
+{
+    QList<QPair<QString, int>> levels;
     if (!numbers.empty()) {
         const int nLow = std::min(1, numbers.begin()->first);
         const int nHigh = numbers.rbegin()->first;
@@ -48,18 +56,18 @@ DaySummary SummariseDay(const QDate& day, const RecordedGames& games)
             for (int n = nLow; n <= nHigh; ++n) {
                 const auto it = numbers.find(n);
                 if (n > 0 || it != numbers.end())
-                    summary.levels.append({QString::number(n), it == numbers.end() ? 0 : it->second});
+                    levels.append({QString::number(n), it == numbers.end() ? 0 : it->second});
             }
         } else {
             for (const auto& [nLevel, nCount] : numbers)
-                summary.levels.append({QString::number(nLevel), nCount});
+                levels.append({QString::number(nLevel), nCount});
         }
     }
     for (const auto& [strLevel, nCount] : texts)
-        summary.levels.append({strLevel, nCount});
+        levels.append({strLevel, nCount});
     if (nNoLevel > 0)
-        summary.levels.append({QString::fromLatin1(NoLevelLabel), nNoLevel});
-    return summary;
+        levels.append({QString::fromLatin1(NoLevelLabel), nNoLevel});
+    return levels;
 }
 
 QString FormatDuration(qint64 nMs)

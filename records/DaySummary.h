@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <array>
+#include <map>
 #include <optional>
 
 #include "records/RecordedGame.h"
@@ -30,6 +31,19 @@ struct DaySummary {
 inline constexpr char NoLevelLabel[] = "none";
 
 DaySummary SummariseDay(const QDate& day, const RecordedGames& games);
+// The level chart's bars from the games counted at each numbered level, at
+// each level that is no number, and before any level.
+QList<QPair<QString, int>> LevelBars(const std::map<int, int>& numbers, const std::map<QString, int>& texts,
+                                     int nNoLevel);
+
+// The order of a day's list: one of the Records window's columns, rising or
+// falling; games alike in it keep the order they started in.
+struct GamesOrder {
+    enum Key { Start, Length, Outcome, Cause, Level, MaxLevel, Serial };
+    Key nKey = Start;
+    bool bDescending = true;
+    bool operator==(const GamesOrder&) const = default;
+};
 
 // "m:ss", or "h:mm:ss" from an hour on.
 QString FormatDuration(qint64 nMs);

@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+
 #include "records/DaySummary.h"
 
 namespace {
@@ -42,25 +44,99 @@ QString CauseText(const QString& strCause)
 
 CGamesTableModel::CGamesTableModel(QObject* pParent) : QAbstractTableModel(pParent) {}
 
-void CGamesTableModel::SetGames(RecordedGames games)
+void CGamesTableModel::Clear()
 {
     beginResetModel();
-    m_games = std::move(games);
+    m_nRows = 0;
+    m_pages.clear();
+    m_setAsked.clear();
     endResetModel();
 }
 
-void CGamesTableModel::Append(const RecordedGames& games)
+void CGamesTableModel::SetDay(int nRows, const GamesOrder& order, const RecordedGames& firstRows)
 {
-    if (games.isEmpty())
+    m_order = order;
+    // The rows keep their places: a list scrolled down stays there, and
+    // shows what is there now once it has come.
+    if (nRows > m_nRows) {
+        beginInsertRows(QModelIndex(), m_nRows, nRows - 1);
+        m_nRows = nRows;
+        endInsertRows();
+    } else if (nRows < m_nRows) {
+        beginRemoveRows(QModelIndex(), nRows, m_nRows - 1);
+        m_nRows = nRows;
+        endRemoveRows();
+    }
+    m_pages.clear();
+    m_setAsked.clear();
+    AddRows(0, firstRows);
+    if (m_nRows > 0)
+        emit dataChanged(index(0, 0), index(m_nRows - 1, ColumnCount - 1));
+}
+
+void CGamesTableModel::AddRows(int nOffset, const RecordedGames& rows)
+{
+    if (nOffset % PageRows != 0)
         return;
-    beginInsertRows(QModelIndex(), static_cast<int>(m_games.size()), static_cast<int>(m_games.size() + games.size() - 1));
-    m_games.append(games);
-    endInsertRows();
+    for (qsizetype i = 0; i < rows.size(); i += PageRows) {
+        const int nPage = static_cast<int>((nOffset + i) / PageRows);
+        m_pages[nPage] = rows.mid(i, PageRows);
+        m_setAsked.erase(nPage);
+        const int nFirst = nPage * PageRows;
+        const int nLast = std::min(m_nRows, nFirst + PageRows) - 1;
+        if (nLast >= nFirst)
+            emit dataChanged(index(nFirst, 0), index(nLast, ColumnCount - 1));
+    }
+    // A page that came back short or empty (the day shrank meanwhile) is
+    // not asked for again until the day is read anew.
+    if (rows.isEmpty())
+        m_setAsked.erase(nOffset / PageRows);
+}
+
+int CGamesTableModel::HeldRows() const
+{
+    int nRows = 0;
+    for (const auto& [nPage, rows] : m_pages)
+        nRows += static_cast<int>(rows.size());
+    return nRows;
+}
+
+const RecordedGame* CGamesTableModel::GameAt(int nRow) const
+{
+    if (nRow < 0 || nRow >= m_nRows)
+        return nullptr;
+    const auto it = m_pages.find(nRow / PageRows);
+    if (it == m_pages.end()) {
+        Ask(nRow / PageRows);
+        return nullptr;
+    }
+    const qsizetype nIndex = nRow % PageRows;
+    return nIndex < it->second.size() ? &it->second[nIndex] : nullptr;
+}
+
+void CGamesTableModel::Ask(int nPage) const
+{
+    if (!m_fnFetch || !m_setAsked.insert(nPage).second)
+        return;
+    m_fnFetch(nPage * PageRows, PageRows);
+}
+
+void CGamesTableModel::sort(int nColumn, Qt::SortOrder nOrder)
+{
+    if (nColumn < 0 || nColumn >= ColumnCount)
+        return;
+    const GamesOrder order{static_cast<GamesOrder::Key>(nColumn), nOrder == Qt::DescendingOrder};
+    if (order == m_order)
+        return;
+    m_order = order;
+    // What was fetched is in the old order; it shows until the new one comes.
+    m_setAsked.clear();
+    emit OrderChanged(order);
 }
 
 int CGamesTableModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_games.size());
+    return parent.isValid() ? 0 : m_nRows;
 }
 
 int CGamesTableModel::columnCount(const QModelIndex& parent) const
@@ -70,10 +146,12 @@ int CGamesTableModel::columnCount(const QModelIndex& parent) const
 
 QVariant CGamesTableModel::data(const QModelIndex& index, int nRole) const
 {
-    if (!index.isValid() || index.row() >= m_games.size() || (nRole != Qt::DisplayRole && nRole != SortRole &&
-                                                               nRole != Qt::TextAlignmentRole))
+    if (!index.isValid() || (nRole != Qt::DisplayRole && nRole != SortRole && nRole != Qt::TextAlignmentRole))
         return QVariant();
-    const RecordedGame& game = m_games[index.row()];
+    const RecordedGame* pGame = GameAt(index.row());
+    if (!pGame)
+        return QVariant();
+    const RecordedGame& game = *pGame;
     const bool bSort = nRole == SortRole;
     switch (index.column()) {
     case ColStart:

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+#include "records/DaySummary.h"
 #include "records/RecordedGame.h"
 
 // $XDG_DATA_HOME/quado/records.sqlite, or ~/.local/share/quado/records.sqlite.
@@ -59,6 +60,12 @@ public:
     bool Load(qint64 nFromMs, qint64 nToMs, RecordedGames& games, QString& strError);
     // The games that ended on the local day.
     bool Figures(const QDate& day, DayFigures& figures, QString& strError);
+    // What the Records window shows of a local day, counted by SQLite
+    // without reading the day's games. RecordDayReads.cpp.
+    bool Summary(const QDate& day, DaySummary& summary, QString& strError);
+    // nCount of the day's games from the nOffset-th on, in that order.
+    bool LoadPage(const QDate& day, const GamesOrder& order, int nOffset, int nCount, RecordedGames& games,
+                  QString& strError);
     // Every game that ended at nFromMs or later (all without it), by start
     // time; stops early when visit returns false.
     bool ForEach(std::optional<qint64> nFromMs, const std::function<bool(const RecordedGame&)>& visit,
@@ -91,6 +98,9 @@ private:
     // The earliest start a game that ended at nFromMs or later can have, so
     // a day's read keeps to the index on the start time. RecordFileReads.cpp.
     bool EarliestStartFor(qint64 nFromMs, qint64& nEarliestMs, QString& strError);
+    // The WHERE clause of the games that ended on the day, its values bound
+    // by BindDay. False when the file cannot tell (strError) or is absent.
+    bool PrepareDay(QSqlQuery& query, const QDate& day, const QString& strSql, QString& strError);
 
     QString m_strPath;
     Mode m_nMode;

@@ -138,6 +138,45 @@ int CRecordStore::RequestDay(const QDate& day)
     return nTicket;
 }
 
+int CRecordStore::RequestDayView(const QDate& day, const GamesOrder& order, int nRows)
+{
+    const int nTicket = m_nNextTicket++;
+    Post([this, day, order, nRows, nTicket](CRecordFile* pFile) {
+        DaySummary summary;
+        RecordedGames rows;
+        QString strError;
+        if (pFile && !m_bOff &&
+            (!pFile->Summary(day, summary, strError) || !pFile->LoadPage(day, order, 0, nRows, rows, strError))) {
+            std::fprintf(stderr, "Quado: records: cannot read %s: %s\n", qPrintable(QDir::toNativeSeparators(m_strPath)),
+                         qPrintable(strError));
+            QMetaObject::invokeMethod(
+                this, [this, nTicket, day, strError] { emit DayUnreadable(nTicket, day, strError); },
+                Qt::QueuedConnection);
+            return;
+        }
+        QMetaObject::invokeMethod(
+            this, [this, nTicket, day, summary, order, rows] { emit DayViewLoaded(nTicket, day, summary, order, rows); },
+            Qt::QueuedConnection);
+    });
+    return nTicket;
+}
+
+void CRecordStore::RequestRows(int nTicket, const QDate& day, const GamesOrder& order, int nOffset, int nRows)
+{
+    Post([this, nTicket, day, order, nOffset, nRows](CRecordFile* pFile) {
+        RecordedGames rows;
+        QString strError;
+        // A page that cannot be read stays empty; the day's figures said
+        // already whether the day could be read.
+        if (pFile && !m_bOff && !pFile->LoadPage(day, order, nOffset, nRows, rows, strError))
+            std::fprintf(stderr, "Quado: records: cannot read %s: %s\n", qPrintable(QDir::toNativeSeparators(m_strPath)),
+                         qPrintable(strError));
+        QMetaObject::invokeMethod(
+            this, [this, nTicket, day, order, nOffset, rows] { emit RowsLoaded(nTicket, day, order, nOffset, rows); },
+            Qt::QueuedConnection);
+    });
+}
+
 void CRecordStore::RequestToday(const QDate& day)
 {
     Post([this, day](CRecordFile* pFile) {

@@ -65,6 +65,12 @@ public:
     void Follow(CGameEvents& events);
     // Answered by DayLoaded with the ticket returned, or by DayUnreadable.
     int RequestDay(const QDate& day);
+    // A day as the Records window shows it: answered by DayViewLoaded with
+    // the ticket returned (its figures, and the first nRows games in that
+    // order), or by DayUnreadable.
+    int RequestDayView(const QDate& day, const GamesOrder& order, int nRows);
+    // More of a day's list: answered by RowsLoaded with the ticket given.
+    void RequestRows(int nTicket, const QDate& day, const GamesOrder& order, int nOffset, int nRows);
     // Answered by TodayChanged with the figures of that local day (today's
     // without one); a written game also brings today's.
     void RequestToday(const QDate& day = QDate());
@@ -89,6 +95,9 @@ signals:
     void DayLoaded(int nTicket, const QDate& day, const RecordedGames& games);
     // The day's games could not all be read; none are given.
     void DayUnreadable(int nTicket, const QDate& day, const QString& strError);
+    void DayViewLoaded(int nTicket, const QDate& day, const DaySummary& summary, const GamesOrder& order,
+                       const RecordedGames& firstRows);
+    void RowsLoaded(int nTicket, const QDate& day, const GamesOrder& order, int nOffset, const RecordedGames& rows);
     void TodayChanged(const DayFigures& figures);
     void ExportDone(bool bOk, const QString& strError);
     // After CloseLater: the file is closed and the thread over.

@@ -46,9 +46,15 @@ CRecordsWindow::CRecordsWindow(QWidget* pParent)
     m_pHours = new CBarChart(QStringLiteral("Games per hour"), BoardArt::BoardLit[BoardArt::SectorBlue], this);
     m_pLevels = new CBarChart(QStringLiteral("Games by level reached"), BoardArt::BoardDim[BoardArt::SectorGreen],
                               this);
-    m_sorted.setSourceModel(&m_model);
-    m_sorted.setSortRole(CGamesTableModel::SortRole);
-    m_tblGames.setModel(&m_sorted);
+    m_model.SetFetch([this](int nOffset, int nCount) {
+        if (m_pStore && m_bLoaded && !m_bUnreadable)
+            m_pStore->RequestRows(m_nTicket, m_day, m_model.Order(), nOffset, nCount);
+    });
+    connect(&m_model, &CGamesTableModel::OrderChanged, this, [this] {
+        if (m_bLoaded && !m_bUnreadable && m_pStore && !m_pStore->IsOff())
+            Refresh();
+    });
+    m_tblGames.setModel(&m_model);
     m_tblGames.setSortingEnabled(true);
     m_tblGames.sortByColumn(CGamesTableModel::ColStart, Qt::DescendingOrder);
     m_tblGames.setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -125,16 +131,23 @@ void CRecordsWindow::SetStore(CRecordStore* pStore, const QString& strOff)
     m_pStore = pStore;
     m_strOff = strOff;
     if (m_pStore) {
-        connect(m_pStore, &CRecordStore::DayLoaded, this, &CRecordsWindow::OnDayLoaded);
+        connect(m_pStore, &CRecordStore::DayViewLoaded, this, &CRecordsWindow::OnDayViewLoaded);
+        connect(m_pStore, &CRecordStore::RowsLoaded, this,
+                [this](int nTicket, const QDate& day, const GamesOrder& order, int nOffset, const RecordedGames& rows) {
+                    if (nTicket == m_nTicket && day == m_day && order == m_model.Order())
+                        m_model.AddRows(nOffset, rows);
+                });
         connect(m_pStore, &CRecordStore::DayUnreadable, this,
                 [this](int nTicket, const QDate& day, const QString& strError) {
                     if (nTicket != m_nTicket || day != m_day)
                         return;
                     m_stState.setText(QStringLiteral("Cannot read the games of %1: %2")
                                           .arg(QLocale().toString(day, QLocale::ShortFormat), strError));
-                    m_model.SetGames({});
+                    m_model.Clear();
                     m_bLoaded = true;
+                    m_bViewPending = false;
                     m_bUnreadable = true;
+                    m_summary = DaySummary();
                     ShowSummary();
                     emit Loaded();
                 });
@@ -161,8 +174,10 @@ void CRecordsWindow::Load()
         const QString strReason = m_pStore ? m_pStore->OffReason() : m_strOff;
         m_stState.setText(strReason.isEmpty() ? QStringLiteral("Records are off (Options > Keep Records).")
                                               : QStringLiteral("Records are off: %1").arg(strReason));
-        m_model.SetGames({});
+        m_model.Clear();
         m_bLoaded = true;
+        m_bViewPending = false;
+        m_summary = DaySummary();
         ShowSummary();
         emit Loaded();
         return;
@@ -170,18 +185,32 @@ void CRecordsWindow::Load()
     m_stState.setText(QStringLiteral("Kept in %1").arg(QDir::toNativeSeparators(m_pStore->Path())));
     m_bLoaded = false;
     m_bUnreadable = false;
-    m_nTicket = m_pStore->RequestDay(m_day);
+    Refresh();
 }
 
-void CRecordsWindow::OnDayLoaded(int nTicket, const QDate& day, const RecordedGames& games)
+void CRecordsWindow::Refresh()
 {
-    // An answer for a day chosen before the last one is of no use.
+    m_bViewPending = true;
+    // The first rows come with the figures: what a window opened at the top
+    // shows at once.
+    m_nTicket = m_pStore->RequestDayView(m_day, m_model.Order(), CGamesTableModel::PageRows);
+}
+
+void CRecordsWindow::OnDayViewLoaded(int nTicket, const QDate& day, const DaySummary& summary,
+                                     const GamesOrder& order, const RecordedGames& firstRows)
+{
+    // An answer for a day chosen before the last one, or a view asked for
+    // before the last change, is of no use.
     if (nTicket != m_nTicket || day != m_day)
         return;
-    m_model.SetGames(games);
+    m_bViewPending = false;
+    m_summary = summary;
+    m_model.SetDay(summary.nGames, order, firstRows);
+    const bool bFirst = !m_bLoaded;
     m_bLoaded = true;
     ShowSummary();
-    emit Loaded();
+    if (bFirst)
+        emit Loaded();
 }
 
 void CRecordsWindow::OnGamesWritten(const RecordedGames& games)
@@ -196,20 +225,17 @@ void CRecordsWindow::OnGamesWritten(const RecordedGames& games)
     if (!m_bLoaded || m_bUnreadable)
         return;
     const auto [nFrom, nTo] = LocalDayBounds(m_day);
-    RecordedGames ofDay;
-    for (const RecordedGame& game : games) {
-        if (game.nEndMs >= nFrom && game.nEndMs < nTo)
-            ofDay.append(game);
-    }
-    if (ofDay.isEmpty())
-        return;
-    m_model.Append(ofDay);
-    ShowSummary();
+    const bool bOfDay = std::any_of(games.begin(), games.end(), [nFrom = nFrom, nTo = nTo](const RecordedGame& game) {
+        return game.nEndMs >= nFrom && game.nEndMs < nTo;
+    });
+    // The day's figures and its list as the file now holds them; what is
+    // shown stays until they come.
+    if (bOfDay && m_pStore && !m_pStore->IsOff())
+        Refresh();
 }
 
 void CRecordsWindow::ShowSummary()
 {
-    m_summary = SummariseDay(m_day, m_model.Games());
     const QString strNone = QString::fromUtf8(NoFigure);
     // A day that could not be read has no count, not a count of none.
     m_stGames.setText(m_bUnreadable ? strNone : QString::number(m_summary.nGames));

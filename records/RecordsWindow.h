@@ -6,7 +6,6 @@
 #include <QDialog>
 #include <QLabel>
 #include <QPointer>
-#include <QSortFilterProxyModel>
 #include <QTableView>
 
 #include "records/DaySummary.h"
@@ -35,6 +34,9 @@ public:
     // The chosen day's games have come (or there are none to wait for, or
     // they could not be read).
     bool IsLoaded() const { return m_bLoaded; }
+    // Loaded, and no newer view of the day nor rows asked for are on their
+    // way: what the list shows is the file as it was last read.
+    bool IsSettled() const { return m_bLoaded && !m_bViewPending && !m_model.IsFetching(); }
     const DaySummary& Summary() const { return m_summary; }
     const CGamesTableModel& Games() const { return m_model; }
 
@@ -49,7 +51,6 @@ public:
     QLabel m_stState;
     CBarChart* m_pHours = nullptr;
     CBarChart* m_pLevels = nullptr;
-    QSortFilterProxyModel m_sorted;
     QTableView m_tblGames;
     // Today as the window knows it; at local midnight a window that showed
     // today goes on to the new day.
@@ -63,7 +64,10 @@ signals:
 private:
     void LayOut();
     void Load();
-    void OnDayLoaded(int nTicket, const QDate& day, const RecordedGames& games);
+    // Asks for the day's figures and first rows again, in the list's order.
+    void Refresh();
+    void OnDayViewLoaded(int nTicket, const QDate& day, const DaySummary& summary, const GamesOrder& order,
+                         const RecordedGames& firstRows);
     void OnGamesWritten(const RecordedGames& games);
     void ShowSummary();
 
@@ -75,6 +79,8 @@ private:
     bool m_bLoaded = false;
     // The store could not read the day: its figures are unknown.
     bool m_bUnreadable = false;
+    // A view of the day was asked for and has not come.
+    bool m_bViewPending = false;
     int m_nTicket = 0;
     CGamesTableModel m_model;
     DaySummary m_summary;

@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QImage>
 #include <QWidget>
@@ -405,6 +406,31 @@ TEST_F(ChildViewTest, AWholePaintWhileAChangeWaitsForItsFrameLeavesNoRepaintBehi
     CFramePacer::SetRefreshRateOverride(0.0);
     EXPECT_EQ(watch.m_vecShown.size(), nPaints + 1);
     EXPECT_EQ(watch.m_vecShown.back(), int(QuadrantGreen));
+}
+
+// Between changes no timer of the view runs: the frame pacer is stopped
+// once its paint is done, a lit quadrant right after a paint starts it for
+// the next frame, and that frame's paint stops it again.
+TEST_F(ChildViewTest, TheFramePacerRunsOnlyWhileAChangeWaitsForItsFrame)
+{
+    CPaintWatch watch(&m_view);
+    m_parent.show();
+    ASSERT_TRUE(testsupport::WaitForEvents([&] { return !watch.m_vecShown.empty() && !m_view.IsRepaintPending(); }));
+    // A slow screen, so that the change below surely falls within a frame.
+    CFramePacer::SetRefreshRateOverride(20.0);
+    QElapsedTimer sincePaint;
+    m_view.repaint();
+    sincePaint.start();
+    EXPECT_FALSE(m_view.IsRepaintPending()) << "a paint that showed everything leaves nothing to wait for";
+    const size_t nPaints = watch.m_vecShown.size();
+    m_view.LightQuadrant(QuadrantRed);
+    // A machine so slow that the frame is over by now repaints at once.
+    if (sincePaint.elapsed() < 40)
+        EXPECT_TRUE(m_view.IsRepaintPending()) << "the change waits for the next frame";
+    EXPECT_TRUE(testsupport::WaitForEvents([&] { return watch.m_vecShown.size() > nPaints; }));
+    EXPECT_EQ(watch.m_vecShown.back(), int(QuadrantRed));
+    EXPECT_FALSE(m_view.IsRepaintPending()) << "the pacer runs on after its frame";
+    CFramePacer::SetRefreshRateOverride(0.0);
 }
 
 // A paint repaints only what a change touched; what is then on screen is

@@ -28,11 +28,14 @@ protected:
         return *m_pWindow;
     }
 
+    // The list as shown once its rows have come from the file.
     QStringList Column(int nColumn) const
     {
+        EXPECT_TRUE(WaitForEvents([&] { return m_pWindow->IsSettled(); }));
+        const QAbstractItemModel& model = *m_pWindow->m_tblGames.model();
         QStringList values;
-        for (int nRow = 0; nRow < m_pWindow->m_sorted.rowCount(); ++nRow)
-            values << m_pWindow->m_sorted.index(nRow, nColumn).data().toString();
+        for (int nRow = 0; nRow < model.rowCount(); ++nRow)
+            values << model.index(nRow, nColumn).data().toString();
         return values;
     }
 
@@ -55,7 +58,7 @@ TEST_F(RecordsWindow, AnEmptyFileShowsADayWithoutGames)
     EXPECT_EQ(window.m_stMedian.text(), QStringLiteral(u"\u2013"));
     EXPECT_EQ(Hours(window), QList<int>(24, 0));
     EXPECT_TRUE(window.m_pLevels->Labels().isEmpty());
-    EXPECT_EQ(window.m_sorted.rowCount(), 0);
+    EXPECT_EQ(window.m_tblGames.model()->rowCount(), 0);
 }
 
 TEST_F(RecordsWindow, ALargeFileShowsTheChosenDayNewestFirstAndSortable)
@@ -121,7 +124,7 @@ TEST_F(RecordsWindow, NewGamesAppearAsTheyAreWritten)
 
     ASSERT_TRUE(AddAndWait(store, {MakeGame(Today(8, 5), 70, GameEndCause::Congrat, L"6"),
                                    MakeGame(Today(8).addDays(-1), 10, GameEndCause::Congrat, L"30")}));
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(WaitForEvents([&] { return window.IsSettled() && window.m_stGames.text() != "1"; }));
     EXPECT_EQ(window.m_stGames.text(), "2") << "yesterday's game is not today's";
     EXPECT_EQ(window.m_stBest.text(), "6");
     EXPECT_EQ(window.m_stMedian.text(), "1:00");

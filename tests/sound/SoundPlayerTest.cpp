@@ -557,4 +557,61 @@ TEST_F(SoundPlayerTest, DiskDeviceLostWhilePlayingGoesOnWhereTheNextOneIs)
     EXPECT_NEAR(Frequency(after, vecAfter[0].nBegin, vecAfter[0].nEnd), 225.0, 6.0);
 }
 
+// The audio threads SDL runs in this process.
+int AudioThreads()
+{
+    int nThreads = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string strName;
+        std::getline(comm, strName);
+        nThreads += strName.rfind("SDLAudio", 0) == 0;
+    }
+    return nThreads;
+}
+
+// With nothing to sound the device is closed and no audio thread wakes;
+// the next tone opens it again and sounds whole, from its first sample, as
+// the one before did. A loop keeps it open however long it runs.
+TEST_F(SoundPlayerTest, AQuietDeviceSleepsAndTheNextToneStillSoundsWhole)
+{
+    QTemporaryDir dir;
+    const std::string strFile = dir.filePath("out.raw").toStdString();
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", strFile.c_str(), 1);
+    Recording first;
+    Recording second;
+    {
+        CSoundPlayer player;
+        ASSERT_TRUE(player.WaitForFirstAttempt());
+        player.PlayOnce(AssetId::WaveLose);
+        ASSERT_TRUE(WaitFor([&] { return player.IsAsleep(); }));
+        ASSERT_TRUE(WaitFor([] { return AudioThreads() == 0; })) << "a closed device's thread still runs";
+        first = ReadLeft(strFile);
+
+        player.PlayOnce(AssetId::WaveLose);
+        EXPECT_TRUE(WaitFor([&] { return !player.IsAsleep(); }));
+        ASSERT_TRUE(WaitFor([&] { return player.IsAsleep() && AudioThreads() == 0; }));
+        // SDL's disk driver starts its file afresh as it opens.
+        second = ReadLeft(strFile);
+
+        player.PlayLooping(AssetId::WaveRed);
+        ASSERT_TRUE(WaitFor([&] { return !player.IsAsleep(); }));
+        COutputClock clock(strFile, CSoundPlayer::PreferredRate * 4.0);
+        clock.StartHere();
+        clock.Advance(1.0);
+        EXPECT_FALSE(player.IsAsleep()) << "a loop that sounds is no quiet";
+        EXPECT_EQ(AudioThreads(), 1);
+    }
+    const std::vector<Span> vecFirst = SoundSpans(first);
+    const std::vector<Span> vecSecond = SoundSpans(second);
+    ASSERT_FALSE(vecFirst.empty());
+    ASSERT_FALSE(vecSecond.empty());
+    const Span a = vecFirst.back();
+    const Span b = vecSecond.back();
+    EXPECT_NEAR(double(b.nEnd - b.nBegin), double(a.nEnd - a.nBegin), 4.0) << "the tone after the pause was cut";
+    EXPECT_NEAR(Frequency(second, b.nBegin, b.nEnd), Frequency(first, a.nBegin, a.nEnd), 1.0);
+    EXPECT_GT(first.Seconds(first.vecLeft.size() - a.nEnd), 0.45) << "the device slept before the quiet was long";
+}
+
 } // namespace
