@@ -190,6 +190,12 @@ void CMainFrame::ToggleScaleDown()
     m_wndView.update();
 }
 
+void CMainFrame::SetShapesShown(bool bShown)
+{
+    m_wndView.SetShapesShown(bShown);
+    m_dlgManualDriver.SetShapesShown(bShown);
+}
+
 void CMainFrame::ToggleFitToScreen()
 {
     m_bFitToScreen = !m_bFitToScreen;

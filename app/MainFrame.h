@@ -73,6 +73,9 @@ public:
     void ToggleFullScreen() override;
     void ToggleScaleDown();
     void ToggleFitToScreen();
+    // Options > Shapes on the Board, on the board and the manual driver's buttons.
+    void SetShapesShown(bool bShown);
+    bool ShowsShapes() const { return m_wndView.ShapesShown(); }
     void ToggleDravikDriver() override;
     void ToggleManualDriver() override;
     bool IsFullScreen() const override { return m_bFullScreen; }

@@ -26,6 +26,7 @@ constexpr MenuEntry MenuTable[] = {
     {"&File", "E&xit", CommandId::AppExit, false, "Ctrl+Q"},
     {"&Options", "&Mute", CommandId::Mute, true, "Ctrl+M"},
     {"&Options", "&Fit to Screen", CommandId::FitToScreen, true, nullptr},
+    {"&Options", QT_TRANSLATE_NOOP("CMainFrame", "&Shapes on the Board"), CommandId::Shapes, true, nullptr},
     {"&Options", "Connect &Automatically", CommandId::ConnectAutomatically, true, nullptr},
     {"&Options", "&Keep Records", CommandId::KeepRecords, true, nullptr},
     {"&Options", "Show Records When &Idle", CommandId::IdleRecords, true, nullptr},
@@ -97,6 +98,9 @@ bool CMainFrame::OnCommand(int nCommandId)
     case CommandId::ScaleDown:
         ToggleScaleDown();
         break;
+    case CommandId::Shapes:
+        SetShapesShown(!ShowsShapes());
+        break;
     case CommandId::DravikDriver:
         ToggleDravikDriver();
         break;
@@ -144,6 +148,7 @@ void CMainFrame::UpdateCommandUI()
         {CommandId::FullScreen, m_bFullScreen},
         {CommandId::ScaleDown, m_wndView.m_bScaleDown},
         {CommandId::FitToScreen, m_bFitToScreen},
+        {CommandId::Shapes, ShowsShapes()},
         {CommandId::DravikDriver, m_bDravikDriverShown},
         {CommandId::ManualDriver, m_bManualDriverShown},
         {CommandId::ConnectAutomatically, m_autoConnect.Control().IsEnabled()},

@@ -74,6 +74,8 @@ void CMainFrame::ApplyStartOptionsBeforeCreate(const StartOptions& options)
 {
     m_bKiosk = options.bKiosk;
     m_bMute = options.bMute;
+    if (options.bShapes)
+        SetShapesShown(true);
     if (m_bKiosk)
         m_bDravikDriverShown = false;
     ApplyRecordsOptions(options);

@@ -86,6 +86,8 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
             bOk = noValue(options.bFit);
         else if (name == "mute")
             bOk = noValue(options.bMute);
+        else if (name == "symbols")
+            bOk = noValue(options.bShapes);
         else if (name == "kiosk")
             bOk = noValue(options.bKiosk);
         else if (!bDemo && name == "explain")
@@ -214,6 +216,8 @@ std::string StartOptionsHelp(const char* pszProgram, bool bDemo)
         "  --fullscreen        start in full screen\n"
         "  --fit               start with Fit to Screen on\n"
         "  --mute              start muted\n"
+        "  --symbols           start with Options > Shapes on the Board on: a shape on each\n"
+        "                      quadrant and colour button, told apart without colour\n"
         "  --connect[=SERIAL]  connect automatically to the adapter with that serial number\n"
         "                      (or the first one listed), now and whenever it comes back\n"
         "  --kiosk             --fullscreen --fit --connect, no tool window, no full-screen\n"

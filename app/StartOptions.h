@@ -14,6 +14,8 @@ struct StartOptions {
     bool bFullScreen = false;
     bool bFit = false;
     bool bMute = false;
+    // Options > Shapes on the Board on from the start.
+    bool bShapes = false;
     // Connect automatically; an empty serial means the first adapter listed.
     bool bConnect = false;
     std::string strSerial;

@@ -17,6 +17,7 @@
 #include "board/DrawKeyedBitmap.h"
 #include "board/IMainFrame.h"
 #include "board/PaintGeometry.h"
+#include "board/QuadrantShapes.h"
 #include "board/ScaledDrawing.h"
 
 namespace {
@@ -82,6 +83,8 @@ const QImage& CChildView::BoardImage(int nIndex)
     const unsigned nBit = 1u << nIndex;
     if (!(m_nBoardsLoaded & nBit)) {
         m_bmpBoard[nIndex] = LoadCanvasImage(BoardImageIds[nIndex]);
+        if (m_bShapes)
+            QuadrantShapes::MarkBoard(m_bmpBoard[nIndex], 1.0, QPoint(BoardLeft, BoardTop));
         m_nBoardsLoaded |= nBit;
         m_rcBoardChange[nIndex] =
             nIndex == QuadrantNone ? QRect() : DifferingRect(BoardImage(QuadrantNone), m_bmpBoard[nIndex]);
@@ -193,29 +196,15 @@ const QImage& CChildView::ComposeScaledCanvas(double dScale)
         sc.ptBoard = boards.ptOrigin;
         sc.ptBoardCentre = boards.ptCentre;
         sc.bmpBoardDim = std::move(boards.bmpDim);
+        if (m_bShapes) {
+            sc.litShapes = QuadrantShapes::MakeLitShapes(boards.bmpLit, dScale, sc.ptBoard);
+            QuadrantShapes::MarkBoard(sc.bmpBoardDim, dScale, sc.ptBoard);
+        }
         sc.rcPanel = ScaleRect(PanelRect, dScale);
         sc.bmpPanelBack = sc.bmpCanvas.copy(sc.rcPanel);
     }
     if (sc.nShownQuadrant != m_nLitQuadrant) {
-        // A pixel of the board belongs to one sector or to the black cross,
-        // so each quadrant is drawn whole, dim or lit.
-        const int cx = sc.bmpBoardDim.width();
-        const int cy = sc.bmpBoardDim.height();
-        const int nMidX = sc.ptBoardCentre.x();
-        const int nMidY = sc.ptBoardCentre.y();
-        const QRect rcSectors[BoardArt::SectorCount] = {
-            QRect(0, 0, nMidX, nMidY), QRect(nMidX, 0, cx - nMidX, nMidY),
-            QRect(0, nMidY, nMidX, cy - nMidY), QRect(nMidX, nMidY, cx - nMidX, cy - nMidY)};
-        for (int nSector = 0; nSector < BoardArt::SectorCount; ++nSector) {
-            const QRect& rc = rcSectors[nSector];
-            if (rc.isEmpty())
-                continue;
-            const QPoint ptAt = sc.ptBoard + rc.topLeft();
-            if (SectorLit(m_nLitQuadrant, nSector))
-                DrawLitSector(sc.bmpBoardDim, rc, nSector, sc.bmpCanvas, ptAt);
-            else
-                DrawKeyedBitmap(ImagePart(sc.bmpBoardDim, rc), sc.bmpCanvas, ptAt.x(), ptAt.y(), BoardKey);
-        }
+        DrawScaledSectors(sc.bmpBoardDim, sc.ptBoardCentre, m_nLitQuadrant, sc.bmpCanvas, sc.ptBoard, sc.litShapes);
         sc.nShownQuadrant = m_nLitQuadrant;
     }
     if (sc.bPanelStale) {

@@ -15,6 +15,7 @@
 #include "board/FramePacer.h"
 #include "board/IdleScreen.h"
 #include "board/PaintGeometry.h"
+#include "board/QuadrantShapes.h"
 #include "protocol/IQuadoBoard.h"
 
 class IMainFrame;
@@ -64,6 +65,10 @@ public:
     const std::wstring& PanelText() const { return m_strPanelText; }
     const PaintRect& LastPaintRect() const { return m_rcLastPaint; }
 
+    // Options > Shapes on the Board: each quadrant marked with its shape.
+    void SetShapesShown(bool bShown);
+    bool ShapesShown() const { return m_bShapes; }
+
     // The idle screen over the picture (the frame decides when), and gone.
     void ShowIdleScreen(const IdleFigures& figures);
     void HideIdleScreen();
@@ -104,6 +109,7 @@ private:
         QImage bmpBoardDim;
         QPoint ptBoard;
         QPoint ptBoardCentre;
+        QuadrantShapes::LitShapes litShapes;
         QRect rcPanel;
         int nShownQuadrant = -1;
         bool bPanelStale = true;
@@ -123,6 +129,7 @@ private:
     // Draws the whole client area in device pixels; the painter maps them 1:1.
     void PaintPicture(QPainter& painter, const QSize& sizeDevice, double dDevicePixelRatio);
 
+    bool m_bShapes = false;
     int m_nCanvasQuadrant = -1;
     bool m_bCanvasPanelStale = false;
     unsigned m_nBoardsLoaded = 0;

@@ -5,6 +5,7 @@
 
 #include "assets/gen/BoardArt.h"
 #include "board/ChildView.h"
+#include "board/DrawKeyedBitmap.h"
 
 // A canvas rectangle at dScale device pixels per canvas pixel, each edge
 // rounded on its own so that neighbouring rectangles meet exactly.
@@ -65,3 +66,32 @@ void DrawLitSector(const QImage& dim, const QRect& rc, int nSector, QImage& targ
     }
 }
 
+
+void DrawScaledSectors(const QImage& dim, const QPoint& ptCentre, int nQuadrant, QImage& target,
+                       const QPoint& ptBoard, const QuadrantShapes::LitShapes& litShapes)
+{
+    // A pixel of the board belongs to one sector or to the black cross, so
+    // each quadrant is drawn whole, dim or lit.
+    constexpr QRgb BoardKey = qRgb(255, 255, 255);
+    const int cx = dim.width();
+    const int cy = dim.height();
+    const int nMidX = ptCentre.x();
+    const int nMidY = ptCentre.y();
+    const QRect rcSectors[BoardArt::SectorCount] = {QRect(0, 0, nMidX, nMidY), QRect(nMidX, 0, cx - nMidX, nMidY),
+                                                    QRect(0, nMidY, nMidX, cy - nMidY),
+                                                    QRect(nMidX, nMidY, cx - nMidX, cy - nMidY)};
+    for (int nSector = 0; nSector < BoardArt::SectorCount; ++nSector) {
+        const QRect& rc = rcSectors[nSector];
+        if (rc.isEmpty())
+            continue;
+        const QPoint ptAt = ptBoard + rc.topLeft();
+        if (SectorLit(nQuadrant, nSector)) {
+            DrawLitSector(dim, rc, nSector, target, ptAt);
+            // The dim board's shape came out tinted like the face; the lit
+            // one goes over it.
+            litShapes.Lay(nSector, target, ptBoard);
+        } else {
+            DrawKeyedBitmap(ImagePart(dim, rc), target, ptAt.x(), ptAt.y(), BoardKey);
+        }
+    }
+}

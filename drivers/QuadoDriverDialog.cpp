@@ -94,6 +94,12 @@ std::array<CQuadoDriverDialogButton*, 4> CQuadoDriverDialog::Buttons()
     return {&m_btnBlue, &m_btnGreen, &m_btnYellow, &m_btnRed};
 }
 
+void CQuadoDriverDialog::SetShapesShown(bool bShown)
+{
+    for (CQuadoDriverDialogButton* pButton : Buttons())
+        pButton->SetShapeShown(bShown);
+}
+
 void CQuadoDriverDialog::reject()
 {
     if (!m_pMainFrame) {

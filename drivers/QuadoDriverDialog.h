@@ -41,6 +41,10 @@ public:
     // The button a colour key presses, null for any other key.
     CQuadoDriverDialogButton* ButtonForKey(int nKey);
 
+    // Options > Shapes on the Board: each colour button carries the shape
+    // of its quadrant.
+    void SetShapesShown(bool bShown);
+
     // Exit, the close box and Esc all end here: the frame hides the window
     // and clears its check mark.
     void reject() override;

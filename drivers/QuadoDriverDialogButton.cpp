@@ -9,6 +9,7 @@
 
 #include "assets/AssetStore.h"
 #include "assets/SoundTable.h"
+#include "board/QuadrantShapes.h"
 #include "protocol/IQuadoBoard.h"
 #include "protocol/ISoundPlayer.h"
 
@@ -19,6 +20,8 @@ CQuadoDriverDialogButton::CQuadoDriverDialogButton(int nIconNormal, int nIconPre
     , m_nQuadrant(nQuadrant)
     , m_nSound(nSound)
     , m_strName(strName)
+    , m_hPlainNormal(m_hIconNormal)
+    , m_hPlainPressed(m_hIconPressed)
 {
     // Like an icon control, the button is as large as its icon.
     setPixmap(m_hIconNormal);
@@ -99,4 +102,13 @@ void CQuadoDriverDialogButton::EndPress()
     // Muted or not: a tone started before mute was switched on ends too.
     if (m_pSoundPlayer)
         m_pSoundPlayer->Stop();
+}
+
+void CQuadoDriverDialogButton::SetShapeShown(bool bShown)
+{
+    const int nSector = QuadrantShapes::SectorOfQuadrant(m_nQuadrant);
+    const double dRatio = devicePixelRatioF();
+    m_hIconNormal = bShown ? QuadrantShapes::MarkIcon(m_hPlainNormal, nSector, dRatio) : m_hPlainNormal;
+    m_hIconPressed = bShown ? QuadrantShapes::MarkIcon(m_hPlainPressed, nSector, dRatio) : m_hPlainPressed;
+    setPixmap(m_bPressed ? m_hIconPressed : m_hIconNormal);
 }

@@ -26,6 +26,9 @@ public:
     // Ends a press under way exactly as its release would; does nothing
     // while released. For the window losing the mouse in the middle of one.
     void EndPress();
+    // Options > Shapes on the Board: both icons carry the shape of the
+    // button's quadrant, drawn for the screen the button is on.
+    void SetShapeShown(bool bShown);
 
     QPixmap m_hIconNormal;
     QPixmap m_hIconPressed;
@@ -48,4 +51,7 @@ private:
     IQuadoBoard* View() const;
 
     bool m_bPressed = false;
+    // The icons as loaded, for when the shape goes again.
+    QPixmap m_hPlainNormal;
+    QPixmap m_hPlainPressed;
 };

@@ -117,7 +117,8 @@ private slots:
         QCOMPARE(popups, QStringList({"&File", "&Options", "&View", "&Show", "&Help"}));
         QCOMPARE(items.size(), 5);
         QCOMPARE(items[0], QStringList({"&Export Records...=32782", "E&xit=57665"}));
-        QCOMPARE(items[1], QStringList({"&Mute=32774", "&Fit to Screen=32777", "Connect &Automatically=32778",
+        QCOMPARE(items[1], QStringList({"&Mute=32774", "&Fit to Screen=32777", "&Shapes on the Board=32795",
+                                        "Connect &Automatically=32778",
                                         "&Keep Records=32779", "Show Records When &Idle=32780"}));
         QCOMPARE(items[2], QStringList({"&Full Screen=32771", "&Scale Down=32776"}));
         QCOMPARE(items[3], QStringList({"&Dravik Driver=32775", "&Manual Driver=32773", "&Records=32781"}));

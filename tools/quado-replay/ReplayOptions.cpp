@@ -92,6 +92,8 @@ bool ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions& opt
             options.bMute = true;
         } else if (strArg == "--scale-down") {
             options.bScaleDown = true;
+        } else if (strArg == "--symbols") {
+            options.bShapes = true;
         } else if (strArg.size() > 1 && strArg[0] == '-') {
             strError = "unknown option '" + strArg + "'";
             return false;

@@ -17,6 +17,8 @@ struct ReplayOptions {
     int nClientHeight = 768;
     bool bScaleDown = false;
     bool bFitToScreen = false;
+    // Options > Shapes on the Board.
+    bool bShapes = false;
     // The board view drawn as on a screen of this ratio; window.png then
     // holds the device pixels.
     double dDevicePixelRatio = 1.0;
@@ -32,7 +34,7 @@ struct ReplayOptions {
 
 constexpr char ReplayUsage[] =
     "usage: quado-replay [--chunk N] [--mute] [--client WxH] [--scale-down] [--fit] [--device-pixel-ratio R] "
-    "[--records FILE] [--out DIR] INPUT";
+    "[--symbols] [--records FILE] [--out DIR] INPUT";
 
 // The usage with a line for each option, for --help.
 constexpr char ReplayHelp[] =
@@ -41,6 +43,7 @@ constexpr char ReplayHelp[] =
     "  --client WxH            the board view's size in pixels (default 1280x768)\n"
     "  --scale-down            Scale Down on\n"
     "  --fit                   Fit to Screen on\n"
+    "  --symbols               Shapes on the Board on\n"
     "  --device-pixel-ratio R  draw as on a screen of ratio R (1 to 8, e.g. 1.5);\n"
     "                          window.png then holds the client size times R\n"
     "  --out DIR               where canvas.png, window.png and state.json go (default .)\n"

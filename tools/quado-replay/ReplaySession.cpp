@@ -148,6 +148,8 @@ bool CReplaySession::Start(QString& strError)
         m_pFrame->OnCommand(CommandId::ScaleDown);
     if (m_options.bFitToScreen)
         m_pFrame->OnCommand(CommandId::FitToScreen);
+    if (m_options.bShapes)
+        m_pFrame->OnCommand(CommandId::Shapes);
     return true;
 }
 
