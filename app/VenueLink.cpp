@@ -79,13 +79,15 @@ bool CVenueLink::eventFilter(QObject* pWatched, QEvent* pEvent)
 
 bool CVenueLink::Start(std::string& strError)
 {
+    bool bAll = true;
     if (m_options.bMqtt) {
         m_pReporter = std::make_unique<CVenueReporter>(
             m_options, m_strVersion, m_frame.AdapterLink().GameEvents(), [this] { return Snapshot(); },
             [this](const VenueCommand& command) { RunCommand(command); });
+        // The metrics and systemd's watchdog go on without the broker.
         if (!m_pReporter->Start(strError)) {
             m_pReporter.reset();
-            return false;
+            bAll = false;
         }
     }
     if (!m_options.strMetricsFile.empty()) {
@@ -99,7 +101,7 @@ bool CVenueLink::Start(std::string& strError)
         connect(&m_frame.AdapterLink(), &CAdapterLink::StatusChanged, m_pSystemd.get(),
                 &CSystemdNotifier::CheckStatus);
     }
-    return true;
+    return bAll;
 }
 
 VenueSnapshot CVenueLink::Snapshot()

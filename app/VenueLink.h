@@ -46,7 +46,7 @@ public:
     // written, the broker gets the last state and "offline". Once.
     void End();
 
-    // False with the reason when a part cannot be started.
+    // False with the reason when a part cannot be started; the others run.
     bool Start(std::string& strError);
 
     VenueSnapshot Snapshot();
