@@ -21,7 +21,7 @@
 #include "fleet/PlayTally.h"
 #include "records/LocalDayWatch.h"
 #include "records/RecordStore.h"
-#include "records/RecordsWindow.h"
+#include "records/IRecordsWindow.h"
 
 class CFullScreenBar;
 class CFullScreenNotice;
@@ -181,7 +181,7 @@ public:
     CLocalDayWatch& DayWatch() { return m_dayWatch; }
     CRecordStore* RecordStore() const { return m_pRecordStore.get(); }
     // Null until the Records window is first asked for.
-    CRecordsWindow* RecordsWindowIfMade() const { return m_pRecordsWindow.get(); }
+    IRecordsWindow* RecordsWindowIfMade() const { return m_pRecordsWindow.get(); }
 
     // Test seams: state a test sets to reach a case without the hardware or
     // the wait that would bring it.
@@ -205,7 +205,7 @@ private:
     // Keep Records as asked before the first picture, which the store waits for.
     bool m_bKeepRecordsAfterStartup = false;
     QString m_strRecordsOff;
-    std::unique_ptr<CRecordsWindow> m_pRecordsWindow;
+    std::unique_ptr<IRecordsWindow> m_pRecordsWindow;
     bool m_bRecordsWindowShown = false;
     bool m_bIdleRecords = false;
     int m_nIdleRecordsMs = DefaultIdleRecordsMs;

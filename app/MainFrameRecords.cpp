@@ -10,6 +10,8 @@
 #include <QFileDialog>
 #include <QStatusBar>
 
+#include <cstdio>
+
 #include "platform/MessageBox.h"
 
 namespace {
@@ -239,17 +241,30 @@ void CMainFrame::ShowIdleFigures()
 QWidget* CMainFrame::RecordsWindow()
 {
     if (!m_pRecordsWindow) {
-        m_pRecordsWindow = std::make_unique<CRecordsWindow>();
-        connect(m_pRecordsWindow.get(), &CRecordsWindow::HideRequested, this, &CMainFrame::ToggleRecordsWindow);
+        QString strError;
+        m_pRecordsWindow = MakeRecordsWindow(strError);
+        if (!m_pRecordsWindow) {
+            // The board goes on; only the window is missing, and asking
+            // again tries the module again.
+            std::fprintf(stderr, "Quado: the Records window is not available: %s\n", qPrintable(strError));
+            QuadoMessageBox(this, tr("The Records window is not available: %1").arg(strError),
+                            tr("Quado Records"), MessageIcon::Exclamation);
+            return nullptr;
+        }
+        m_pRecordsWindow->SetHideHandler([this] { ToggleRecordsWindow(); });
         m_pRecordsWindow->SetStore(m_pRecordStore.get(), m_strRecordsOff);
     }
-    return m_pRecordsWindow.get();
+    return m_pRecordsWindow->Widget();
 }
 
 void CMainFrame::ToggleRecordsWindow()
 {
     m_bRecordsWindowShown = !m_bRecordsWindowShown;
-    ShowToolWindow(RecordsWindow(), m_bRecordsWindowShown);
+    QWidget* pWindow = RecordsWindow();
+    if (!pWindow)
+        m_bRecordsWindowShown = false;
+    else
+        ShowToolWindow(pWindow, m_bRecordsWindowShown);
     UpdateCommandUI();
 }
 

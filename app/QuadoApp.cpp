@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QSessionManager>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -13,8 +14,9 @@
 #include "app/VenueLink.h"
 #include "assets/AssetIds.h"
 #include "assets/AssetStore.h"
-#include "fleet/MqttLink.h"
+#include "fleet/IBrokerLink.h"
 #include "fleet/StopSignals.h"
+#include "platform/MessageBox.h"
 #include "platform/SoundPlayer.h"
 #include "records/RecordStore.h"
 
@@ -30,7 +32,7 @@ int CQuadoApp::Run()
 {
     const int nResult = QApplication::exec();
     EndRun();
-    if (m_bRecordsLeftOpen || CMqttLink::ThreadsLeftRunning() > 0) {
+    if (m_bRecordsLeftOpen || BrokerThreadsLeftRunning() > 0) {
         // Exit handlers (OpenSSL's, SQLite's, the toolkit's) would run under
         // a thread still inside those libraries. The file is safe: SQLite
         // keeps it whole whatever moment the process ends at.
@@ -121,10 +123,17 @@ bool CQuadoApp::InitInstance(const StartOptions& options)
             return AudioDeviceCounts{pPlayer->GetDeviceLosses(), pPlayer->GetDeviceReturns()};
         });
         m_pVenue->SetSleep(m_pSleep.get());
-        // The exhibit runs on without its reports rather than not at all.
+        // The exhibit runs on without its reports rather than not at all,
+        // and with whatever parts did start.
         if (std::string strError; !m_pVenue->Start(strError)) {
-            std::fprintf(stderr, "Quado: %s\n", strError.c_str());
-            m_pVenue.reset();
+            std::fprintf(stderr, "Quado: MQTT is off: %s\n", strError.c_str());
+            // Once the first picture is up; the board runs on under the box.
+            const QString strText =
+                QCoreApplication::translate("CQuadoApp", "MQTT is off: %1").arg(QString::fromStdString(strError));
+            QTimer::singleShot(0, m_pMainWnd.get(), [pFrame = m_pMainWnd.get(), strText] {
+                QuadoMessageBox(pFrame, strText, QCoreApplication::translate("CQuadoApp", "Quado"),
+                                MessageIcon::Exclamation);
+            });
         }
     }
     return true;

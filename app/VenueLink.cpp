@@ -80,13 +80,15 @@ bool CVenueLink::eventFilter(QObject* pWatched, QEvent* pEvent)
 
 bool CVenueLink::Start(std::string& strError)
 {
+    bool bAll = true;
     if (m_options.bMqtt) {
         m_pReporter = std::make_unique<CVenueReporter>(
             m_options, m_strVersion, m_frame.AdapterLink().GameEvents(), [this] { return Snapshot(); },
             [this](const VenueCommand& command) { RunCommand(command); });
+        // The metrics and systemd's watchdog go on without the broker.
         if (!m_pReporter->Start(strError)) {
             m_pReporter.reset();
-            return false;
+            bAll = false;
         }
     }
     if (!m_options.strMetricsFile.empty()) {
@@ -106,7 +108,7 @@ bool CVenueLink::Start(std::string& strError)
         if (m_pSleep)
             connect(m_pSleep, &CSleepController::Changed, m_pSystemd.get(), &CSystemdNotifier::CheckStatus);
     }
-    return true;
+    return bAll;
 }
 
 VenueSnapshot CVenueLink::Snapshot()

@@ -51,7 +51,7 @@ public:
     // It must outlive the link.
     void SetSleep(CSleepController* pSleep) { m_pSleep = pSleep; }
 
-    // False with the reason when a part cannot be started.
+    // False with the reason when a part cannot be started; the others run.
     bool Start(std::string& strError);
 
     VenueSnapshot Snapshot();

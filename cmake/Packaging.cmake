@@ -39,9 +39,10 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/norvane/quado")
 # The libraries come from dpkg-shlibdeps; what is loaded or read at run time
 # without being linked is named here: Qt's platform plugins, SDL (loaded when
 # sound is first wanted), the fonts the board's texts are measured in, and
-# Qt's SQLite driver, a plugin the records load by name. Qt Charts (the
-# Records window) is linked, and named as well so that it never depends on
-# what the scan finds.
+# Qt's SQLite driver, a plugin the records load by name. The scan covers the
+# modules in the library folder too (Qt Charts for the Records window,
+# libmosquitto for the broker link); Qt Charts is named as well so that it
+# never depends on what the scan finds.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libsdl2-2.0-0, fonts-liberation2, libqt6sql6-sqlite, libqt6charts6")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA

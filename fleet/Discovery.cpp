@@ -6,7 +6,7 @@
 
 #include <cctype>
 
-#include "fleet/MqttLink.h"
+#include "fleet/IBrokerLink.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include <QEvent>
 #include <QMetaObject>
 
-#include <systemd/sd-daemon.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "fleet/NotifySocket.h"
 
 bool CSystemdNotifier::IsWanted()
 {
@@ -33,7 +33,7 @@ void CSystemdNotifier::Start(QObject* pView, bool bPaintedAlready)
 {
     uint64_t nMicroseconds = 0;
     // Zero pid: WATCHDOG_PID, when set, must name this process.
-    const int rc = sd_watchdog_enabled(0, &nMicroseconds);
+    const int rc = SystemdWatchdog(&nMicroseconds);
     if (rc > 0 && nMicroseconds > 0) {
         m_nPingMs = PingIntervalFor(nMicroseconds);
         m_timerPing.start(m_nPingMs);
@@ -71,7 +71,7 @@ void CSystemdNotifier::Ready()
     m_bReady = true;
     m_strStatus = m_statusSource ? m_statusSource() : std::string();
     std::replace(m_strStatus.begin(), m_strStatus.end(), '\n', ' ');
-    sd_notify(0, ("READY=1\nSTATUS=" + m_strStatus).c_str());
+    NotifySystemd("READY=1\nSTATUS=" + m_strStatus);
 }
 
 void CSystemdNotifier::CheckStatus()
@@ -84,7 +84,7 @@ void CSystemdNotifier::CheckStatus()
     if (strStatus == m_strStatus)
         return;
     m_strStatus = std::move(strStatus);
-    sd_notify(0, ("STATUS=" + m_strStatus).c_str());
+    NotifySystemd("STATUS=" + m_strStatus);
 }
 
 int CSystemdNotifier::PingIntervalFor(uint64_t nWatchdogMicroseconds)
@@ -99,11 +99,11 @@ int CSystemdNotifier::PingIntervalFor(uint64_t nWatchdogMicroseconds)
 void CSystemdNotifier::Ping()
 {
     ++m_nPings;
-    sd_notify(0, "WATCHDOG=1");
+    NotifySystemd("WATCHDOG=1");
 }
 
 void CSystemdNotifier::Stopping()
 {
     m_bStopping = true;
-    sd_notify(0, "STOPPING=1");
+    NotifySystemd("STOPPING=1");
 }

@@ -64,7 +64,10 @@ bool CVenueReporter::Start(std::string& strError)
     // A write to a connection the broker closed must end in an error, not
     // the default SIGPIPE that ends the program.
     std::signal(SIGPIPE, SIG_IGN);
-    m_pLink = std::make_shared<CMqttLink>(m_config);
+    // The link and libmosquitto come from their module, loaded now.
+    m_pLink = MakeBrokerLink(m_config, strError);
+    if (!m_pLink)
+        return false;
     std::vector<MqttMessage> vecAnnouncements{
         MqttMessage{.strTopic = m_strBase + "/availability", .strPayload = "online", .bRetain = true}};
     if (m_bDiscovery) {

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "fleet/CommandInbox.h"
-#include "fleet/MqttLink.h"
+#include "fleet/IBrokerLink.h"
 #include "fleet/VenueCommand.h"
 #include "fleet/VenueOptions.h"
 #include "fleet/VenueReport.h"
@@ -60,7 +60,7 @@ public:
 
     const std::string& Base() const { return m_strBase; }
     // Null before Start.
-    const CMqttLink* Link() const { return m_pLink.get(); }
+    const IBrokerLink* Link() const { return m_pLink.get(); }
     uint64_t StatesSent() const { return m_nStatesSent; }
     uint64_t CommandsIgnored() const { return m_nCommandsIgnored; }
     const CCommandInbox& Inbox() const { return m_inbox; }
@@ -88,7 +88,7 @@ private:
     CGameEventSubscription m_eventWatch;
     SnapshotSource m_snapshotSource;
     CommandHandler m_commandHandler;
-    std::shared_ptr<CMqttLink> m_pLink;
+    std::shared_ptr<IBrokerLink> m_pLink;
     std::shared_ptr<std::atomic<bool>> m_pScreenshotBusy = std::make_shared<std::atomic<bool>>(false);
     QTimer m_timerCheck;
     CCommandInbox m_inbox;

@@ -253,3 +253,10 @@ void CRecordsWindow::reject()
 {
     emit HideRequested();
 }
+
+void CRecordsWindow::SetHideHandler(std::function<void()> fnHide)
+{
+    disconnect(this, &CRecordsWindow::HideRequested, nullptr, nullptr);
+    if (fnHide)
+        connect(this, &CRecordsWindow::HideRequested, this, std::move(fnHide));
+}

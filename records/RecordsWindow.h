@@ -9,6 +9,7 @@
 #include <QTableView>
 
 #include "records/DaySummary.h"
+#include "records/IRecordsWindow.h"
 #include "records/GamesTableModel.h"
 #include "records/LocalDayWatch.h"
 
@@ -18,7 +19,7 @@ class CRecordStore;
 // The day is today unless another is picked; the list sorts by any column.
 // The main frame owns it, shows and hides it like its other tool windows, and
 // hands it the store (none while records are off).
-class CRecordsWindow : public QDialog {
+class CRecordsWindow : public QDialog, public IRecordsWindow {
     Q_OBJECT
 public:
     static constexpr const char* Caption = "Quado Records";
@@ -28,7 +29,9 @@ public:
 
     // The store to read and follow; null while records are off, and then
     // strOff says why.
-    void SetStore(CRecordStore* pStore, const QString& strOff = QString());
+    void SetStore(CRecordStore* pStore, const QString& strOff = QString()) override;
+    QWidget* Widget() override { return this; }
+    void SetHideHandler(std::function<void()> fnHide) override;
     QDate Day() const { return m_day; }
     void SetDay(const QDate& day);
     // The chosen day's games have come (or there are none to wait for, or

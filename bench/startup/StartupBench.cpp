@@ -1,11 +1,17 @@
 // Start-up against a bare Qt Widgets window: from exec to the main window
 // mapped, and the resident memory once the program is idle, both programs
 // started in turn on one private Xvfb, medians of five runs each. A third
-// program, the floor, shows what the first picture needs and no more.
+// program, the floor, shows what the first picture needs and no more; a
+// fourth run is Quado reporting to a venue's broker (mosquitto on loopback),
+// which loads the broker-link module at start. QUADO_BENCH_PROGRAM runs
+// another quado in Quado's place (an older build, to compare).
 #include <xcb/xcb.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,6 +44,7 @@ struct Program {
     const char* pszPath;
     // The title of its main window, as the X server holds it in WM_NAME.
     const char* pszTitle;
+    std::vector<std::string> vecArgs = {};
 };
 
 struct Sample {
@@ -167,7 +174,11 @@ std::optional<Sample> RunOnce(xcb_connection_t* pConnection, const std::string& 
         const int nNull = open("/dev/null", O_WRONLY);
         dup2(nNull, STDOUT_FILENO);
         dup2(nNull, STDERR_FILENO);
-        execl(program.pszPath, program.pszPath, static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>(program.pszPath)};
+        for (const std::string& strArg : program.vecArgs)
+            argv.push_back(const_cast<char*>(strArg.c_str()));
+        argv.push_back(nullptr);
+        execv(program.pszPath, argv.data());
         _exit(127);
     }
     if (pid < 0)
@@ -203,6 +214,92 @@ std::optional<Sample> RunOnce(xcb_connection_t* pConnection, const std::string& 
     return sample;
 }
 
+// Debian's mosquitto on a free loopback port, for the run with --mqtt.
+class CBroker {
+public:
+    bool Start()
+    {
+        m_nPort = FreePort();
+        char szDir[] = "/tmp/quado-bench-broker-XXXXXX";
+        if (m_nPort <= 0 || !mkdtemp(szDir))
+            return false;
+        m_strDir = szDir;
+        const std::string strConfig = m_strDir + "/mosquitto.conf";
+        std::ofstream(strConfig) << "listener " << m_nPort << " 127.0.0.1\nallow_anonymous true\n";
+        m_pid = fork();
+        if (m_pid == 0) {
+            const int nNull = open("/dev/null", O_WRONLY);
+            dup2(nNull, STDOUT_FILENO);
+            dup2(nNull, STDERR_FILENO);
+            execlp("mosquitto", "mosquitto", "-c", strConfig.c_str(), static_cast<char*>(nullptr));
+            execl("/usr/sbin/mosquitto", "mosquitto", "-c", strConfig.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        if (m_pid < 0)
+            return false;
+        // Until it takes connections, or has ended.
+        const auto deadline = Clock::now() + MapTimeout;
+        while (Clock::now() < deadline && waitpid(m_pid, nullptr, WNOHANG) == 0) {
+            if (Accepts())
+                return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
+    ~CBroker()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+        if (!m_strDir.empty()) {
+            std::error_code error;
+            std::filesystem::remove_all(m_strDir, error);
+        }
+    }
+
+    std::string Url() const { return "mqtt://127.0.0.1:" + std::to_string(m_nPort); }
+
+private:
+    static sockaddr_in Loopback(int nPort)
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(nPort));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return address;
+    }
+
+    static int FreePort()
+    {
+        const int nFd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = Loopback(0);
+        socklen_t nLength = sizeof address;
+        int nPort = -1;
+        if (nFd >= 0 && bind(nFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            getsockname(nFd, reinterpret_cast<sockaddr*>(&address), &nLength) == 0)
+            nPort = ntohs(address.sin_port);
+        if (nFd >= 0)
+            close(nFd);
+        return nPort;
+    }
+
+    bool Accepts() const
+    {
+        const int nFd = socket(AF_INET, SOCK_STREAM, 0);
+        const sockaddr_in address = Loopback(m_nPort);
+        const bool bOk = nFd >= 0 && connect(nFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        if (nFd >= 0)
+            close(nFd);
+        return bOk;
+    }
+
+    pid_t m_pid = -1;
+    int m_nPort = 0;
+    std::string m_strDir;
+};
+
 } // namespace
 
 int main()
@@ -224,22 +321,31 @@ int main()
     xcb_change_window_attributes(pConnection, pScreen->root, XCB_CW_EVENT_MASK, &nMask);
     xcb_flush(pConnection);
 
-    const Program programs[] = {
+    const char* pszQuado = std::getenv("QUADO_BENCH_PROGRAM");
+    if (!pszQuado || !*pszQuado)
+        pszQuado = QUADO_PROGRAM;
+    CBroker broker;
+    const bool bBroker = broker.Start();
+    if (!bBroker)
+        std::printf("   (no mosquitto on loopback: the run with --mqtt is left out)\n");
+    std::vector<Program> programs{
         {"bare Qt window", BARE_PROGRAM, "Bare Qt window"},
-        {"Quado", QUADO_PROGRAM, "Quado"},
+        {"Quado", pszQuado, "Quado"},
         // Not a figure: what any program showing Quado's first picture costs
         // at least, so that a ratio can be told apart from its floor.
         {"floor", FLOOR_PROGRAM, "Floor window"},
     };
-    constexpr int ProgramCount = std::size(programs);
-    std::vector<Sample> samples[ProgramCount];
+    if (bBroker)
+        programs.push_back({"Quado --mqtt", pszQuado, "Quado", {"--mqtt", broker.Url(), "--mqtt-id", "bench"}});
+    const int ProgramCount = static_cast<int>(programs.size());
+    std::vector<std::vector<Sample>> samples(programs.size());
     // One start each first, not counted: it fills the page cache.
     for (const Program& program : programs)
         RunOnce(pConnection, xvfb.Display(), program);
     // In turn, so that a busy moment of the machine falls on both alike.
     for (int nRun = 0; nRun < Runs; ++nRun) {
         for (int i = 0; i < ProgramCount; ++i) {
-            if (const std::optional<Sample> sample = RunOnce(pConnection, xvfb.Display(), programs[i]))
+            if (const std::optional<Sample> sample = RunOnce(pConnection, xvfb.Display(), programs[static_cast<size_t>(i)]))
                 samples[i].push_back(*sample);
         }
     }
@@ -247,8 +353,8 @@ int main()
 
     std::printf("4. start-up on Xvfb, exec -> main window mapped; resident memory %.1f s later (%d runs each):\n",
                 std::chrono::duration<double>(IdleTime).count(), Runs);
-    double dStart[ProgramCount];
-    double dRss[ProgramCount];
+    std::vector<double> dStart(programs.size());
+    std::vector<double> dRss(programs.size());
     for (int i = 0; i < ProgramCount; ++i) {
         std::vector<double> starts;
         std::vector<double> rss;
@@ -269,9 +375,18 @@ int main()
     }
     std::printf("   Quado / bare: start %.2f, memory %.2f (goal <= 1.25 both)\n", dStart[1] / dStart[0],
                 dRss[1] / dRss[0]);
-    if (samples[2].size() >= 3)
-        std::printf("   floor / bare: start %.2f, memory %.2f; Quado / floor: start %.2f, memory %.2f\n",
+    if (samples[2].size() >= 3) {
+        std::printf("   floor / bare: start %.2f, memory %.2f; Quado / floor: start %.2f, memory %.2f (goal <= 1.15 both)\n",
                     dStart[2] / dStart[0], dRss[2] / dRss[0], dStart[1] / dStart[2], dRss[1] / dRss[2]);
+        std::printf("FIGURE P4_floor_start_ratio %.2f\n", dStart[1] / dStart[2]);
+        std::printf("FIGURE P4_floor_rss_ratio %.2f\n", dRss[1] / dRss[2]);
+        if (programs.size() > 3 && samples[3].size() >= 3) {
+            std::printf("   Quado --mqtt / floor: start %.2f, memory %.2f (goal <= 1.25 both)\n", dStart[3] / dStart[2],
+                        dRss[3] / dRss[2]);
+            std::printf("FIGURE P4_mqtt_floor_start_ratio %.2f\n", dStart[3] / dStart[2]);
+            std::printf("FIGURE P4_mqtt_floor_rss_ratio %.2f\n", dRss[3] / dRss[2]);
+        }
+    }
     std::printf("FIGURE P4_start_ratio %.2f\n", dStart[1] / dStart[0]);
     std::printf("FIGURE P4_rss_ratio %.2f\n", dRss[1] / dRss[0]);
     return 0;

@@ -5,10 +5,12 @@
 # (read from quado's ELF header), every program must be hardened, and
 # lintian must find nothing to report. The packed programs must keep records
 # of play: the unpacked quado-replay plays a recorded game into a records
-# file and the unpacked quado exports it (not for a package of another
-# machine, whose programs cannot run here).
+# file and the unpacked quado exports it; the unpacked quado reaches a broker
+# through its packed module and the packed Records window opens (not for a
+# package of another machine, whose programs cannot run here).
 # -DBUILD_DIR -DWORK_DIR -DAPP_ID -DPROGRAMS=a,b -DVERSION -DARCH -DELF_MACHINE=hex
-# -DRUN_CHECK=ON|OFF -DTEST_DATA=dir
+# -DRUN_CHECK=ON|OFF -DTEST_DATA=dir -DMODULE_DIR=lib/<multiarch>/quado -DMODULES=a.so,b.so
+# -DMODULE_CHECK=program
 
 cmake_minimum_required(VERSION 3.25)
 set(failures 0)
@@ -18,6 +20,7 @@ macro(fail msg)
 endmacro()
 
 string(REPLACE "," ";" PROGRAMS "${PROGRAMS}")
+string(REPLACE "," ";" MODULES "${MODULES}")
 get_filename_component(cmake_bin "${CMAKE_COMMAND}" DIRECTORY)
 find_program(CPACK cpack HINTS "${cmake_bin}" REQUIRED)
 find_program(DPKG_DEB dpkg-deb REQUIRED)
@@ -54,10 +57,12 @@ if(NOT fields MATCHES "Depends: ([^\n]*)")
   fail("no Depends field")
 endif()
 set(depends "${CMAKE_MATCH_1}")
-# What the programs link against, found by dpkg-shlibdeps, and what they load
-# without linking (Qt's SQLite driver is a plugin no scan finds).
+# What the programs and modules link against, found by dpkg-shlibdeps (the
+# broker-link module brings libmosquitto), and what they load without
+# linking (Qt's SQLite driver is a plugin no scan finds). systemd's
+# notifications need no library of its own.
 foreach(package IN ITEMS libqt6widgets6 libqt6gui6 libqt6core6 libqt6sql6 libsdl2-2.0-0 libudev1 libc6
-                         libstdc\\+\\+6 libmosquitto1 libsystemd0
+                         libstdc\\+\\+6 libmosquitto1
                          qt6-qpa-plugins fonts-liberation2 libqt6sql6-sqlite libqt6charts6)
   if(NOT depends MATCHES "(^|, )${package}( |,|$)")
     fail("Depends lacks ${package}: ${depends}")
@@ -96,6 +101,9 @@ foreach(line IN LISTS lines)
     if(path MATCHES "^usr/bin/." AND NOT line MATCHES "^-rwxr-xr-x")
       fail("not an executable: ${line}")
     endif()
+    if(path MATCHES "\\.so$" AND NOT line MATCHES "^-rw-r--r--")
+      fail("a module must not be executable: ${line}")
+    endif()
   endif()
 endforeach()
 list(SORT files)
@@ -112,6 +120,9 @@ list(APPEND expected
   /usr/share/doc/quado/changelog.gz
   /usr/lib/udev/rules.d/70-quado-dravik.rules
   /usr/lib/systemd/user/quado-kiosk.service)
+foreach(module IN LISTS MODULES)
+  list(APPEND expected /usr/${MODULE_DIR}/${module})
+endforeach()
 foreach(size IN ITEMS 16 32 48 64 128 256)
   list(APPEND expected /usr/share/icons/hicolor/${size}x${size}/apps/${APP_ID}.png)
 endforeach()
@@ -141,12 +152,19 @@ endif()
 # Control-flow marking is not asked for: Debian 12's own C start files carry
 # none, so no program linked there can.
 find_program(HARDENING_CHECK hardening-check REQUIRED)
+set(elf_files)
 foreach(program IN LISTS PROGRAMS)
-  execute_process(COMMAND "${HARDENING_CHECK}" --nocfprotection "${unpacked}/usr/bin/${program}"
+  list(APPEND elf_files usr/bin/${program})
+endforeach()
+foreach(module IN LISTS MODULES)
+  list(APPEND elf_files usr/${MODULE_DIR}/${module})
+endforeach()
+foreach(elf IN LISTS elf_files)
+  execute_process(COMMAND "${HARDENING_CHECK}" --nocfprotection "${unpacked}/${elf}"
                   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   message(STATUS "${out}${err}")
   if(NOT rc EQUAL 0)
-    fail("/usr/bin/${program} is not hardened")
+    fail("/${elf} is not hardened")
   endif()
 endforeach()
 
@@ -168,6 +186,19 @@ if(RUN_CHECK AND "quado-replay" IN_LIST PROGRAMS AND EXISTS "${unpacked}/usr/bin
   # (CMake hands the output over with its line ends made plain.)
   if(NOT rc EQUAL 0 OR NOT csv MATCHES "^start_utc,[^\n]*\n[^,]+,[^,]+,[^,]+,won,congrat,3,3,3,REPLAY01\r?\n$")
     fail("the packed programs kept no game (${rc}): ${csv}${err}")
+  endif()
+endif()
+
+# The modules as packed: the packed quado loads its broker link from beside
+# itself and reaches a broker; the packed Records window opens.
+if(RUN_CHECK AND MODULE_CHECK)
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E env QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
+                          QUADO_PACKED_ROOT=${unpacked} QUADO_PACKED_MODULES=${unpacked}/usr/${MODULE_DIR}
+                          XDG_DATA_HOME=${WORK_DIR}/data "${MODULE_CHECK}"
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  message(STATUS "packed modules:\n${out}${err}")
+  if(NOT rc EQUAL 0)
+    fail("the packed modules do not work (${rc})")
   endif()
 endif()
 

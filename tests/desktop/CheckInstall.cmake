@@ -1,6 +1,9 @@
 # Installs the build tree into a fresh DESTDIR under two prefixes and checks
 # that exactly the desktop's files arrive, each usable where it lands.
-# -DBUILD_DIR -DWORK_DIR -DAPP_ID -DPROGRAMS=a,b -DRULE_SOURCE
+# The modules land in the architecture's library folder under the prefix,
+# where the programs look for them, and nothing installed keeps a run path
+# into the build tree.
+# -DBUILD_DIR -DWORK_DIR -DAPP_ID -DPROGRAMS=a,b -DRULE_SOURCE -DMODULE_DIR=lib/<multiarch>/quado -DMODULES=a.so,b.so
 
 cmake_minimum_required(VERSION 3.25)
 set(failures 0)
@@ -10,6 +13,7 @@ macro(fail msg)
 endmacro()
 
 string(REPLACE "," ";" PROGRAMS "${PROGRAMS}")
+string(REPLACE "," ";" MODULES "${MODULES}")
 set(icon_sizes 16 32 48 64 128 256)
 
 set(expected)
@@ -24,6 +28,9 @@ list(APPEND expected
   share/doc/quado/changelog.gz
   lib/udev/rules.d/70-quado-dravik.rules
   lib/systemd/user/quado-kiosk.service)
+foreach(module IN LISTS MODULES)
+  list(APPEND expected ${MODULE_DIR}/${module})
+endforeach()
 foreach(size IN LISTS icon_sizes)
   list(APPEND expected share/icons/hicolor/${size}x${size}/apps/${APP_ID}.png)
 endforeach()
@@ -76,6 +83,23 @@ foreach(prefix IN ITEMS /usr /opt/quado)
     execute_process(COMMAND test -x "${root}/bin/${program}" RESULT_VARIABLE rc)
     if(NOT rc EQUAL 0)
       fail("${prefix}/bin/${program} is not executable")
+    endif()
+  endforeach()
+
+  set(elf_files)
+  foreach(program IN LISTS PROGRAMS)
+    list(APPEND elf_files "${root}/bin/${program}")
+  endforeach()
+  foreach(module IN LISTS MODULES)
+    list(APPEND elf_files "${root}/${MODULE_DIR}/${module}")
+  endforeach()
+  foreach(elf IN LISTS elf_files)
+    if(EXISTS "${elf}")
+      # Only paths from the program's own folder ($ORIGIN) may stay.
+      file(READ_ELF "${elf}" RUNPATH runpath RPATH rpath)
+      if("${runpath};${rpath}" MATCHES "(^|[;:])/")
+        fail("${elf} keeps a run path into a folder of this machine: [${runpath}${rpath}]")
+      endif()
     endif()
   endforeach()
 

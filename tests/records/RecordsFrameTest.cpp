@@ -10,6 +10,7 @@
 
 #include "app/CommandIds.h"
 #include "app/StartOptions.h"
+#include "records/RecordsWindow.h"
 
 using namespace adaptertest;
 using namespace recordstest;
@@ -150,8 +151,9 @@ TEST_F(FrameRecords, ABadFileIsToldOnceOnTheStatusBarAndInTheRecordsWindow)
     EXPECT_TRUE(m_boxes.m_vecBoxes.empty());
 
     ASSERT_TRUE(m_pFrame->OnCommand(CommandId::RecordsWindow));
-    ASSERT_TRUE(m_pFrame->RecordsWindowIfMade());
-    EXPECT_EQ(m_pFrame->RecordsWindowIfMade()->m_stState.text(), "Records are off: " + m_pFrame->RecordsOffReason());
+    auto* pWindow = dynamic_cast<CRecordsWindow*>(m_pFrame->RecordsWindowIfMade());
+    ASSERT_TRUE(pWindow);
+    EXPECT_EQ(pWindow->m_stState.text(), "Records are off: " + m_pFrame->RecordsOffReason());
     m_pFrame.reset();
     EXPECT_EQ(FileBytes(Path()), before);
 }

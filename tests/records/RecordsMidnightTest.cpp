@@ -14,6 +14,7 @@
 
 #include "app/CommandIds.h"
 #include "app/VenueLink.h"
+#include "records/RecordsWindow.h"
 
 using namespace adaptertest;
 using namespace recordstest;
@@ -79,7 +80,7 @@ TEST_F(FrameMidnight, TheDaysFiguresRollOverAtLocalMidnightWithNoLineAndNoGame)
     EXPECT_EQ(venue.Snapshot().today, (DayFigures{20241027, 2, 7}));
     EXPECT_EQ(venue.Metrics().nGamesToday, 2);
     ASSERT_TRUE(m_pFrame->OnCommand(CommandId::RecordsWindow));
-    CRecordsWindow& window = *m_pFrame->RecordsWindowIfMade();
+    CRecordsWindow& window = dynamic_cast<CRecordsWindow&>(*m_pFrame->RecordsWindowIfMade());
     window.m_dayWatch.SetNowSource([&nNow] { return nNow; });
     window.SetDay(QDate(2024, 10, 27));
     ASSERT_TRUE(WaitForEvents([&] { return window.IsLoaded(); }));
