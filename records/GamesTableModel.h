@@ -17,6 +17,8 @@ public:
     void SetGames(RecordedGames games);
     void Append(const RecordedGames& games);
     const RecordedGames& Games() const { return m_games; }
+    // The language changed: the headers and the shown names are read again.
+    void Retranslate();
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

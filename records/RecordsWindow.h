@@ -4,6 +4,7 @@
 
 #include <QDateEdit>
 #include <QDialog>
+#include <QPushButton>
 #include <QLabel>
 #include <QPointer>
 #include <QSortFilterProxyModel>
@@ -22,7 +23,7 @@ class CRecordStore;
 class CRecordsWindow : public QDialog {
     Q_OBJECT
 public:
-    static constexpr const char* Caption = "Quado Records";
+    static constexpr const char* Caption = QT_TRANSLATE_NOOP("CRecordsWindow", "Quado Records");
 
     explicit CRecordsWindow(QWidget* pParent = nullptr);
     ~CRecordsWindow() override;
@@ -55,6 +56,9 @@ public:
     // today goes on to the new day.
     CLocalDayWatch m_dayWatch;
 
+protected:
+    void changeEvent(QEvent* pEvent) override;
+
 signals:
     void HideRequested();
     // The chosen day's games are in and shown.
@@ -62,6 +66,8 @@ signals:
 
 private:
     void LayOut();
+    // The window's words in the language of the menus.
+    void RetranslateUi();
     void Load();
     void OnDayLoaded(int nTicket, const QDate& day, const RecordedGames& games);
     void OnGamesWritten(const RecordedGames& games);
@@ -77,5 +83,9 @@ private:
     bool m_bUnreadable = false;
     int m_nTicket = 0;
     CGamesTableModel m_model;
+    // The day line's and the figures' captions, for RetranslateUi.
+    QLabel* m_pDayCaption = nullptr;
+    QPushButton* m_pToday = nullptr;
+    QList<QPair<QLabel*, const char*>> m_figureCaptions;
     DaySummary m_summary;
 };
