@@ -98,7 +98,7 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
             bool bNoRecords = false;
             bOk = noValue(bNoRecords);
             options.bRecords = false;
-        } else if (name == "records" || name == "idle-records" || (!bDemo && (name == "export-records" || name == "since"))) {
+        } else if (name == "records" || name == "idle-records" || name == "language" || (!bDemo && (name == "export-records" || name == "since"))) {
             std::string strValue = value;
             if (!bHasValue) {
                 if (i + 1 >= args.size()) {
@@ -122,6 +122,12 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
                     return result;
                 }
                 options.strSince = strValue;
+            } else if (name == "language") {
+                if (strValue != "en" && strValue != "de") {
+                    result.strError = "bad value '" + strValue + "' for --language (en or de)";
+                    return result;
+                }
+                options.strLanguage = strValue;
             } else {
                 char* pszEnd = nullptr;
                 const double fSeconds = std::strtod(strValue.c_str(), &pszEnd);
@@ -208,7 +214,8 @@ std::string StartOptionsHelp(const char* pszProgram, bool bDemo)
         "  --no-records        start with Options > Keep Records off\n"
         "  --idle-records SECONDS\n"
         "                      show the day's games and best level over the board after\n"
-        "                      SECONDS without a line from the board\n";
+        "                      SECONDS without a line from the board\n"
+        "  --language en|de    the language of menus and windows (else the system's)\n";
     if (!bDemo)
         strHelp += "  --export-records FILE\n"
                    "                      write the records as CSV to FILE (- for standard output)\n"

@@ -35,6 +35,8 @@ struct StartOptions {
     bool bExportRecords = false;
     std::string strExportRecords;
     std::string strSince;
+    // "en" or "de" (--language); empty follows the system.
+    std::string strLanguage;
     // MQTT and the metrics file (see fleet/VenueOptions.h).
     VenueOptions venue;
 };

@@ -13,6 +13,7 @@ RUN_PACKAGES=(
   libsdl2-dev libudev-dev
   libmosquitto-dev libsystemd-dev
   fonts-liberation2
+  qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
 )
 TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
