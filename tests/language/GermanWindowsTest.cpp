@@ -159,8 +159,11 @@ TEST_F(LanguageFrame, EveryWordOfEveryWindowBuiltInGermanIsGerman)
 
     EXPECT_EQ(german.value(QStringLiteral("frame.title")), QStringLiteral("Quado"));
     EXPECT_EQ(Dlg().windowTitle(), QStringLiteral("QUADO Dravik-Treiber"));
-    EXPECT_TRUE(Dlg().m_stStatus.text().startsWith(QStringLiteral("VERBUNDEN  -  ")));
-    EXPECT_TRUE(Dlg().m_stStatus.text().contains(QStringLiteral("8 Datenbits")));
+    // The status line, as the window shows it.
+    const QString strShown = Dlg().Link().ShownStatus();
+    EXPECT_TRUE(strShown.startsWith(QStringLiteral("VERBUNDEN  -  "))) << qPrintable(strShown);
+    EXPECT_TRUE(strShown.contains(QStringLiteral("  -  8 Datenbits  -  "))) << qPrintable(strShown);
+    EXPECT_TRUE(german.values().contains(strShown));
     // What the venue reads stays English.
     EXPECT_TRUE(Dlg().Link().Status().startsWith(QStringLiteral("CONNECTED  -  ")));
     EXPECT_EQ(m_boxes.m_vecBoxes[0].strCaption, QStringLiteral("Manueller Treiber gesperrt"));
