@@ -1,5 +1,6 @@
 #include "app/AboutDlg.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -32,7 +33,7 @@ CAboutDlg::CAboutDlg(QWidget* pParent)
     : QDialog(pParent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                            | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
-    setWindowTitle(QString::fromLatin1(Caption));
+    setWindowTitle(tr(Caption));
     setModal(true);
     const CDialogUnits units(font());
     setFixedSize(units.Size(DialogWidth, DialogHeight));
@@ -43,17 +44,28 @@ CAboutDlg::CAboutDlg(QWidget* pParent)
     // corner follows the units.
     m_pIcon->setGeometry(units.X(IconLeft), units.Y(IconTop), IconSize, IconSize);
 
-    m_pVersion = new QLabel(QString::fromLatin1(VersionText), this);
+    m_pVersion = new QLabel(tr(VersionText), this);
     m_pVersion->setTextFormat(Qt::PlainText);
     m_pVersion->setGeometry(units.Rect(TextLeft, VersionTop, TextWidth, TextHeight));
 
-    m_pDescription = new QLabel(QString::fromLatin1(DescriptionText), this);
+    m_pDescription = new QLabel(tr(DescriptionText), this);
     m_pDescription->setTextFormat(Qt::PlainText);
     m_pDescription->setGeometry(units.Rect(TextLeft, DescriptionTop, TextWidth, TextHeight));
 
-    m_pOk = new QPushButton(QStringLiteral("OK"), this);
+    m_pOk = new QPushButton(tr("OK"), this);
     m_pOk->setDefault(true);
     m_pOk->setGeometry(units.Rect(OkLeft, OkTop, OkWidth, OkHeight));
     connect(m_pOk, &QPushButton::clicked, this, &QDialog::accept);
     m_pOk->setFocus();
+}
+
+void CAboutDlg::changeEvent(QEvent* pEvent)
+{
+    if (pEvent->type() == QEvent::LanguageChange) {
+        setWindowTitle(tr(Caption));
+        m_pVersion->setText(tr(VersionText));
+        m_pDescription->setText(tr(DescriptionText));
+        m_pOk->setText(tr("OK"));
+    }
+    QDialog::changeEvent(pEvent);
 }

@@ -10,9 +10,9 @@ class QPushButton;
 class CAboutDlg : public QDialog {
     Q_OBJECT
 public:
-    static constexpr const char* Caption = "About Quado";
-    static constexpr const char* VersionText = "Quado Version 1.0";
-    static constexpr const char* DescriptionText = "Big-screen memory game board";
+    static constexpr const char* Caption = QT_TRANSLATE_NOOP("CAboutDlg", "About Quado");
+    static constexpr const char* VersionText = QT_TRANSLATE_NOOP("CAboutDlg", "Quado Version 1.0");
+    static constexpr const char* DescriptionText = QT_TRANSLATE_NOOP("CAboutDlg", "Big-screen memory game board");
 
     explicit CAboutDlg(QWidget* pParent);
 
@@ -20,4 +20,7 @@ public:
     QLabel* m_pVersion;
     QLabel* m_pDescription;
     QPushButton* m_pOk;
+
+protected:
+    void changeEvent(QEvent* pEvent) override;
 };

@@ -1,6 +1,7 @@
 #include "app/FullScreenBar.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QImage>
@@ -20,12 +21,12 @@ constexpr int CaptionMargin = 128;
 CFullScreenBar::CFullScreenBar(QWidget* pOwner)
     : QWidget(pOwner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
-    setWindowTitle(QString::fromLatin1(Caption));
+    setWindowTitle(tr(Caption));
     // The keys must stay with the board view, where Escape leaves full screen.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
 
-    m_pToolBar = new QToolBar(QString::fromLatin1(Caption), this);
+    m_pToolBar = new QToolBar(tr(Caption), this);
     m_pToolBar->setMovable(false);
     m_pToolBar->setFloatable(false);
     m_pToolBar->setFocusPolicy(Qt::NoFocus);
@@ -43,9 +44,9 @@ CFullScreenBar* CFullScreenBar::Create(QWidget* pOwner)
     auto* pBar = new CFullScreenBar(pOwner);
     pBar->m_pToolBar->setIconSize(image.size());
     pBar->m_pButton = pBar->m_pToolBar->addAction(QIcon(QPixmap::fromImage(image)),
-                                                  QString::fromLatin1(Caption));
+                                                  tr(Caption));
     pBar->m_pButton->setData(CommandId::FullScreenBar);
-    pBar->m_pButton->setToolTip(QString::fromLatin1(ButtonToolTip));
+    pBar->m_pButton->setToolTip(tr(ButtonToolTip));
     connect(pBar->m_pButton, &QAction::triggered, pBar,
             [pBar] { emit pBar->Command(CommandId::FullScreenBar); });
     // One button alone would make the window too narrow for the window
@@ -54,6 +55,19 @@ CFullScreenBar* CFullScreenBar::Create(QWidget* pOwner)
     pBar->setMinimumWidth(pBar->fontMetrics().horizontalAdvance(pBar->windowTitle()) + CaptionMargin);
     pBar->adjustSize();
     return pBar;
+}
+
+void CFullScreenBar::changeEvent(QEvent* pEvent)
+{
+    if (pEvent->type() == QEvent::LanguageChange) {
+        setWindowTitle(tr(Caption));
+        m_pToolBar->setWindowTitle(tr(Caption));
+        if (m_pButton) {
+            m_pButton->setText(tr(Caption));
+            m_pButton->setToolTip(tr(ButtonToolTip));
+        }
+    }
+    QWidget::changeEvent(pEvent);
 }
 
 void CFullScreenBar::FloatAt(const QPoint& ptScreen)

@@ -11,9 +11,9 @@ class QToolBar;
 class CFullScreenBar : public QWidget {
     Q_OBJECT
 public:
-    static constexpr char Caption[] = "Full Screen";
+    static constexpr char Caption[] = QT_TRANSLATE_NOOP("CFullScreenBar", "Full Screen");
     // The button's tool tip: what it does, and the key that does the same.
-    static constexpr char ButtonToolTip[] = "Leave full screen (Esc)";
+    static constexpr char ButtonToolTip[] = QT_TRANSLATE_NOOP("CFullScreenBar", "Leave full screen (Esc)");
 
     // A tool window over pOwner, not yet shown. Null when the button's
     // image cannot be loaded: a bar without its button could not be left.
@@ -25,6 +25,9 @@ public:
 
     QToolBar* ToolBar() const { return m_pToolBar; }
     QAction* Button() const { return m_pButton; }
+
+protected:
+    void changeEvent(QEvent* pEvent) override;
 
 signals:
     // The button was pressed; it carries the full-screen bar's command id.

@@ -1,5 +1,6 @@
 #include "app/FullScreenNotice.h"
 
+#include <QEvent>
 #include <QGraphicsOpacityEffect>
 #include <QPropertyAnimation>
 
@@ -12,7 +13,7 @@ constexpr int FontPixels = 20;
 } // namespace
 
 CFullScreenNotice::CFullScreenNotice(QWidget* pParent)
-    : QLabel(QString::fromLatin1(Text), pParent)
+    : QLabel(tr(Text), pParent)
 {
     // A hint, not a control: the clicks and the keys stay with the board.
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -43,6 +44,15 @@ CFullScreenNotice::CFullScreenNotice(QWidget* pParent)
 }
 
 CFullScreenNotice::~CFullScreenNotice() = default;
+
+void CFullScreenNotice::changeEvent(QEvent* pEvent)
+{
+    if (pEvent->type() == QEvent::LanguageChange) {
+        setText(tr(Text));
+        adjustSize();
+    }
+    QLabel::changeEvent(pEvent);
+}
 
 void CFullScreenNotice::Start(const QRect& rcPicture)
 {

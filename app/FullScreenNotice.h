@@ -12,7 +12,7 @@ class QPropertyAnimation;
 class CFullScreenNotice : public QLabel {
     Q_OBJECT
 public:
-    static constexpr char Text[] = "Press Esc to leave full screen";
+    static constexpr char Text[] = QT_TRANSLATE_NOOP("CFullScreenNotice", "Press Esc to leave full screen");
     static constexpr int HoldMs = 3000;
     static constexpr int FadeMs = 700;
 
@@ -33,6 +33,9 @@ public:
     bool IsHolding() const { return m_timerHold.isActive(); }
     bool IsFading() const;
     QPropertyAnimation* Fade() const { return m_pFade; }
+
+protected:
+    void changeEvent(QEvent* pEvent) override;
 
 private:
     QTimer m_timerHold;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/Language.h"
 #include "app/StartOptions.h"
 #include "board/ChildView.h"
 #include "board/IMainFrame.h"
@@ -82,6 +83,11 @@ public:
     void OnDravikConnectionChanged(bool bConnected) override;
     void OnAppAbout();
     void ToggleConnectAutomatically();
+
+    // --- Options > Language (MainFrameLanguage.cpp) ---
+    // Every window's words change at once, menus included; false, with the
+    // language kept, when its catalogue is missing.
+    bool SetLanguage(UiLanguage nLanguage);
 
     // --- Start options and kiosk mode ---
     // Before Create: which windows come up. After Create: the rest.
@@ -270,6 +276,7 @@ protected:
     virtual CFullScreenBar* CreateFullScreenBar();
 
     bool event(QEvent* pEvent) override;
+    void changeEvent(QEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
     // Colour keys reach the manual driver's buttons from here, whichever
     // widget of this window has the focus.
@@ -279,6 +286,11 @@ protected:
 
 private:
     void CreateMenus();
+    void CreateLanguageMenu();
+    void RetranslateMenus();
+    void RetranslateLanguageMenu();
+    void UpdateLanguageUI();
+    QMenu* m_pLanguageMenu = nullptr;
     void EnterFullScreen();
     void LeaveFullScreen();
     void OnFocusArrival();

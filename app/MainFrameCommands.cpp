@@ -22,20 +22,20 @@ struct MenuEntry {
 
 // In menu order; consecutive entries with the same popup share it.
 constexpr MenuEntry MenuTable[] = {
-    {"&File", "&Export Records...", CommandId::ExportRecords, false, nullptr},
-    {"&File", "E&xit", CommandId::AppExit, false, "Ctrl+Q"},
-    {"&Options", "&Mute", CommandId::Mute, true, "Ctrl+M"},
-    {"&Options", "&Fit to Screen", CommandId::FitToScreen, true, nullptr},
-    {"&Options", QT_TRANSLATE_NOOP("CMainFrame", "&Shapes on the Board"), CommandId::Shapes, true, nullptr},
-    {"&Options", "Connect &Automatically", CommandId::ConnectAutomatically, true, nullptr},
-    {"&Options", "&Keep Records", CommandId::KeepRecords, true, nullptr},
-    {"&Options", "Show Records When &Idle", CommandId::IdleRecords, true, nullptr},
-    {"&View", "&Full Screen", CommandId::FullScreen, true, "F11"},
-    {"&View", "&Scale Down", CommandId::ScaleDown, true, nullptr},
-    {"&Show", "&Dravik Driver", CommandId::DravikDriver, true, "Ctrl+D"},
-    {"&Show", "&Manual Driver", CommandId::ManualDriver, true, "Ctrl+Shift+M"},
-    {"&Show", "&Records", CommandId::RecordsWindow, true, "Ctrl+R"},
-    {"&Help", "&About Quado...", CommandId::AppAbout, false, nullptr},
+    {QT_TRANSLATE_NOOP("CMainFrame", "&File"), QT_TRANSLATE_NOOP("CMainFrame", "&Export Records..."), CommandId::ExportRecords, false, nullptr},
+    {QT_TRANSLATE_NOOP("CMainFrame", "&File"), QT_TRANSLATE_NOOP("CMainFrame", "E&xit"), CommandId::AppExit, false, "Ctrl+Q"},
+    {QT_TRANSLATE_NOOP("CMainFrame", "&Options"), QT_TRANSLATE_NOOP("CMainFrame", "&Mute"), CommandId::Mute, true, "Ctrl+M"},
+    {QT_TRANSLATE_NOOP("CMainFrame", "&Options"), QT_TRANSLATE_NOOP("CMainFrame", "&Fit to Screen"), CommandId::FitToScreen, true, nullptr},
+    {QT_TRANSLATE_NOOP("CMainFrame", "&Options"), QT_TRANSLATE_NOOP("CMainFrame", "&Shapes on the Board"), CommandId::Shapes, true, nullptr},
+    {QT_TRANSLATE_NOOP("CMainFrame", "&Options"), QT_TRANSLATE_NOOP("CMainFrame", "Connect &Automatically"), CommandId::ConnectAutomatically, true, nullptr},
+    {QT_TRANSLATE_NOOP("CMainFrame", "&Options"), QT_TRANSLATE_NOOP("CMainFrame", "&Keep Records"), CommandId::KeepRecords, true, nullptr},
+    {QT_TRANSLATE_NOOP("CMainFrame", "&Options"), QT_TRANSLATE_NOOP("CMainFrame", "Show Records When &Idle"), CommandId::IdleRecords, true, nullptr},
+    {QT_TRANSLATE_NOOP("CMainFrame", "&View"), QT_TRANSLATE_NOOP("CMainFrame", "&Full Screen"), CommandId::FullScreen, true, "F11"},
+    {QT_TRANSLATE_NOOP("CMainFrame", "&View"), QT_TRANSLATE_NOOP("CMainFrame", "&Scale Down"), CommandId::ScaleDown, true, nullptr},
+    {QT_TRANSLATE_NOOP("CMainFrame", "&Show"), QT_TRANSLATE_NOOP("CMainFrame", "&Dravik Driver"), CommandId::DravikDriver, true, "Ctrl+D"},
+    {QT_TRANSLATE_NOOP("CMainFrame", "&Show"), QT_TRANSLATE_NOOP("CMainFrame", "&Manual Driver"), CommandId::ManualDriver, true, "Ctrl+Shift+M"},
+    {QT_TRANSLATE_NOOP("CMainFrame", "&Show"), QT_TRANSLATE_NOOP("CMainFrame", "&Records"), CommandId::RecordsWindow, true, "Ctrl+R"},
+    {QT_TRANSLATE_NOOP("CMainFrame", "&Help"), QT_TRANSLATE_NOOP("CMainFrame", "&About Quado..."), CommandId::AppAbout, false, nullptr},
 };
 
 } // namespace
@@ -47,7 +47,7 @@ void CMainFrame::CreateMenus()
     for (const MenuEntry& entry : MenuTable) {
         if (!pPopup || qstrcmp(pszPopup, entry.pszPopup) != 0) {
             pszPopup = entry.pszPopup;
-            pPopup = menuBar()->addMenu(QString::fromLatin1(entry.pszPopup));
+            pPopup = menuBar()->addMenu(tr(entry.pszPopup));
             // The update handlers run as a popup opens, so its check marks
             // never lag behind a flag another window changed.
             connect(pPopup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
@@ -55,7 +55,7 @@ void CMainFrame::CreateMenus()
             // never see its release here.
             connect(pPopup, &QMenu::aboutToShow, &m_dlgManualDriver, &CQuadoDriverDialog::EndKeyPress);
         }
-        QAction* pAction = pPopup->addAction(QString::fromLatin1(entry.pszItem));
+        QAction* pAction = pPopup->addAction(tr(entry.pszItem));
         pAction->setData(entry.nCommandId);
         pAction->setCheckable(entry.bCheckable);
         const int nCommandId = entry.nCommandId;
@@ -67,6 +67,25 @@ void CMainFrame::CreateMenus()
             addAction(pAction);
         }
     }
+    CreateLanguageMenu();
+}
+
+void CMainFrame::RetranslateMenus()
+{
+    // By command id, not by place: a menu may hold items from elsewhere.
+    for (QAction* pMenu : menuBar()->actions()) {
+        if (!pMenu->menu())
+            continue;
+        for (QAction* pAction : pMenu->menu()->actions()) {
+            for (const MenuEntry& entry : MenuTable) {
+                if (!pAction->menu() && pAction->data().toInt() == entry.nCommandId) {
+                    pAction->setText(tr(entry.pszItem));
+                    pMenu->setText(tr(entry.pszPopup));
+                }
+            }
+        }
+    }
+    RetranslateLanguageMenu();
 }
 
 QAction* CMainFrame::FindCommand(int nCommandId) const
@@ -128,6 +147,10 @@ bool CMainFrame::OnCommand(int nCommandId)
     case CommandId::RecordsWindow:
         ToggleRecordsWindow();
         break;
+    case CommandId::LanguageEnglish:
+    case CommandId::LanguageGerman:
+        SetLanguage(nCommandId == CommandId::LanguageGerman ? UiLanguage::German : UiLanguage::English);
+        break;
     default:
         return false;
     }
@@ -165,4 +188,5 @@ void CMainFrame::UpdateCommandUI()
     // There is nothing to export while no records are kept.
     if (QAction* pAction = FindCommand(CommandId::ExportRecords))
         pAction->setEnabled(IsKeepingRecords());
+    UpdateLanguageUI();
 }

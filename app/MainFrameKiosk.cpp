@@ -126,7 +126,7 @@ void CMainFrame::UpdateKioskStatus()
         m_pKioskStatus->hide();
         return;
     }
-    m_pKioskStatus->setText(AdapterLink().Status());
+    m_pKioskStatus->setText(AdapterLink().ShownStatus());
     // At the foot of the view: in the black margin below a letterboxed
     // board, else over the foot of the picture.
     const int nHeight = m_pKioskStatus->fontMetrics().height() + 8;

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr char ExportCaption[] = "Export Records";
+constexpr char ExportCaption[] = QT_TRANSLATE_NOOP("CMainFrame", "Export Records");
 
 } // namespace
 
@@ -110,7 +110,7 @@ void CMainFrame::SetKeepRecords(bool bKeep)
             m_strRecordsOff = strReason;
             m_today.reset();
             m_wndView.HideIdleScreen();
-            TellRecords(QStringLiteral("Records off: %1").arg(strReason));
+            TellRecords(tr("Records off: %1").arg(strReason));
             UpdateCommandUI();
         });
         connect(pStore, &CRecordStore::Notice, this, &CMainFrame::TellRecords);
@@ -274,8 +274,8 @@ void CMainFrame::OnExportRecords()
         return;
     const QString strSuggested = QDir::home().filePath(
         QStringLiteral("quado-records-%1.csv").arg(m_dayWatch.Today().toString(Qt::ISODate)));
-    const QString strFile = QFileDialog::getSaveFileName(this, QString::fromLatin1(ExportCaption), strSuggested,
-                                                         QStringLiteral("CSV files (*.csv);;All files (*)"));
+    const QString strFile = QFileDialog::getSaveFileName(this, tr(ExportCaption), strSuggested,
+                                                         tr("CSV files (*.csv);;All files (*)"));
     if (!strFile.isEmpty())
         ExportRecordsTo(strFile);
 }
@@ -291,12 +291,12 @@ void CMainFrame::ExportRecordsTo(const QString& strFile)
                            [this, pConnection, strFile](bool bOk, const QString& strError) {
                                disconnect(*pConnection);
                                if (bOk) {
-                                   TellRecords(QStringLiteral("Records exported to %1")
+                                   TellRecords(tr("Records exported to %1")
                                                    .arg(QDir::toNativeSeparators(strFile)));
                                } else {
-                                   QuadoMessageBox(this, QStringLiteral("The records could not be exported: %1")
+                                   QuadoMessageBox(this, tr("The records could not be exported: %1")
                                                              .arg(strError),
-                                                   QString::fromLatin1(ExportCaption), MessageIcon::Exclamation);
+                                                   tr(ExportCaption), MessageIcon::Exclamation);
                                }
                            });
     pStore->Export(strFile, std::nullopt);

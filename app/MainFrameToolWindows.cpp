@@ -13,8 +13,8 @@
 namespace {
 
 constexpr char ManualDriverRefusalText[] =
-    "Please disconnect the Dravik Driver device before using the manual driver";
-constexpr char ManualDriverRefusalCaption[] = "Manual Driver Disabled";
+    QT_TRANSLATE_NOOP("CMainFrame", "Please disconnect the Dravik Driver device before using the manual driver");
+constexpr char ManualDriverRefusalCaption[] = QT_TRANSLATE_NOOP("CMainFrame", "Manual Driver Disabled");
 
 } // namespace
 
@@ -27,8 +27,8 @@ void CMainFrame::ToggleDravikDriver()
 void CMainFrame::ToggleManualDriver()
 {
     if (m_bDravikConnected) {
-        QuadoMessageBox(this, QString::fromLatin1(ManualDriverRefusalText),
-                        QString::fromLatin1(ManualDriverRefusalCaption), MessageIcon::Exclamation);
+        QuadoMessageBox(this, tr(ManualDriverRefusalText),
+                        tr(ManualDriverRefusalCaption), MessageIcon::Exclamation);
         return;
     }
     m_bManualDriverShown = !m_bManualDriverShown;

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "app/Language.h"
 #include "app/MainFrame.h"
 #include "app/SleepController.h"
 #include "app/VenueLink.h"
@@ -74,6 +75,9 @@ bool CQuadoApp::InitInstance(const StartOptions& options)
     // bus for one also cost every start a round trip (or, without a bus, a
     // failed attempt to start one).
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
+    // Before any window exists, so each is made in its language.
+    if (const UiLanguage nLanguage = StartLanguage(options.strLanguage); !ApplyLanguage(nLanguage))
+        std::fprintf(stderr, "Quado: no catalogue for language %s, the words stay English\n", LanguageCode(nLanguage));
 
     // The audio stack is loaded and the device opened once sound is wanted
     // (an adapter connects, the manual driver opens, a sound is asked for),

@@ -104,7 +104,7 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
             bOk = noValue(bNoRecords);
             options.bRecords = false;
         } else if (name == "records" || name == "idle-records" || (!bDemo && (name == "export-records" || name == "since" || name == "at")) ||
-                   name == "opening-hours") {
+                   name == "opening-hours" || name == "language") {
             std::string strValue = value;
             if (!bHasValue) {
                 if (i + 1 >= args.size()) {
@@ -136,6 +136,12 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
                     return result;
                 }
                 options.strSince = strValue;
+            } else if (name == "language") {
+                if (strValue != "en" && strValue != "de") {
+                    result.strError = "bad value '" + strValue + "' for --language (en or de)";
+                    return result;
+                }
+                options.strLanguage = strValue;
             } else {
                 char* pszEnd = nullptr;
                 const double fSeconds = std::strtod(strValue.c_str(), &pszEnd);
@@ -228,7 +234,8 @@ std::string StartOptionsHelp(const char* pszProgram, bool bDemo)
         "  --no-records        start with Options > Keep Records off\n"
         "  --idle-records SECONDS\n"
         "                      show the day's games and best level over the board after\n"
-        "                      SECONDS without a line from the board\n";
+        "                      SECONDS without a line from the board\n"
+        "  --language en|de    the language of menus and windows (else the system's)\n";
     if (!bDemo)
         strHelp += "  --export-records FILE\n"
                    "                      write the records as CSV to FILE (- for standard output)\n"

@@ -43,6 +43,8 @@ struct StartOptions {
     // YYYY-MM-DDTHH:MM, or now) and ends, with no window or display.
     bool bExplainHours = false;
     std::string strExplainAt;
+    // "en" or "de" (--language); empty follows the system.
+    std::string strLanguage;
     // MQTT and the metrics file (see fleet/VenueOptions.h).
     VenueOptions venue;
 };

@@ -1,7 +1,10 @@
 #include "board/BoardDescription.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QStringList>
 
+#include "board/ChildView.h"
 #include "protocol/IQuadoBoard.h"
 
 QString DescribeBoard(int nLitQuadrant, const std::wstring& strPanelText)
@@ -9,22 +12,22 @@ QString DescribeBoard(int nLitQuadrant, const std::wstring& strPanelText)
     QString strLit;
     switch (nLitQuadrant) {
     case QuadrantGreen:
-        strLit = QStringLiteral("Green lit.");
+        strLit = QCoreApplication::translate("DescribeBoard", "Green lit.");
         break;
     case QuadrantRed:
-        strLit = QStringLiteral("Red lit.");
+        strLit = QCoreApplication::translate("DescribeBoard", "Red lit.");
         break;
     case QuadrantBlue:
-        strLit = QStringLiteral("Blue lit.");
+        strLit = QCoreApplication::translate("DescribeBoard", "Blue lit.");
         break;
     case QuadrantYellow:
-        strLit = QStringLiteral("Yellow lit.");
+        strLit = QCoreApplication::translate("DescribeBoard", "Yellow lit.");
         break;
     case QuadrantAll:
-        strLit = QStringLiteral("All four lit.");
+        strLit = QCoreApplication::translate("DescribeBoard", "All four lit.");
         break;
     default:
-        strLit = QStringLiteral("Nothing lit.");
+        strLit = QCoreApplication::translate("DescribeBoard", "Nothing lit.");
         break;
     }
     // The panel breaks lines only where the text does; a reader hears them
@@ -34,6 +37,15 @@ QString DescribeBoard(int nLitQuadrant, const std::wstring& strPanelText)
         strLine = strLine.trimmed();
     lines.removeAll(QString());
     if (lines.isEmpty())
-        return strLit + QStringLiteral(" Panel empty.");
-    return strLit + QStringLiteral(" Panel: ") + lines.join(QStringLiteral(" / "));
+        return strLit + QLatin1Char(' ') + QCoreApplication::translate("DescribeBoard", "Panel empty.");
+    return strLit + QLatin1Char(' ') + QCoreApplication::translate("DescribeBoard", "Panel:") + QLatin1Char(' ') + lines.join(QStringLiteral(" / "));
+}
+
+void CChildView::changeEvent(QEvent* pEvent)
+{
+    if (pEvent->type() == QEvent::LanguageChange) {
+        setAccessibleName(tr(BoardAccessibleName));
+        setAccessibleDescription(DescribeBoard(m_nLitQuadrant, m_strPanelText));
+    }
+    QWidget::changeEvent(pEvent);
 }

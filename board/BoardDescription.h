@@ -6,7 +6,7 @@
 
 #include <string>
 
-inline constexpr char BoardAccessibleName[] = "Quado board";
+inline constexpr char BoardAccessibleName[] = QT_TRANSLATE_NOOP("CChildView", "Quado board");
 
 // nLitQuadrant is a QuadrantIndex; the panel's lines are read in order.
 QString DescribeBoard(int nLitQuadrant, const std::wstring& strPanelText);

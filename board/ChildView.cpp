@@ -48,7 +48,7 @@ CChildView::CChildView()
     palette.setColor(QPalette::Window, Qt::black);
     setPalette(palette);
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(QString::fromLatin1(BoardAccessibleName));
+    setAccessibleName(tr(BoardAccessibleName));
     setAccessibleDescription(DescribeBoard(m_nLitQuadrant, m_strPanelText));
 }
 

@@ -98,6 +98,9 @@ protected:
     void paintEvent(QPaintEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
+    // The language changed: what a screen reader says follows it
+    // (BoardDescription.cpp).
+    void changeEvent(QEvent* pEvent) override;
 
 private:
     // The canvas drawn at a device scale other than 1 (a fine screen, or

@@ -8,6 +8,9 @@ set(QUADO_TEST_HANG_GUARD 1800)
 # Where the tests' programs keep their records of play by default: never in
 # the data folder of whoever runs the suite.
 set(QUADO_TEST_DATA_HOME ${PROJECT_BINARY_DIR}/test-data-home)
+# The programs the tests start follow the system's language; the tests read
+# their English words whatever language the machine running them has
+# (LANGUAGE=en below). The language tests choose theirs themselves.
 
 # Adds every immediate subdirectory of DIR that holds a CMakeLists.txt, so
 # areas can land their tests, benches and tools without touching a shared list.
@@ -62,7 +65,7 @@ function(quado_add_gtest)
     set(T_TIMEOUT ${QUADO_TEST_HANG_GUARD})
   endif()
   set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;XDG_DATA_HOME=${QUADO_TEST_DATA_HOME};${T_ENV}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;XDG_DATA_HOME=${QUADO_TEST_DATA_HOME};LANGUAGE=en;${T_ENV}")
 endfunction()
 
 # quado_add_qtest(NAME name LABELS l1 SOURCES a.cpp LIBS x [ENV K=V ...])
@@ -77,5 +80,5 @@ function(quado_add_qtest)
     set(T_TIMEOUT ${QUADO_TEST_HANG_GUARD})
   endif()
   set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;XDG_DATA_HOME=${QUADO_TEST_DATA_HOME};${T_ENV}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;XDG_DATA_HOME=${QUADO_TEST_DATA_HOME};LANGUAGE=en;${T_ENV}")
 endfunction()

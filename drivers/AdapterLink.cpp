@@ -2,6 +2,7 @@
 // notices a lost adapter, and the processing of what the board sends.
 #include "drivers/AdapterLink.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 
 #include <string>
@@ -10,13 +11,13 @@
 
 namespace {
 
-constexpr char NoDeviceSelectedText[] = "No device selected";
-constexpr char ConnectErrorText[] = "Error connecting to device";
-constexpr char EnableUartErrorText[] = "Error enabling UART, closing device";
-constexpr char AllocateErrorText[] = "Error allocating buffers, closing device";
+constexpr char NoDeviceSelectedText[] = QT_TRANSLATE_NOOP("CAdapterLink", "No device selected");
+constexpr char ConnectErrorText[] = QT_TRANSLATE_NOOP("CAdapterLink", "Error connecting to device");
+constexpr char EnableUartErrorText[] = QT_TRANSLATE_NOOP("CAdapterLink", "Error enabling UART, closing device");
+constexpr char AllocateErrorText[] = QT_TRANSLATE_NOOP("CAdapterLink", "Error allocating buffers, closing device");
 // The list named another adapter than the one now at that place (it went, or
 // another program took it, since the list was read).
-constexpr char WrongAdapterText[] = "The adapter list has changed: choose the adapter again";
+constexpr char WrongAdapterText[] = QT_TRANSLATE_NOOP("CAdapterLink", "The adapter list has changed: choose the adapter again");
 
 // Tells the wait indicator for the whole of a connect or disconnect.
 class CWaiting {

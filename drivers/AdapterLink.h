@@ -113,6 +113,10 @@ public:
     const QString& Status() const { return m_strStatus; }
     // The way out of the access hint in full; empty when there is none.
     const QString& StatusDetail() const { return m_strStatusDetail; }
+    // The status and its detail as the user reads them, in the language of
+    // the menus; Status() stays English for the venue's reports.
+    QString ShownStatus() const;
+    QString ShownStatusDetail() const;
     void UpdateStatus();
     // The connected status text from the adapter's settings (null: unread).
     static QString ConnectedStatusText(const UartConfig* pConfig);

@@ -3,24 +3,69 @@
 // text that shows the link.
 #include "drivers/AdapterLink.h"
 
+#include <QCoreApplication>
+
 #include "drivers/UartStatusText.h"
 #include "platform/DeviceNotifier.h"
 
 namespace {
 
 // Shown for an adapter whose serial number cannot be read.
-constexpr char UnreadableSerialText[] = "<no serial number>";
-constexpr char NotConnectedText[] = "NOT CONNECTED";
+constexpr char UnreadableSerialText[] = QT_TRANSLATE_NOOP("CAdapterLink", "<no serial number>");
+constexpr char NotConnectedText[] = QT_TRANSLATE_NOOP("CAdapterLink", "NOT CONNECTED");
 // The status while disconnected after such an adapter arrived, and the way
 // out in full as its detail.
 constexpr char NoAccessStatusText[] =
     "NOT CONNECTED  -  Adapter found without access: install Quado's udev rule, then re-plug it";
-constexpr char NoAccessDetailText[] =
+constexpr char NoAccessDetailText[] = QT_TRANSLATE_NOOP("CAdapterLink",
     "Quado may not read and write the adapter's /dev/hidraw node.\n"
     "Install the quado package, or copy 70-quado-dravik.rules into /etc/udev/rules.d\n"
     "and run: sudo udevadm control --reload-rules\n"
-    "Then unplug the adapter and plug it in again.";
+    "Then unplug the adapter and plug it in again.");
 static_assert(CAdapterLink::AdapterInterfacePrefix.size() == 25);
+
+// The words between the status line's separators, for the line as the user
+// reads it (ShownStatus); the line itself stays English for the venue.
+[[maybe_unused]] constexpr const char* ShownWords[] = {
+    QT_TRANSLATE_NOOP("CAdapterLink", "CONNECTED"),
+    QT_TRANSLATE_NOOP("CAdapterLink", "<UART Settings Err> - "),
+    QT_TRANSLATE_NOOP("CAdapterLink", "No Parity"),
+    QT_TRANSLATE_NOOP("CAdapterLink", "Even Parity"),
+    QT_TRANSLATE_NOOP("CAdapterLink", "Odd Parity"),
+    QT_TRANSLATE_NOOP("CAdapterLink", "Mark Parity"),
+    QT_TRANSLATE_NOOP("CAdapterLink", "Space Parity"),
+    QT_TRANSLATE_NOOP("CAdapterLink", "<Parity Err>"),
+    QT_TRANSLATE_NOOP("CAdapterLink", "No Flow Control"),
+    QT_TRANSLATE_NOOP("CAdapterLink", "RTS / CTS Flow Control"),
+    QT_TRANSLATE_NOOP("CAdapterLink", "<Flow Control Err>"),
+    QT_TRANSLATE_NOOP("CAdapterLink", "1 Stop Bit"),
+    QT_TRANSLATE_NOOP("CAdapterLink", "1.5 Stop Bits"),
+    QT_TRANSLATE_NOOP("CAdapterLink", "2 Stop Bits"),
+    QT_TRANSLATE_NOOP("CAdapterLink", "<Stop Bit Err>"),
+    QT_TRANSLATE_NOOP("CAdapterLink", "Adapter found without access: install Quado's udev rule, then re-plug it"),
+};
+constexpr char StatusSeparator[] = "  -  ";
+constexpr char DataBitsSuffix[] = " Data Bits";
+
+// Part by part: numbers stay, "8 Data Bits" is counted, and a part the
+// catalogue lacks stays as it is.
+QString ShownStatusText(const QString& strStatus)
+{
+    QStringList parts = strStatus.split(QString::fromLatin1(StatusSeparator));
+    for (QString& strPart : parts) {
+        if (strPart.endsWith(QLatin1String(DataBitsSuffix))) {
+            bool bNumber = false;
+            const int nBits = strPart.chopped(int(sizeof DataBitsSuffix - 1)).toInt(&bNumber);
+            if (bNumber) {
+                strPart = QCoreApplication::translate("CAdapterLink", "%1 Data Bits").arg(nBits);
+                continue;
+            }
+        }
+        if (!strPart.isEmpty())
+            strPart = QCoreApplication::translate("CAdapterLink", strPart.toUtf8().constData());
+    }
+    return parts.join(QString::fromLatin1(StatusSeparator));
+}
 
 } // namespace
 
@@ -129,6 +174,17 @@ void CAdapterLink::UpdateStatus()
     }
     UartConfig config = {};
     SetStatus(ConnectedStatusText(m_dravik.GetUartConfig(&config) == DeviceSuccess ? &config : nullptr), QString());
+}
+
+QString CAdapterLink::ShownStatus() const
+{
+    return ShownStatusText(m_strStatus);
+}
+
+QString CAdapterLink::ShownStatusDetail() const
+{
+    return m_strStatusDetail.isEmpty() ? QString()
+                                       : QCoreApplication::translate("CAdapterLink", m_strStatusDetail.toUtf8().constData());
 }
 
 void CAdapterLink::SetStatus(const QString& strStatus, const QString& strDetail)

@@ -11,25 +11,25 @@
 
 namespace {
 
-constexpr char HideText[] = "Hide";
-constexpr char SelectGroupText[] = "Dravik Select";
-constexpr char ReceivedLabelText[] = "Received Data:";
-constexpr char ClearText[] = "Clear Data";
+constexpr char HideText[] = QT_TRANSLATE_NOOP("CQuadoDravikDriver", "Hide");
+constexpr char SelectGroupText[] = QT_TRANSLATE_NOOP("CQuadoDravikDriver", "Dravik Select");
+constexpr char ReceivedLabelText[] = QT_TRANSLATE_NOOP("CQuadoDravikDriver", "Received Data:");
+constexpr char ClearText[] = QT_TRANSLATE_NOOP("CQuadoDravikDriver", "Clear Data");
 // Shown in an empty list when adapters are present but may not be opened.
-constexpr char NoAccessHint[] = "Adapter present, no access (udev rule?)";
+constexpr char NoAccessHint[] = QT_TRANSLATE_NOOP("CQuadoDravikDriver", "Adapter present, no access (udev rule?)");
 
 } // namespace
 
 CQuadoDravikDriver::CQuadoDravikDriver(DeviceWatch nWatch)
     : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                            | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
-    , m_btnHide(QString::fromLatin1(HideText))
-    , m_grpSelect(QString::fromLatin1(SelectGroupText))
-    , m_btnConnect(QString::fromLatin1(ConnectCaption))
-    , m_stReceived(QString::fromLatin1(ReceivedLabelText))
-    , m_btnClear(QString::fromLatin1(ClearText))
+    , m_btnHide(tr(HideText))
+    , m_grpSelect(tr(SelectGroupText))
+    , m_btnConnect(tr(ConnectCaption))
+    , m_stReceived(tr(ReceivedLabelText))
+    , m_btnClear(tr(ClearText))
 {
-    setWindowTitle(QString::fromLatin1(Caption));
+    setWindowTitle(tr(Caption));
     LayOut();
 
     connect(&m_btnHide, &QPushButton::clicked, this, &CQuadoDravikDriver::reject);
@@ -93,13 +93,34 @@ void CQuadoDravikDriver::SetLinks(IMainFrame* pMainFrame, IQuadoBoard** ppView, 
 void CQuadoDravikDriver::ShowList()
 {
     m_cbDevices.clear();
+    // A serial is shown as it is; only "no serial number" is in words.
     for (const QString& strSerial : m_link.ListedSerials())
-        m_cbDevices.addItem(strSerial);
+        m_cbDevices.addItem(QCoreApplication::translate("CAdapterLink", strSerial.toUtf8().constData()));
     if (m_cbDevices.count() > 0)
         m_cbDevices.setCurrentIndex(0);
     // An empty list says why when the reason is one the user can fix.
-    m_cbDevices.lineEdit()->setPlaceholderText(m_link.IsListEmptyForLackOfAccess() ? QString::fromLatin1(NoAccessHint)
+    m_cbDevices.lineEdit()->setPlaceholderText(m_link.IsListEmptyForLackOfAccess() ? tr(NoAccessHint)
                                                                                    : QString());
+}
+
+void CQuadoDravikDriver::RetranslateUi()
+{
+    setWindowTitle(tr(Caption));
+    m_btnHide.setText(tr(HideText));
+    m_grpSelect.setTitle(tr(SelectGroupText));
+    m_stReceived.setText(tr(ReceivedLabelText));
+    m_btnClear.setText(tr(ClearText));
+    m_btnConnect.setText(tr(m_link.IsConnected() ? DisconnectCaption : ConnectCaption));
+    if (m_cbDevices.lineEdit())
+        m_cbDevices.lineEdit()->setPlaceholderText(m_link.IsListEmptyForLackOfAccess() ? tr(NoAccessHint) : QString());
+    ShowStatus();
+}
+
+void CQuadoDravikDriver::changeEvent(QEvent* pEvent)
+{
+    if (pEvent->type() == QEvent::LanguageChange)
+        RetranslateUi();
+    QDialog::changeEvent(pEvent);
 }
 
 void CQuadoDravikDriver::OnClearData()

@@ -27,10 +27,10 @@ class ISoundPlayer;
 class CQuadoDravikDriver : public QDialog {
     Q_OBJECT
 public:
-    static constexpr const char* Caption = "QUADO Dravik Driver";
+    static constexpr const char* Caption = QT_TRANSLATE_NOOP("CQuadoDravikDriver", "QUADO Dravik Driver");
     // Button 1014's two captions.
-    static constexpr const char* ConnectCaption = "Connect";
-    static constexpr const char* DisconnectCaption = "Disconnect";
+    static constexpr const char* ConnectCaption = QT_TRANSLATE_NOOP("CQuadoDravikDriver", "Connect");
+    static constexpr const char* DisconnectCaption = QT_TRANSLATE_NOOP("CQuadoDravikDriver", "Disconnect");
     static constexpr int PollTimerId = CAdapterLink::PollTimerId;
     static constexpr int PollPeriodMs = CAdapterLink::PollPeriodMs;
     // The log keeps at least this many of the most recent characters; older
@@ -127,11 +127,14 @@ protected:
     // Enter in the adapter list presses Connect (Disconnect while connected)
     // instead of the dialog's default button, which would hide the window.
     void keyPressEvent(QKeyEvent* pEvent) override;
+    void changeEvent(QEvent* pEvent) override;
     // The receive buffer the connect allocates; null when it cannot be had.
     virtual uint8_t* AllocateReceiveBuffer(uint32_t nSize);
 
 private:
     void LayOut();
+    // The window's words in the language of the menus.
+    void RetranslateUi();
     void Connect();
     void ShowError(const char* pszText);
     void AppendToLog(const QString& strText);

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr char ErrorCaption[] = "Error";
+constexpr char ErrorCaption[] = QT_TRANSLATE_NOOP("CQuadoDravikDriver", "Error");
 
 // The wait cursor for the whole of a connect or disconnect.
 class CWaitCursor {
@@ -41,10 +41,10 @@ void CQuadoDravikDriver::UpdateStatusLine()
 
 void CQuadoDravikDriver::ShowStatus()
 {
-    m_strStatus = m_link.Status();
+    m_strStatus = m_link.ShownStatus();
     const bool bChanged = m_stStatus.text() != m_strStatus;
     m_stStatus.setText(m_strStatus);
-    m_stStatus.setToolTip(m_link.StatusDetail());
+    m_stStatus.setToolTip(m_link.ShownStatusDetail());
     if (bChanged)
         emit StatusLineChanged();
 }
@@ -62,7 +62,7 @@ void CQuadoDravikDriver::ShowConnection(bool bConnected)
         }
     }
     m_cbDevices.setEnabled(!bConnected);
-    m_btnConnect.setText(QString::fromLatin1(bConnected ? DisconnectCaption : ConnectCaption));
+    m_btnConnect.setText(tr(bConnected ? DisconnectCaption : ConnectCaption));
     if (m_pMainFrame)
         m_pMainFrame->OnDravikConnectionChanged(bConnected);
 }
@@ -82,7 +82,7 @@ void CQuadoDravikDriver::ToggleConnection()
 void CQuadoDravikDriver::ShowError(const char* pszText)
 {
     m_link.HoldConnects(true);
-    QuadoMessageBox(this, QString::fromLatin1(pszText), QString::fromLatin1(ErrorCaption), MessageIcon::Stop);
+    QuadoMessageBox(this, QCoreApplication::translate("CAdapterLink", pszText), tr(ErrorCaption), MessageIcon::Stop);
     m_link.HoldConnects(false);
 }
 

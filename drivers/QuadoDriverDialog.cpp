@@ -28,10 +28,10 @@ constexpr int ExitWidth = 50;
 constexpr int ExitHeight = 14;
 
 // What a screen reader calls each button.
-constexpr char BlueName[] = "Blue";
-constexpr char GreenName[] = "Green";
-constexpr char RedName[] = "Red";
-constexpr char YellowName[] = "Yellow";
+constexpr char BlueName[] = QT_TRANSLATE_NOOP("CQuadoDriverDialog", "Blue");
+constexpr char GreenName[] = QT_TRANSLATE_NOOP("CQuadoDriverDialog", "Green");
+constexpr char RedName[] = QT_TRANSLATE_NOOP("CQuadoDriverDialog", "Red");
+constexpr char YellowName[] = QT_TRANSLATE_NOOP("CQuadoDriverDialog", "Yellow");
 
 } // namespace
 
@@ -42,9 +42,9 @@ CQuadoDriverDialog::CQuadoDriverDialog()
     , m_btnGreen(AssetId::IconGreenDim, AssetId::IconGreenLit, QuadrantGreen, SoundGreen, L"Green!")
     , m_btnYellow(AssetId::IconYellowDim, AssetId::IconYellowLit, QuadrantYellow, SoundYellow, L"Yellow!")
     , m_btnRed(AssetId::IconRedDim, AssetId::IconRedLit, QuadrantRed, SoundRed, L"Red!")
-    , m_btnExit(QString::fromLatin1(ExitText))
+    , m_btnExit(tr(ExitText))
 {
-    setWindowTitle(QString::fromLatin1(Caption));
+    setWindowTitle(tr(Caption));
     const CDialogUnits units(font());
     setFixedSize(units.Size(DialogWidth, DialogHeight));
 
@@ -67,10 +67,7 @@ CQuadoDriverDialog::CQuadoDriverDialog()
     m_btnExit.setGeometry(units.Rect(ExitLeft, ExitTop, ExitWidth, ExitHeight));
     connect(&m_btnExit, &QPushButton::clicked, this, &CQuadoDriverDialog::reject);
 
-    m_btnBlue.setAccessibleName(QString::fromLatin1(BlueName));
-    m_btnGreen.setAccessibleName(QString::fromLatin1(GreenName));
-    m_btnRed.setAccessibleName(QString::fromLatin1(RedName));
-    m_btnYellow.setAccessibleName(QString::fromLatin1(YellowName));
+    RetranslateUi();
     // Tab goes round the board in reading order, then to Exit; the window
     // opens with the first colour, so Space plays at once.
     setTabOrder(&m_btnBlue, &m_btnGreen);
@@ -88,6 +85,16 @@ CQuadoDriverDialog::CQuadoDriverDialog()
 }
 
 CQuadoDriverDialog::~CQuadoDriverDialog() = default;
+
+void CQuadoDriverDialog::RetranslateUi()
+{
+    setWindowTitle(tr(Caption));
+    m_btnExit.setText(tr(ExitText));
+    m_btnBlue.setAccessibleName(tr(BlueName));
+    m_btnGreen.setAccessibleName(tr(GreenName));
+    m_btnRed.setAccessibleName(tr(RedName));
+    m_btnYellow.setAccessibleName(tr(YellowName));
+}
 
 std::array<CQuadoDriverDialogButton*, 4> CQuadoDriverDialog::Buttons()
 {
@@ -211,5 +218,7 @@ void CQuadoDriverDialog::changeEvent(QEvent* pEvent)
 {
     if (pEvent->type() == QEvent::ActivationChange && !isActiveWindow())
         EndPresses();
+    if (pEvent->type() == QEvent::LanguageChange)
+        RetranslateUi();
     QDialog::changeEvent(pEvent);
 }

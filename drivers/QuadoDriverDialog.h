@@ -17,8 +17,8 @@ class QKeyEvent;
 class CQuadoDriverDialog : public QDialog {
     Q_OBJECT
 public:
-    static constexpr const char* Caption = "QUADO Manual Driver";
-    static constexpr const char* ExitText = "Exit";
+    static constexpr const char* Caption = QT_TRANSLATE_NOOP("CQuadoDriverDialog", "QUADO Manual Driver");
+    static constexpr const char* ExitText = QT_TRANSLATE_NOOP("CQuadoDriverDialog", "Exit");
 
     // Creates the window hidden, without an owner, centred on the primary
     // screen; showing and hiding it later keep where it is.
@@ -69,6 +69,8 @@ protected:
     void keyReleaseEvent(QKeyEvent* pEvent) override;
 
 private:
+    // The window's words in the language of the menus.
+    void RetranslateUi();
     void EndPresses();
     // pSpaceButton: the button Space presses, null where Space is no key.
     bool KeyEvent(QKeyEvent* pEvent, CQuadoDriverDialogButton* pSpaceButton);

@@ -51,6 +51,12 @@ CBarChart::CBarChart(const QString& strTitle, QRgb rgbBars, QWidget* pParent)
     setMinimumHeight(170);
 }
 
+void CBarChart::SetTitle(const QString& strTitle)
+{
+    chart()->setTitle(strTitle);
+    m_pSet->setLabel(strTitle);
+}
+
 void CBarChart::SetBars(const QList<QPair<QString, int>>& bars)
 {
     QStringList labels;

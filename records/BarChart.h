@@ -21,6 +21,8 @@ public:
 
     CBarChart(const QString& strTitle, QRgb rgbBars, QWidget* pParent = nullptr);
 
+    // The chart's title (and its bars' name), in the language of the menus.
+    void SetTitle(const QString& strTitle);
     // One bar per label, in order.
     void SetBars(const QList<QPair<QString, int>>& bars);
     const QStringList& Labels() const { return m_labels; }

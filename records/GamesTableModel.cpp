@@ -1,5 +1,6 @@
 #include "records/GamesTableModel.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 
 #include <algorithm>
@@ -8,24 +9,36 @@
 
 namespace {
 
-constexpr const char* Headers[CGamesTableModel::ColumnCount] = {"Start",    "Length", "Outcome", "Ended by",
-                                                                 "Level",    "Of",     "Adapter"};
+constexpr const char* Headers[CGamesTableModel::ColumnCount] = {
+    QT_TRANSLATE_NOOP("CGamesTableModel", "Start"),    QT_TRANSLATE_NOOP("CGamesTableModel", "Length"),
+    QT_TRANSLATE_NOOP("CGamesTableModel", "Outcome"),  QT_TRANSLATE_NOOP("CGamesTableModel", "Ended by"),
+    QT_TRANSLATE_NOOP("CGamesTableModel", "Level"),    QT_TRANSLATE_NOOP("CGamesTableModel", "Of"),
+    QT_TRANSLATE_NOOP("CGamesTableModel", "Adapter")};
 
 struct Name {
     const char* pszStored;
     const char* pszShown;
 };
-constexpr Name Outcomes[] = {{"won", "Won"}, {"lost", "Lost"}, {"timeout", "Timed out"}, {"abandoned", "Abandoned"}};
-constexpr Name Causes[] = {{"congrat", "Congrat"},      {"incorrect", "Incorrect"}, {"timeout", "Timeout"},
-                           {"press", "Press button"},   {"new", "New game"},        {"disconnect", "Disconnect"},
-                           {"adapter_lost", "Adapter lost"}, {"closing", "Quado closed"}};
+// The stored names stay as the file has them; only the shown ones are words.
+constexpr Name Outcomes[] = {{"won", QT_TRANSLATE_NOOP("CGamesTableModel", "Won")},
+                             {"lost", QT_TRANSLATE_NOOP("CGamesTableModel", "Lost")},
+                             {"timeout", QT_TRANSLATE_NOOP("CGamesTableModel", "Timed out")},
+                             {"abandoned", QT_TRANSLATE_NOOP("CGamesTableModel", "Abandoned")}};
+constexpr Name Causes[] = {{"congrat", QT_TRANSLATE_NOOP("CGamesTableModel", "Congrat")},
+                           {"incorrect", QT_TRANSLATE_NOOP("CGamesTableModel", "Incorrect")},
+                           {"timeout", QT_TRANSLATE_NOOP("CGamesTableModel", "Timeout")},
+                           {"press", QT_TRANSLATE_NOOP("CGamesTableModel", "Press button")},
+                           {"new", QT_TRANSLATE_NOOP("CGamesTableModel", "New game")},
+                           {"disconnect", QT_TRANSLATE_NOOP("CGamesTableModel", "Disconnect")},
+                           {"adapter_lost", QT_TRANSLATE_NOOP("CGamesTableModel", "Adapter lost")},
+                           {"closing", QT_TRANSLATE_NOOP("CGamesTableModel", "Quado closed")}};
 
 template <size_t N>
 QString Lookup(const Name (&names)[N], const QString& strStored)
 {
     for (const Name& name : names) {
         if (strStored == QLatin1String(name.pszStored))
-            return QString::fromLatin1(name.pszShown);
+            return QCoreApplication::translate("CGamesTableModel", name.pszShown);
     }
     return strStored;
 }
@@ -43,6 +56,13 @@ QString CauseText(const QString& strCause)
 }
 
 CGamesTableModel::CGamesTableModel(QObject* pParent) : QAbstractTableModel(pParent) {}
+
+void CGamesTableModel::Retranslate()
+{
+    emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1), {Qt::DisplayRole});
+}
 
 void CGamesTableModel::Clear()
 {
@@ -190,5 +210,5 @@ QVariant CGamesTableModel::headerData(int nSection, Qt::Orientation nOrientation
 {
     if (nOrientation != Qt::Horizontal || nRole != Qt::DisplayRole || nSection < 0 || nSection >= ColumnCount)
         return QVariant();
-    return QString::fromLatin1(Headers[nSection]);
+    return tr(Headers[nSection]);
 }

@@ -43,6 +43,8 @@ public:
     int HeldRows() const;
     // The game in that row, if its page has come.
     const RecordedGame* GameAt(int nRow) const;
+    // The language changed: the headers and the shown names are read again.
+    void Retranslate();
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

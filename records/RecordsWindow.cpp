@@ -23,10 +23,16 @@ constexpr int ColumnSortArrow = 14;
 constexpr int DefaultWidth = 580;
 constexpr int DefaultHeight = 800;
 constexpr char NoFigure[] = "\u2013";
+constexpr char HoursTitle[] = QT_TRANSLATE_NOOP("CRecordsWindow", "Games per hour");
+constexpr char LevelsTitle[] = QT_TRANSLATE_NOOP("CRecordsWindow", "Games by level reached");
+constexpr char DayCaption[] = QT_TRANSLATE_NOOP("CRecordsWindow", "Day:");
+constexpr char TodayCaption[] = QT_TRANSLATE_NOOP("CRecordsWindow", "Today");
+// The bar of games without a level, named in the records "none".
+constexpr char NoLevelShown[] = QT_TRANSLATE_NOOP("CRecordsWindow", "none");
 
 QLabel* FigureCaption(const char* pszText)
 {
-    auto* pLabel = new QLabel(QString::fromLatin1(pszText));
+    auto* pLabel = new QLabel(CRecordsWindow::tr(pszText));
     pLabel->setAlignment(Qt::AlignCenter);
     return pLabel;
 }
@@ -37,14 +43,14 @@ CRecordsWindow::CRecordsWindow(QWidget* pParent)
     : QDialog(pParent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                            Qt::WindowMinMaxButtonsHint)
 {
-    setWindowTitle(QString::fromLatin1(Caption));
+    setWindowTitle(tr(Caption));
     m_day = m_dayWatch.Today();
     connect(&m_dayWatch, &CLocalDayWatch::DayChanged, this, [this](const QDate& today) {
         if (m_bFollowToday && m_day != today)
             SetDay(today);
     });
-    m_pHours = new CBarChart(QStringLiteral("Games per hour"), BoardArt::BoardLit[BoardArt::SectorBlue], this);
-    m_pLevels = new CBarChart(QStringLiteral("Games by level reached"), BoardArt::BoardDim[BoardArt::SectorGreen],
+    m_pHours = new CBarChart(tr(HoursTitle), BoardArt::BoardLit[BoardArt::SectorBlue], this);
+    m_pLevels = new CBarChart(tr(LevelsTitle), BoardArt::BoardDim[BoardArt::SectorGreen],
                               this);
     m_model.SetFetch([this](int nOffset, int nCount) {
         if (m_pStore && m_bLoaded && !m_bUnreadable)
@@ -89,9 +95,11 @@ void CRecordsWindow::LayOut()
 {
     auto* pLayout = new QVBoxLayout(this);
     auto* pTop = new QHBoxLayout();
-    pTop->addWidget(new QLabel(QStringLiteral("Day:")));
+    m_pDayCaption = new QLabel(tr(DayCaption));
+    pTop->addWidget(m_pDayCaption);
     pTop->addWidget(&m_dateDay);
-    auto* pToday = new QPushButton(QStringLiteral("Today"));
+    auto* pToday = new QPushButton(tr(TodayCaption));
+    m_pToday = pToday;
     pToday->setAutoDefault(false);
     connect(pToday, &QPushButton::clicked, this, [this] { SetDay(m_dayWatch.Today()); });
     pTop->addWidget(pToday);
@@ -105,13 +113,18 @@ void CRecordsWindow::LayOut()
     const struct {
         QLabel* pValue;
         const char* pszCaption;
-    } figures[] = {{&m_stGames, "Games"}, {&m_stWins, "Won"}, {&m_stBest, "Best level"}, {&m_stMedian, "Median length"}};
+    } figures[] = {{&m_stGames, QT_TRANSLATE_NOOP("CRecordsWindow", "Games")},
+                   {&m_stWins, QT_TRANSLATE_NOOP("CRecordsWindow", "Won")},
+                   {&m_stBest, QT_TRANSLATE_NOOP("CRecordsWindow", "Best level")},
+                   {&m_stMedian, QT_TRANSLATE_NOOP("CRecordsWindow", "Median length")}};
     int nColumn = 0;
     for (const auto& figure : figures) {
         figure.pValue->setFont(fontFigure);
         figure.pValue->setAlignment(Qt::AlignCenter);
         pFigures->addWidget(figure.pValue, 0, nColumn);
-        pFigures->addWidget(FigureCaption(figure.pszCaption), 1, nColumn++);
+        QLabel* pCaption = FigureCaption(figure.pszCaption);
+        m_figureCaptions.append({pCaption, figure.pszCaption});
+        pFigures->addWidget(pCaption, 1, nColumn++);
     }
     pLayout->addLayout(pFigures);
 
@@ -141,7 +154,7 @@ void CRecordsWindow::SetStore(CRecordStore* pStore, const QString& strOff)
                 [this](int nTicket, const QDate& day, const QString& strError) {
                     if (nTicket != m_nTicket || day != m_day)
                         return;
-                    m_stState.setText(QStringLiteral("Cannot read the games of %1: %2")
+                    m_stState.setText(tr("Cannot read the games of %1: %2")
                                           .arg(QLocale().toString(day, QLocale::ShortFormat), strError));
                     m_model.Clear();
                     m_bLoaded = true;
@@ -153,7 +166,7 @@ void CRecordsWindow::SetStore(CRecordStore* pStore, const QString& strOff)
                 });
         connect(m_pStore, &CRecordStore::GamesWritten, this, &CRecordsWindow::OnGamesWritten);
         connect(m_pStore, &CRecordStore::Off, this, [this](const QString& strReason) {
-            m_stState.setText(QStringLiteral("Records are off: %1").arg(strReason));
+            m_stState.setText(tr("Records are off: %1").arg(strReason));
         });
     }
     Load();
@@ -172,8 +185,8 @@ void CRecordsWindow::Load()
 {
     if (!m_pStore || m_pStore->IsOff()) {
         const QString strReason = m_pStore ? m_pStore->OffReason() : m_strOff;
-        m_stState.setText(strReason.isEmpty() ? QStringLiteral("Records are off (Options > Keep Records).")
-                                              : QStringLiteral("Records are off: %1").arg(strReason));
+        m_stState.setText(strReason.isEmpty() ? tr("Records are off (Options > Keep Records).")
+                                              : tr("Records are off: %1").arg(strReason));
         m_model.Clear();
         m_bLoaded = true;
         m_bViewPending = false;
@@ -182,7 +195,7 @@ void CRecordsWindow::Load()
         emit Loaded();
         return;
     }
-    m_stState.setText(QStringLiteral("Kept in %1").arg(QDir::toNativeSeparators(m_pStore->Path())));
+    m_stState.setText(tr("Kept in %1").arg(QDir::toNativeSeparators(m_pStore->Path())));
     m_bLoaded = false;
     m_bUnreadable = false;
     Refresh();
@@ -246,7 +259,38 @@ void CRecordsWindow::ShowSummary()
     for (int h = 0; h < 24; ++h)
         hours.append({QString::number(h), m_summary.hours[static_cast<size_t>(h)]});
     m_pHours->SetBars(hours);
-    m_pLevels->SetBars(m_summary.levels);
+    QList<QPair<QString, int>> levels = m_summary.levels;
+    for (auto& level : levels) {
+        if (level.first == QLatin1String(NoLevelLabel))
+            level.first = tr(NoLevelShown);
+    }
+    m_pLevels->SetBars(levels);
+}
+
+void CRecordsWindow::RetranslateUi()
+{
+    setWindowTitle(tr(Caption));
+    m_pHours->SetTitle(tr(HoursTitle));
+    m_pLevels->SetTitle(tr(LevelsTitle));
+    m_pDayCaption->setText(tr(DayCaption));
+    m_pToday->setText(tr(TodayCaption));
+    for (const auto& [pCaption, pszText] : m_figureCaptions)
+        pCaption->setText(tr(pszText));
+    m_model.Retranslate();
+    // The state line and the level bars' names in the new words; a store
+    // that is on is not asked for the day again.
+    if (!m_pStore || m_pStore->IsOff())
+        Load();
+    else if (!m_bUnreadable)
+        m_stState.setText(tr("Kept in %1").arg(QDir::toNativeSeparators(m_pStore->Path())));
+    ShowSummary();
+}
+
+void CRecordsWindow::changeEvent(QEvent* pEvent)
+{
+    if (pEvent->type() == QEvent::LanguageChange && m_pHours)
+        RetranslateUi();
+    QDialog::changeEvent(pEvent);
 }
 
 void CRecordsWindow::reject()

@@ -4,6 +4,7 @@
 
 #include <QDateEdit>
 #include <QDialog>
+#include <QPushButton>
 #include <QLabel>
 #include <QPointer>
 #include <QTableView>
@@ -22,7 +23,7 @@ class CRecordStore;
 class CRecordsWindow : public QDialog, public IRecordsWindow {
     Q_OBJECT
 public:
-    static constexpr const char* Caption = "Quado Records";
+    static constexpr const char* Caption = QT_TRANSLATE_NOOP("CRecordsWindow", "Quado Records");
 
     explicit CRecordsWindow(QWidget* pParent = nullptr);
     ~CRecordsWindow() override;
@@ -59,6 +60,9 @@ public:
     // today goes on to the new day.
     CLocalDayWatch m_dayWatch;
 
+protected:
+    void changeEvent(QEvent* pEvent) override;
+
 signals:
     void HideRequested();
     // The chosen day's games are in and shown.
@@ -66,6 +70,8 @@ signals:
 
 private:
     void LayOut();
+    // The window's words in the language of the menus.
+    void RetranslateUi();
     void Load();
     // Asks for the day's figures and first rows again, in the list's order.
     void Refresh();
@@ -86,5 +92,9 @@ private:
     bool m_bViewPending = false;
     int m_nTicket = 0;
     CGamesTableModel m_model;
+    // The day line's and the figures' captions, for RetranslateUi.
+    QLabel* m_pDayCaption = nullptr;
+    QPushButton* m_pToday = nullptr;
+    QList<QPair<QLabel*, const char*>> m_figureCaptions;
     DaySummary m_summary;
 };

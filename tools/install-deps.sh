@@ -14,6 +14,7 @@ RUN_PACKAGES=(
   libmosquitto-dev libsystemd-dev
   libxcb-dpms0-dev
   fonts-liberation2
+  qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
 )
 TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -119,7 +119,12 @@ private slots:
         QCOMPARE(items[0], QStringList({"&Export Records...=32782", "E&xit=57665"}));
         QCOMPARE(items[1], QStringList({"&Mute=32774", "&Fit to Screen=32777", "&Shapes on the Board=32795",
                                         "Connect &Automatically=32778",
-                                        "&Keep Records=32779", "Show Records When &Idle=32780"}));
+                                        "&Keep Records=32779", "Show Records When &Idle=32780", "=0", "&Language=0"}));
+        // Each language by its own name; English, the language of a test, checked.
+        QMenu* pLanguages = frame.menuBar()->actions().at(1)->menu()->actions().last()->menu();
+        QVERIFY(pLanguages);
+        QCOMPARE(ItemsOf(pLanguages), QStringList({"&English=32800", "&Deutsch=32801"}));
+        QVERIFY(pLanguages->actions().at(0)->isChecked() && !pLanguages->actions().at(1)->isChecked());
         QCOMPARE(items[2], QStringList({"&Full Screen=32771", "&Scale Down=32776"}));
         QCOMPARE(items[3], QStringList({"&Dravik Driver=32775", "&Manual Driver=32773", "&Records=32781"}));
         QCOMPARE(items[4], QStringList({"&About Quado...=57664"}));
