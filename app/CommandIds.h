@@ -16,4 +16,5 @@ constexpr int KeepRecords = 32779;   // Options > Keep Records
 constexpr int IdleRecords = 32780;   // Options > Show Records When Idle
 constexpr int RecordsWindow = 32781; // Show > Records
 constexpr int ExportRecords = 32782; // File > Export Records...
+constexpr int Speak = 32783;         // Options > Speak Texts
 } // namespace CommandId

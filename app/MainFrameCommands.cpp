@@ -6,6 +6,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QtGlobal>
 
 #include "app/CommandIds.h"
 
@@ -25,6 +26,7 @@ constexpr MenuEntry MenuTable[] = {
     {"&File", "&Export Records...", CommandId::ExportRecords, false, nullptr},
     {"&File", "E&xit", CommandId::AppExit, false, "Ctrl+Q"},
     {"&Options", "&Mute", CommandId::Mute, true, "Ctrl+M"},
+    {"&Options", QT_TRANSLATE_NOOP("CMainFrame", "S&peak Texts"), CommandId::Speak, true, nullptr},
     {"&Options", "&Fit to Screen", CommandId::FitToScreen, true, nullptr},
     {"&Options", "Connect &Automatically", CommandId::ConnectAutomatically, true, nullptr},
     {"&Options", "&Keep Records", CommandId::KeepRecords, true, nullptr},
@@ -59,6 +61,11 @@ void CMainFrame::CreateMenus()
         pAction->setCheckable(entry.bCheckable);
         const int nCommandId = entry.nCommandId;
         connect(pAction, &QAction::triggered, this, [this, nCommandId] { OnCommand(nCommandId); });
+        if (entry.nCommandId == CommandId::Speak) {
+            // Its tool tip tells why it is greyed; the others have none.
+            pPopup->setToolTipsVisible(true);
+            connect(pPopup, &QMenu::aboutToShow, this, &CMainFrame::CheckSpeechInstalled);
+        }
         if (entry.pszShortcut) {
             pAction->setShortcut(QKeySequence(QString::fromLatin1(entry.pszShortcut), QKeySequence::PortableText));
             // The window holds the actions too: full screen hides the menu
@@ -86,6 +93,9 @@ bool CMainFrame::OnCommand(int nCommandId)
     switch (nCommandId) {
     case CommandId::Mute:
         ToggleMute();
+        break;
+    case CommandId::Speak:
+        ToggleSpeak();
         break;
     case CommandId::FullScreen:
     case CommandId::FullScreenBar:
@@ -141,6 +151,7 @@ void CMainFrame::UpdateCommandUI()
         bool bChecked;
     } states[] = {
         {CommandId::Mute, m_bMute},
+        {CommandId::Speak, IsSpeakOn()},
         {CommandId::FullScreen, m_bFullScreen},
         {CommandId::ScaleDown, m_wndView.m_bScaleDown},
         {CommandId::FitToScreen, m_bFitToScreen},
@@ -160,4 +171,5 @@ void CMainFrame::UpdateCommandUI()
     // There is nothing to export while no records are kept.
     if (QAction* pAction = FindCommand(CommandId::ExportRecords))
         pAction->setEnabled(IsKeepingRecords());
+    UpdateSpeakCommand();
 }

@@ -85,6 +85,8 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
             bOk = noValue(options.bFit);
         else if (name == "mute")
             bOk = noValue(options.bMute);
+        else if (name == "speak")
+            bOk = noValue(options.bSpeak);
         else if (name == "kiosk")
             bOk = noValue(options.bKiosk);
         else if (name == "connect") {
@@ -198,6 +200,7 @@ std::string StartOptionsHelp(const char* pszProgram, bool bDemo)
         "  --fullscreen        start in full screen\n"
         "  --fit               start with Fit to Screen on\n"
         "  --mute              start muted\n"
+        "  --speak             say the panel's texts aloud, English then German\n"
         "  --connect[=SERIAL]  connect automatically to the adapter with that serial number\n"
         "                      (or the first one listed), now and whenever it comes back\n"
         "  --kiosk             --fullscreen --fit --connect, no tool window, no full-screen\n"

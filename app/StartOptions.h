@@ -14,6 +14,8 @@ struct StartOptions {
     bool bFullScreen = false;
     bool bFit = false;
     bool bMute = false;
+    // Options > Speak Texts on from the start (--speak).
+    bool bSpeak = false;
     // Connect automatically; an empty serial means the first adapter listed.
     bool bConnect = false;
     std::string strSerial;

@@ -26,7 +26,7 @@ bool IsSerial(std::string_view payload)
 bool IsVenueCommandName(std::string_view name)
 {
     static constexpr std::string_view Names[] = {"mute",    "fullscreen", "fit",       "idle_records",
-                                                 "connect", "disconnect", "screenshot"};
+                                                 "connect", "disconnect", "screenshot", "speak"};
     return std::find(std::begin(Names), std::end(Names), name) != std::end(Names);
 }
 
@@ -43,7 +43,8 @@ std::optional<VenueCommand> ParseVenueCommand(std::string_view name, std::string
     static constexpr SwitchName Switches[] = {{"mute", VenueCommand::Kind::Mute},
                                               {"fullscreen", VenueCommand::Kind::FullScreen},
                                               {"fit", VenueCommand::Kind::Fit},
-                                              {"idle_records", VenueCommand::Kind::IdleRecords}};
+                                              {"idle_records", VenueCommand::Kind::IdleRecords},
+                                              {"speak", VenueCommand::Kind::Speak}};
     for (const SwitchName& entry : Switches) {
         if (name != entry.name)
             continue;

@@ -9,9 +9,9 @@
 #include <string_view>
 
 struct VenueCommand {
-    enum class Kind { Mute, FullScreen, Fit, Connect, Disconnect, IdleRecords, Screenshot };
+    enum class Kind { Mute, FullScreen, Fit, Connect, Disconnect, IdleRecords, Screenshot, Speak };
     Kind nKind = Kind::Mute;
-    // Mute, FullScreen, Fit, IdleRecords: the state asked for.
+    // Mute, FullScreen, Fit, IdleRecords, Speak: the state asked for.
     bool bOn = false;
     // Connect: the adapter's serial; empty for the first one listed.
     std::string strSerial;

@@ -13,6 +13,8 @@ RUN_PACKAGES=(
   libsdl2-dev libudev-dev
   libmosquitto-dev libsystemd-dev
   fonts-liberation2
+  qt6-speech-dev qt6-declarative-dev
+  qt6-speech-speechd-plugin qt6-speech-flite-plugin speech-dispatcher speech-dispatcher-espeak-ng
 )
 TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -21,6 +23,7 @@ TEST_PACKAGES=(
   qemu-system-x86 busybox-static xz-utils
   desktop-file-utils appstream dpkg-dev lintian devscripts
   mosquitto mosquitto-clients prometheus openssl sqlite3 faketime
+  espeak-ng
 )
 
 PACKAGES=("${RUN_PACKAGES[@]}")
