@@ -38,9 +38,18 @@ std::optional<QLocale> FindLocale(const QList<QLocale>& locales, QLocale::Langua
 
 } // namespace
 
+namespace {
+
+constexpr int DrainGuardMs = 500;
+
+} // namespace
+
 CSpeechWorker::CSpeechWorker(QString strEngine)
     : m_strEngine(std::move(strEngine))
 {
+    m_drainGuard.setSingleShot(true);
+    m_drainGuard.setInterval(DrainGuardMs);
+    connect(&m_drainGuard, &QTimer::timeout, this, &CSpeechWorker::EndDrain);
 }
 
 CSpeechWorker::~CSpeechWorker() = default;
@@ -83,30 +92,57 @@ void CSpeechWorker::Say(int nId, const QString& strText, SpokenLanguage nLanguag
     if (!m_pSpeech)
         return;
     Stop();
-    const std::optional<QLocale>& locale = nLanguage == SpokenLanguage::German ? m_german : m_english;
+    if (m_bDraining)
+        m_pending = Phrase{nId, strText, nLanguage};
+    else
+        SayNow({nId, strText, nLanguage});
+}
+
+void CSpeechWorker::SayNow(const Phrase& phrase)
+{
+    const std::optional<QLocale>& locale = phrase.nLanguage == SpokenLanguage::German ? m_german : m_english;
     // German words in an English voice are noise; English in whatever voice
     // the engine has is still English.
-    if (!locale && nLanguage == SpokenLanguage::German) {
-        emit Said(nId);
+    if (!locale && phrase.nLanguage == SpokenLanguage::German) {
+        emit Said(phrase.nId);
         return;
     }
     if (locale && m_pSpeech->locale() != *locale)
         m_pSpeech->setLocale(*locale);
-    m_nCurrentId = nId;
+    m_nCurrentId = phrase.nId;
     m_bStarted = false;
-    m_pSpeech->say(strText);
+    m_pSpeech->say(phrase.strText);
 }
 
 void CSpeechWorker::Stop()
 {
+    m_pending.reset();
     if (!m_pSpeech || m_nCurrentId == 0)
         return;
     m_nCurrentId = 0;
+    m_bDraining = true;
+    m_drainGuard.start();
     m_pSpeech->stop();
+}
+
+void CSpeechWorker::EndDrain()
+{
+    m_bDraining = false;
+    m_drainGuard.stop();
+    if (m_pending) {
+        const Phrase phrase = *m_pending;
+        m_pending.reset();
+        SayNow(phrase);
+    }
 }
 
 void CSpeechWorker::OnStateChanged(QTextToSpeech::State nState)
 {
+    if (m_bDraining) {
+        if (nState == QTextToSpeech::Ready && m_pSpeech->state() == QTextToSpeech::Ready)
+            EndDrain();
+        return;
+    }
     if (m_nCurrentId == 0)
         return;
     if (nState == QTextToSpeech::Speaking)

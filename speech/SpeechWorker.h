@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QTextToSpeech>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -30,6 +31,13 @@ signals:
     void Said(int nId);
 
 private:
+    struct Phrase {
+        int nId;
+        QString strText;
+        SpokenLanguage nLanguage;
+    };
+    void SayNow(const Phrase& phrase);
+    void EndDrain();
     void OnStateChanged(QTextToSpeech::State nState);
     void OnError();
     void Finish();
@@ -38,9 +46,15 @@ private:
     std::unique_ptr<QTextToSpeech> m_pSpeech;
     std::optional<QLocale> m_english;
     std::optional<QLocale> m_german;
-    // The phrase being said, 0 for none. A stop's own "ready" may come
-    // after the next phrase was asked for: only a "ready" after that
-    // phrase was heard to start ends it.
+    // The phrase being said, 0 for none; it ends with a "ready" after it
+    // was heard to start.
     int m_nCurrentId = 0;
     bool m_bStarted = false;
+    // The engine's reports name no phrase, and a cut phrase's start and end
+    // may still be on their way: after a stop, the next phrase waits for
+    // the engine to report itself ready (or for the guard, when the stop
+    // had nothing to report).
+    bool m_bDraining = false;
+    std::optional<Phrase> m_pending;
+    QTimer m_drainGuard;
 };
