@@ -26,7 +26,7 @@ constexpr MenuEntry MenuTable[] = {
     {"&File", "&Export Records...", CommandId::ExportRecords, false, nullptr},
     {"&File", "E&xit", CommandId::AppExit, false, "Ctrl+Q"},
     {"&Options", "&Mute", CommandId::Mute, true, "Ctrl+M"},
-    {"&Options", QT_TRANSLATE_NOOP("CMainFrame", "S&peak Texts"), CommandId::Speak, true, nullptr},
+    {"&Options", QT_TRANSLATE_NOOP("CMainFrame", "&Speak Texts"), CommandId::Speak, true, nullptr},
     {"&Options", "&Fit to Screen", CommandId::FitToScreen, true, nullptr},
     {"&Options", "Connect &Automatically", CommandId::ConnectAutomatically, true, nullptr},
     {"&Options", "&Keep Records", CommandId::KeepRecords, true, nullptr},
