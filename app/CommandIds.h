@@ -16,6 +16,7 @@ constexpr int KeepRecords = 32779;   // Options > Keep Records
 constexpr int IdleRecords = 32780;   // Options > Show Records When Idle
 constexpr int RecordsWindow = 32781; // Show > Records
 constexpr int ExportRecords = 32782; // File > Export Records...
+constexpr int Speak = 32783;         // Options > Speak Texts
 constexpr int Shapes = 32795;        // Options > Shapes on the Board
 constexpr int LanguageEnglish = 32800; // Options > Language > English
 constexpr int LanguageGerman = 32801;  // Options > Language > Deutsch

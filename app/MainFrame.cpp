@@ -53,6 +53,7 @@ CMainFrame::CMainFrame(ISoundPlayer* pSoundPlayer, StartupWork nStartupWork)
         pButton->m_pSoundPlayer = m_pSoundPlayer;
     }
     ConnectRecords();
+    ConnectSpeech();
     connect(&m_wndView, &CChildView::LitQuadrantChanged, this, &CMainFrame::LitQuadrantChanged);
     connect(&m_wndView, &CChildView::PanelTextChanged, this, &CMainFrame::PanelTextChanged);
 }

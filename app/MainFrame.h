@@ -23,6 +23,7 @@
 #include "records/LocalDayWatch.h"
 #include "records/RecordStore.h"
 #include "records/IRecordsWindow.h"
+#include "speech/SpeechOutput.h"
 
 class CFullScreenBar;
 class CFullScreenNotice;
@@ -135,6 +136,15 @@ public:
     // --- What a venue sees and steers (app/VenueLink.h), each told when it
     // changes ---
     bool IsMuted() const { return m_bMute; }
+    // Options > Speak Texts (MainFrameSpeech.cpp): the panel's texts said
+    // aloud, whatever Mute says. Unavailable, with the reason, when no
+    // engine can be had; turning it on then does nothing and returns false.
+    bool IsSpeakOn() const { return m_speech.IsOn(); }
+    bool IsSpeakAvailable() const { return m_speech.IsAvailable(); }
+    const QString& SpeakUnavailableReason() const { return m_speech.UnavailableReason(); }
+    bool SetSpeak(bool bOn);
+    void ToggleSpeak() { SetSpeak(!IsSpeakOn()); }
+    CSpeechOutput& Speech() { return m_speech; }
     bool IsFitToScreen() const { return m_bFitToScreen; }
     // The quadrant the board shows lit, and the panel's text.
     int LitQuadrant() const { return m_wndView.m_nLitQuadrant; }
@@ -223,6 +233,9 @@ private:
     // Local midnight, when today's figures start again from none.
     CLocalDayWatch m_dayWatch;
     bool m_bMute = false;
+    // Follows the view's panel text; goes after the tool windows, which may
+    // still clear the panel as they close.
+    CSpeechOutput m_speech;
     bool m_bFullScreen = false;
     // Options > Fit to Screen: a client larger than the canvas shows it as
     // large as fits.
@@ -265,6 +278,7 @@ signals:
     // application ends its run on it.
     void Closed();
     void MuteChanged(bool bMuted);
+    void SpeakChanged(bool bOn);
     void FullScreenChanged(bool bFullScreen);
     void FitToScreenChanged(bool bFit);
     void LitQuadrantChanged(int nQuadrant);
@@ -313,6 +327,11 @@ private:
     void OnTodayChanged(const DayFigures& figures);
     void OnDayChanged(const QDate& today);
     void ShowIdleFigures();
+    // Speak Texts.
+    void ConnectSpeech();
+    void CheckSpeechInstalled() { m_speech.CheckInstalled(); }
+    void UpdateSpeakCommand();
+    bool m_bSpeakShown = false;
     void TellRecords(const QString& strText);
     // Hands the store to its thread to close (CRecordStore::CloseLater).
     void ReleaseRecordStore();

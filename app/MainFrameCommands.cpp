@@ -6,6 +6,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QtGlobal>
 
 #include "app/CommandIds.h"
 
@@ -25,6 +26,7 @@ constexpr MenuEntry MenuTable[] = {
     {QT_TRANSLATE_NOOP("CMainFrame", "&File"), QT_TRANSLATE_NOOP("CMainFrame", "&Export Records..."), CommandId::ExportRecords, false, nullptr},
     {QT_TRANSLATE_NOOP("CMainFrame", "&File"), QT_TRANSLATE_NOOP("CMainFrame", "E&xit"), CommandId::AppExit, false, "Ctrl+Q"},
     {QT_TRANSLATE_NOOP("CMainFrame", "&Options"), QT_TRANSLATE_NOOP("CMainFrame", "&Mute"), CommandId::Mute, true, "Ctrl+M"},
+    {QT_TRANSLATE_NOOP("CMainFrame", "&Options"), QT_TRANSLATE_NOOP("CMainFrame", "&Speak Texts"), CommandId::Speak, true, nullptr},
     {QT_TRANSLATE_NOOP("CMainFrame", "&Options"), QT_TRANSLATE_NOOP("CMainFrame", "&Fit to Screen"), CommandId::FitToScreen, true, nullptr},
     {QT_TRANSLATE_NOOP("CMainFrame", "&Options"), QT_TRANSLATE_NOOP("CMainFrame", "&Shapes on the Board"), CommandId::Shapes, true, nullptr},
     {QT_TRANSLATE_NOOP("CMainFrame", "&Options"), QT_TRANSLATE_NOOP("CMainFrame", "Connect &Automatically"), CommandId::ConnectAutomatically, true, nullptr},
@@ -60,6 +62,11 @@ void CMainFrame::CreateMenus()
         pAction->setCheckable(entry.bCheckable);
         const int nCommandId = entry.nCommandId;
         connect(pAction, &QAction::triggered, this, [this, nCommandId] { OnCommand(nCommandId); });
+        if (entry.nCommandId == CommandId::Speak) {
+            // Its tool tip tells why it is greyed; the others have none.
+            pPopup->setToolTipsVisible(true);
+            connect(pPopup, &QMenu::aboutToShow, this, &CMainFrame::CheckSpeechInstalled);
+        }
         if (entry.pszShortcut) {
             pAction->setShortcut(QKeySequence(QString::fromLatin1(entry.pszShortcut), QKeySequence::PortableText));
             // The window holds the actions too: full screen hides the menu
@@ -106,6 +113,9 @@ bool CMainFrame::OnCommand(int nCommandId)
     switch (nCommandId) {
     case CommandId::Mute:
         ToggleMute();
+        break;
+    case CommandId::Speak:
+        ToggleSpeak();
         break;
     case CommandId::FullScreen:
     case CommandId::FullScreenBar:
@@ -168,6 +178,7 @@ void CMainFrame::UpdateCommandUI()
         bool bChecked;
     } states[] = {
         {CommandId::Mute, m_bMute},
+        {CommandId::Speak, IsSpeakOn()},
         {CommandId::FullScreen, m_bFullScreen},
         {CommandId::ScaleDown, m_wndView.m_bScaleDown},
         {CommandId::FitToScreen, m_bFitToScreen},
@@ -189,4 +200,5 @@ void CMainFrame::UpdateCommandUI()
     if (QAction* pAction = FindCommand(CommandId::ExportRecords))
         pAction->setEnabled(IsKeepingRecords());
     UpdateLanguageUI();
+    UpdateSpeakCommand();
 }

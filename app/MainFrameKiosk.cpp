@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <cstdio>
 #include <functional>
 
 namespace {
@@ -114,6 +115,9 @@ void CMainFrame::ApplyStartOptionsAfterShow(const StartOptions& options)
     }
     if (options.bConnect)
         m_autoConnect.Control().SetEnabled(true);
+    // Quado runs on without its voice; the menu item says why.
+    if (options.bSpeak && !SetSpeak(true))
+        std::fprintf(stderr, "Quado: --speak: %s\n", qPrintable(SpeakUnavailableReason()));
     UpdateKioskStatus();
     UpdateCommandUI();
 }

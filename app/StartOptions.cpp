@@ -88,6 +88,8 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
             bOk = noValue(options.bMute);
         else if (name == "symbols")
             bOk = noValue(options.bShapes);
+        else if (name == "speak")
+            bOk = noValue(options.bSpeak);
         else if (name == "kiosk")
             bOk = noValue(options.bKiosk);
         else if (!bDemo && name == "explain")
@@ -224,6 +226,7 @@ std::string StartOptionsHelp(const char* pszProgram, bool bDemo)
         "  --mute              start muted\n"
         "  --symbols           start with Options > Shapes on the Board on: a shape on each\n"
         "                      quadrant and colour button, told apart without colour\n"
+        "  --speak             say the panel's texts aloud, English then German\n"
         "  --connect[=SERIAL]  connect automatically to the adapter with that serial number\n"
         "                      (or the first one listed), now and whenever it comes back\n"
         "  --kiosk             --fullscreen --fit --connect, no tool window, no full-screen\n"

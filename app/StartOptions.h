@@ -16,6 +16,8 @@ struct StartOptions {
     bool bMute = false;
     // Options > Shapes on the Board on from the start.
     bool bShapes = false;
+    // Options > Speak Texts on from the start (--speak).
+    bool bSpeak = false;
     // Connect automatically; an empty serial means the first adapter listed.
     bool bConnect = false;
     std::string strSerial;

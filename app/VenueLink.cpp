@@ -133,6 +133,7 @@ VenueSnapshot CVenueLink::Snapshot()
     s.strPanelText = m_frame.PanelText();
     s.strStatus = link.Status().toStdWString();
     s.bMuted = m_frame.IsMuted();
+    s.bSpeak = m_frame.IsSpeakOn();
     s.bFullScreen = m_frame.IsFullScreen();
     s.bFit = m_frame.IsFitToScreen();
     s.bIdleRecords = m_frame.ShowsRecordsWhenIdle();
@@ -201,6 +202,13 @@ void CVenueLink::RunCommand(const VenueCommand& command)
         break;
     case VenueCommand::Kind::Disconnect:
         Disconnect();
+        break;
+    case VenueCommand::Kind::Speak:
+        // The menu's own switch; greyed there, refused here with its reason.
+        if (command.bOn && !m_frame.IsSpeakAvailable())
+            Refuse("speak", m_frame.SpeakUnavailableReason().toStdString());
+        else
+            toggle(m_frame.IsSpeakOn(), command.bOn, CommandId::Speak);
         break;
     case VenueCommand::Kind::IdleRecords:
         if (!m_frame.SetShowRecordsWhenIdle(command.bOn))

@@ -45,6 +45,12 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/norvane/quado")
 # never depends on what the scan finds.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libsdl2-2.0-0, fonts-liberation2, libqt6sql6-sqlite, libqt6charts6")
+# Speak Texts loads its engine as a plugin: speech-dispatcher with espeak-ng
+# speaks English and German, flite English only.
+if(QUADO_HAVE_TEXTTOSPEECH)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-speech-speechd-plugin, speech-dispatcher, speech-dispatcher-espeak-ng")
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-speech-flite-plugin")
+endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   "${QUADO_PACKAGING_DIR}/debian/postinst;${QUADO_PACKAGING_DIR}/debian/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -26,7 +26,8 @@ bool IsSerial(std::string_view payload)
 bool IsVenueCommandName(std::string_view name)
 {
     static constexpr std::string_view Names[] = {"mute",    "fullscreen", "fit",       "idle_records",
-                                                 "connect", "disconnect", "screenshot", "sleep"};
+                                                 "connect", "disconnect", "screenshot", "sleep",
+                                                 "speak"};
     return std::find(std::begin(Names), std::end(Names), name) != std::end(Names);
 }
 
@@ -44,7 +45,8 @@ std::optional<VenueCommand> ParseVenueCommand(std::string_view name, std::string
                                               {"fullscreen", VenueCommand::Kind::FullScreen},
                                               {"fit", VenueCommand::Kind::Fit},
                                               {"idle_records", VenueCommand::Kind::IdleRecords},
-                                              {"sleep", VenueCommand::Kind::Sleep}};
+                                              {"sleep", VenueCommand::Kind::Sleep},
+                                              {"speak", VenueCommand::Kind::Speak}};
     for (const SwitchName& entry : Switches) {
         if (name != entry.name)
             continue;

@@ -9,9 +9,9 @@
 #include <string_view>
 
 struct VenueCommand {
-    enum class Kind { Mute, FullScreen, Fit, Connect, Disconnect, IdleRecords, Screenshot, Sleep };
+    enum class Kind { Mute, FullScreen, Fit, Connect, Disconnect, IdleRecords, Screenshot, Sleep, Speak };
     Kind nKind = Kind::Mute;
-    // Mute, FullScreen, Fit, IdleRecords, Sleep: the state asked for.
+    // Mute, FullScreen, Fit, IdleRecords, Sleep, Speak: the state asked for.
     bool bOn = false;
     // Connect: the adapter's serial; empty for the first one listed.
     std::string strSerial;

@@ -61,7 +61,7 @@ bool VenueSnapshot::SameShown(const VenueSnapshot& other) const
 {
     return bConnected == other.bConnected && strSerial == other.strSerial && bGameRunning == other.bGameRunning &&
            strLevel == other.strLevel && strMaxLevel == other.strMaxLevel && nLitQuadrant == other.nLitQuadrant &&
-           strPanelText == other.strPanelText && strStatus == other.strStatus && bMuted == other.bMuted &&
+           strPanelText == other.strPanelText && strStatus == other.strStatus && bMuted == other.bMuted && bSpeak == other.bSpeak &&
            bFullScreen == other.bFullScreen && bFit == other.bFit && bIdleRecords == other.bIdleRecords &&
            today.nGames == other.today.nGames && today.nBestLevel == other.today.nBestLevel &&
            nAudioLosses == other.nAudioLosses && nAudioReturns == other.nAudioReturns && bOpen == other.bOpen &&
@@ -104,6 +104,7 @@ std::string StateJson(const VenueSnapshot& s, uint64_t nEventsDropped)
     json["panel_text"] = Text(s.strPanelText);
     json["status"] = Text(s.strStatus);
     json["muted"] = s.bMuted;
+    json["speak"] = s.bSpeak;
     json["full_screen"] = s.bFullScreen;
     json["fit"] = s.bFit;
     json["idle_records"] = s.bIdleRecords ? QJsonValue(*s.bIdleRecords) : QJsonValue(QJsonValue::Null);

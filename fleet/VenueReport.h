@@ -24,6 +24,8 @@ struct VenueSnapshot {
     // The adapter window's status line.
     std::wstring strStatus;
     bool bMuted = false;
+    // Options > Speak Texts.
+    bool bSpeak = false;
     bool bFullScreen = false;
     bool bFit = false;
     // Options > Show Records When Idle; none where the records are not built in.

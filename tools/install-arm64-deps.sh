@@ -15,6 +15,7 @@ PACKAGES=(
   qt6-charts-dev:arm64 libqt6opengl6-dev:arm64 libqt6sql6-sqlite:arm64
   libmosquitto-dev:arm64 libsystemd-dev:arm64
   qt6-tools-dev:arm64
+  qt6-speech-dev:arm64 qt6-declarative-dev:arm64 qt6-speech-speechd-plugin:arm64
   libgtest-dev:arm64 libgmock-dev:arm64 libfaketime:arm64
   lintian help2man
 )

@@ -15,6 +15,8 @@ RUN_PACKAGES=(
   libxcb-dpms0-dev
   fonts-liberation2
   qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
+  qt6-speech-dev qt6-declarative-dev
+  qt6-speech-speechd-plugin qt6-speech-flite-plugin speech-dispatcher speech-dispatcher-espeak-ng
 )
 TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -23,6 +25,7 @@ TEST_PACKAGES=(
   qemu-system-x86 busybox-static xz-utils
   desktop-file-utils appstream dpkg-dev lintian devscripts
   mosquitto mosquitto-clients prometheus openssl sqlite3 faketime
+  espeak-ng
 )
 
 PACKAGES=("${RUN_PACKAGES[@]}")

@@ -117,6 +117,8 @@ protected:
             return std::string("fit ") + (command.bOn ? "ON" : "OFF");
         case VenueCommand::Kind::IdleRecords:
             return std::string("idle_records ") + (command.bOn ? "ON" : "OFF");
+        case VenueCommand::Kind::Speak:
+            return std::string("speak ") + (command.bOn ? "ON" : "OFF");
         case VenueCommand::Kind::Connect:
             return "connect " + command.strSerial;
         case VenueCommand::Kind::Disconnect:
