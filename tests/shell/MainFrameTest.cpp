@@ -117,7 +117,7 @@ private slots:
         QCOMPARE(popups, QStringList({"&File", "&Options", "&View", "&Show", "&Help"}));
         QCOMPARE(items.size(), 5);
         QCOMPARE(items[0], QStringList({"&Export Records...=32782", "E&xit=57665"}));
-        QCOMPARE(items[1], QStringList({"&Mute=32774", "&Fit to Screen=32777", "&Shapes on the Board=32795",
+        QCOMPARE(items[1], QStringList({"&Mute=32774", "&Speak Texts=32783", "&Fit to Screen=32777", "&Shapes on the Board=32795",
                                         "Connect &Automatically=32778",
                                         "&Keep Records=32779", "Show Records When &Idle=32780", "=0", "&Language=0"}));
         // Each language by its own name; English, the language of a test, checked.
