@@ -49,7 +49,23 @@ protected:
             pix.setDevicePixelRatio(look.dDevicePixelRatio);
             pix.fill(Qt::transparent);
             QPainter painter(&pix);
-            style()->drawComplexControl(QStyle::CC_ScrollBar, &opt, &painter, this);
+            // Qt's raster engine splits a fill taller than about a hundred
+            // rows over its pool of threads and waits for them: two threads
+            // and this one woken for every picture of a growing log. Drawn
+            // in strips of fewer rows, each on a picture of its own, every
+            // fill stays on this thread and the pixels are the same.
+            constexpr int StripRows = 64;
+            const int nRows = pix.height();
+            for (int nTop = 0; nTop < nRows; nTop += StripRows) {
+                QPixmap strip(pix.width(), std::min(StripRows, nRows - nTop));
+                strip.setDevicePixelRatio(look.dDevicePixelRatio);
+                strip.fill(Qt::transparent);
+                QPainter stripPainter(&strip);
+                stripPainter.translate(0, -nTop / look.dDevicePixelRatio);
+                style()->drawComplexControl(QStyle::CC_ScrollBar, &opt, &stripPainter, this);
+                stripPainter.end();
+                painter.drawPixmap(QPointF(0, nTop / look.dDevicePixelRatio), strip);
+            }
             painter.end();
             m_pixCache = pix;
             m_look = look;

@@ -207,3 +207,91 @@ TEST_F(RecordsDayView, ALargeDayShowsTheRightRowsAtTheTopTheMiddleAndTheEnd)
     EXPECT_EQ(Cell(Games - 1, CGamesTableModel::ColStart), StartShown(Games - 1 - (Games - 60) % 60));
     EXPECT_EQ(Cell(Games / 2, CGamesTableModel::ColLength), QStringLiteral("0:30"));
 }
+
+// The list's model asks only for the pages of rows that are looked at, once
+// each, shows a page as it comes, keeps the rows shown while the day is read
+// anew (in a new order, or grown), and forgets nothing it was not told to.
+TEST(GamesModel, AsksOnlyForTheRowsLookedAtAndKeepsThemUntilTheirNewOnesCome)
+{
+    CGamesTableModel model;
+    std::vector<std::pair<int, int>> vecAsked;
+    model.SetFetch([&](int nOffset, int nCount) { vecAsked.push_back({nOffset, nCount}); });
+    std::vector<GamesOrder> vecOrders;
+    QObject::connect(&model, &CGamesTableModel::OrderChanged,
+                     [&](const GamesOrder& order) { vecOrders.push_back(order); });
+    const auto Rows = [](int nFirst, int nCount) {
+        RecordedGames games;
+        for (int i = nFirst; i < nFirst + nCount; ++i) {
+            RecordedGame game;
+            game.nId = i;
+            game.strSerial = QStringLiteral("row %1").arg(i);
+            games.append(game);
+        }
+        return games;
+    };
+    const int Page = CGamesTableModel::PageRows;
+    model.SetDay(10 * Page, GamesOrder{}, Rows(0, Page));
+    EXPECT_EQ(model.rowCount(), 10 * Page);
+    EXPECT_EQ(model.index(Page - 1, CGamesTableModel::ColSerial).data().toString(), QStringLiteral("row %1").arg(Page - 1));
+    EXPECT_TRUE(vecAsked.empty()) << "the first page came with the day";
+
+    // A row of the seventh page, looked at twice before its page comes.
+    EXPECT_FALSE(model.index(6 * Page + 5, CGamesTableModel::ColSerial).data().isValid());
+    EXPECT_FALSE(model.index(6 * Page + 9, CGamesTableModel::ColStart).data().isValid());
+    ASSERT_EQ(vecAsked, (std::vector<std::pair<int, int>>{{6 * Page, Page}}));
+    EXPECT_TRUE(model.IsFetching());
+    model.AddRows(6 * Page, Rows(6 * Page, Page));
+    EXPECT_FALSE(model.IsFetching());
+    EXPECT_EQ(model.index(6 * Page + 5, CGamesTableModel::ColSerial).data().toString(),
+              QStringLiteral("row %1").arg(6 * Page + 5));
+    EXPECT_EQ(model.HeldRows(), 2 * Page);
+
+    // The header asks for another order: told once, the old rows stay
+    // shown until the day comes in it.
+    model.sort(CGamesTableModel::ColLength, Qt::AscendingOrder);
+    model.sort(CGamesTableModel::ColLength, Qt::AscendingOrder);
+    ASSERT_EQ(vecOrders.size(), 1u);
+    EXPECT_EQ(vecOrders[0], (GamesOrder{GamesOrder::Length, false}));
+    EXPECT_EQ(model.index(0, CGamesTableModel::ColSerial).data().toString(), QStringLiteral("row 0"));
+
+    // The day read anew has grown by one game, and shrunk again: the rows
+    // follow, and only the first page is held.
+    model.SetDay(10 * Page + 1, vecOrders[0], Rows(1000, Page));
+    EXPECT_EQ(model.rowCount(), 10 * Page + 1);
+    EXPECT_EQ(model.index(0, CGamesTableModel::ColSerial).data().toString(), QStringLiteral("row 1000"));
+    EXPECT_EQ(model.HeldRows(), Page);
+    model.SetDay(3, vecOrders[0], Rows(2000, 3));
+    EXPECT_EQ(model.rowCount(), 3);
+    EXPECT_FALSE(model.GameAt(3));
+    EXPECT_EQ(model.GameAt(2)->nId, 2002);
+    model.Clear();
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(model.HeldRows(), 0);
+}
+
+// A file not made yet, and rows asked for past the day's end: no games, no
+// figures, no error.
+TEST_F(RecordsDayView, NoFileAndRowsPastTheEndAreEmptyNotErrors)
+{
+    CRecordFile file(Path(), CRecordFile::Mode::ReadOnly);
+    QString strError;
+    QString strNotice;
+    // Read-only, the check says there is no file; the reads then find none.
+    file.Start(strError, strNotice);
+    strError.clear();
+    DaySummary summary;
+    EXPECT_TRUE(file.Summary(QDate::currentDate(), summary, strError)) << strError.toStdString();
+    EXPECT_EQ(summary.nGames, 0);
+    RecordedGames games;
+    EXPECT_TRUE(file.LoadPage(QDate::currentDate(), GamesOrder{}, 0, 50, games, strError)) << strError.toStdString();
+    EXPECT_TRUE(games.isEmpty());
+
+    WriteGames({MakeGame(Today(9), 30, GameEndCause::Congrat, L"4"), MakeGame(Today(10), 40, GameEndCause::Timeout, L"")});
+    CRecordFile written(Path(), CRecordFile::Mode::ReadOnly);
+    ASSERT_EQ(written.Start(strError, strNotice), CRecordFile::Status::Open) << strError.toStdString();
+    ASSERT_TRUE(written.LoadPage(QDate::currentDate(), GamesOrder{GamesOrder::Outcome, false}, 0, 50, games, strError));
+    ASSERT_EQ(games.size(), 2);
+    EXPECT_EQ(games[0].strOutcome, QStringLiteral("timeout")) << "\"Timed out\" reads before \"Won\"";
+    EXPECT_TRUE(written.LoadPage(QDate::currentDate(), GamesOrder{}, 2, 50, games, strError));
+    EXPECT_TRUE(games.isEmpty());
+}
