@@ -78,4 +78,7 @@ private:
     int m_nTicket = 0;
     CGamesTableModel m_model;
     DaySummary m_summary;
+    // The captions under the figures, in the figures' order; a screen
+    // reader hears each figure with its caption.
+    QLabel* m_pCaptions[4] = {};
 };
