@@ -21,6 +21,7 @@ TEST_PACKAGES=(
   qemu-system-x86 busybox-static xz-utils
   desktop-file-utils appstream dpkg-dev lintian devscripts
   mosquitto mosquitto-clients prometheus openssl sqlite3 faketime
+  dbus-daemon at-spi2-core python3-pyatspi
 )
 
 PACKAGES=("${RUN_PACKAGES[@]}")
