@@ -48,8 +48,8 @@ CChildView::CChildView()
     palette.setColor(QPalette::Window, Qt::black);
     setPalette(palette);
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(tr(BoardAccessibleName));
-    setAccessibleDescription(DescribeBoard(m_nLitQuadrant, m_strPanelText));
+    InstallBoardAccessibility();
+    setAccessibleName(BoardName());
 }
 
 CChildView::~CChildView() = default;
@@ -110,7 +110,6 @@ void CChildView::LightQuadrant(int nIndex)
     if (nIndex == m_nLitQuadrant || nIndex < 0 || nIndex >= BoardImageCount)
         return;
     const int nWasLit = std::exchange(m_nLitQuadrant, nIndex);
-    setAccessibleDescription(DescribeBoard(m_nLitQuadrant, m_strPanelText));
     // Pictures at another scale are drawn from art of their own, whose
     // changes the 1x images do not bound.
     const bool b1x = m_scaled.bmpCanvas.isNull() && devicePixelRatioF() == 1.0;
@@ -121,7 +120,6 @@ void CChildView::LightQuadrant(int nIndex)
 void CChildView::ShowPanelText(const std::wstring& strText)
 {
     m_strPanelText = strText;
-    setAccessibleDescription(DescribeBoard(m_nLitQuadrant, m_strPanelText));
     m_bCanvasPanelStale = true;
     m_scaled.bPanelStale = true;
     RequestRepaint(PanelRect);
@@ -284,6 +282,7 @@ void CChildView::paintEvent(QPaintEvent* pEvent)
 {
     QPainter painter(this);
     m_pacer.Painted(painter, pEvent->region());
+    UpdateAccessibleDescription();
     const double dRatio = devicePixelRatioF();
     // Everything below is placed in device pixels.
     if (dRatio != 1.0)

@@ -119,6 +119,10 @@ private:
     };
 
     void CreatePanelFont();
+    // A screen reader hears what is shown, in words, when it differs from
+    // what it heard last: once a painted frame at most, however many
+    // changes the frame shows (BoardDescription.cpp).
+    void UpdateAccessibleDescription();
     // Asks for a repaint of the part of the view that shows rcCanvas.
     void RequestRepaint(const QRect& rcCanvas);
     const QImage& BoardImage(int nIndex);
@@ -148,4 +152,5 @@ private:
     std::wstring m_strPanelText;
     PaintRect m_rcLastPaint;
     std::optional<IdleFigures> m_idle;
+    QString m_strToldDescription;
 };

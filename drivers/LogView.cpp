@@ -13,6 +13,8 @@
 
 #include <algorithm>
 
+#include "drivers/LogViewAccessible.h"
+
 namespace {
 
 // The log's scroll bar keeps its last picture and shows it again while its
@@ -140,6 +142,7 @@ CLogView::CLogView(QWidget* pParent)
     // A fixed pitch makes a row's width a count of characters, so the rows
     // can be found without laying any text out.
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    InstallLogViewAccessibility();
     setFocusPolicy(Qt::StrongFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBar(new CLogScrollBar(Qt::Vertical, this));
@@ -212,6 +215,7 @@ void CLogView::KeepLast(int nKeep)
         return;
     if (!m_bDirty)
         m_bFollowEnd = IsShowingEnd();
+    ForgetForReaders(nDrop);
     m_strText.remove(0, nDrop);
     m_nSelAnchor = std::max(0, m_nSelAnchor - nDrop);
     m_nSelEnd = std::max(0, m_nSelEnd - nDrop);
@@ -237,16 +241,12 @@ void CLogView::KeepLast(int nKeep)
 
 void CLogView::SetText(const QString& strText)
 {
+    ForgetForReaders(static_cast<int>(m_strText.size()));
     m_strText = strText;
     m_nSelAnchor = m_nSelEnd = 0;
     RebuildIndex();
     m_bFollowEnd = true;
     RequestSettle();
-}
-
-void CLogView::Clear()
-{
-    SetText(QString());
 }
 
 bool CLogView::IsShowingEnd() const
@@ -274,6 +274,7 @@ void CLogView::Settle()
 void CLogView::paintEvent(QPaintEvent* pEvent)
 {
     Settle();
+    TellReaders();
     QPainter painter(viewport());
     m_pacer.Painted(painter, pEvent->region());
     painter.setPen(palette().color(QPalette::Text));

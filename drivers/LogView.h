@@ -29,7 +29,7 @@ public:
     // Drops the oldest characters so that at most nKeep remain.
     void KeepLast(int nKeep);
     void SetText(const QString& strText);
-    void Clear();
+    void Clear() { SetText(QString()); }
 
     int RowCount() const { return static_cast<int>(m_vecRowStarts.size()); }
     // Brings the scroll range up to date and, when the view followed the end
@@ -52,6 +52,13 @@ protected:
     void mouseMoveEvent(QMouseEvent* pEvent) override;
 
 private:
+    friend class CLogViewAccessible;
+    // Screen readers are told of new and dropped text when it is painted,
+    // once a frame however many chunks came (LogViewAccessible.cpp);
+    // nChars leave the text's start.
+    void ForgetForReaders(int nChars);
+    void TellReaders();
+
     void IndexFrom(int nFrom);
     void RebuildIndex();
     int Columns() const;
@@ -83,4 +90,8 @@ private:
     static constexpr qsizetype MaxShapedChars = 64 * 1024;
     QHash<QString, QStaticText> m_hashShaped;
     qsizetype m_nShapedChars = 0;
+    // How much of the text's start screen readers were told of, and what of
+    // that has gone since.
+    int m_nReadersKnow = 0;
+    QString m_strReadersDropped;
 };

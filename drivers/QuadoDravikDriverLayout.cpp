@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "drivers/NamedListAccessible.h"
 #include "platform/DialogUnits.h"
 
 namespace {
@@ -65,6 +66,12 @@ void CQuadoDravikDriver::LayOut()
     m_stStatus.setGeometry(DialogRect(units, StatusRect));
 
     m_btnClear.setGeometry(DialogRect(units, ClearRect));
+
+    // Screen readers name the list and the log by these; the other controls
+    // are named by their own text.
+    InstallNamedListAccessibility();
+    m_cbDevices.setAccessibleName(tr("Adapters"));
+    m_reLog.setAccessibleName(tr("Received data"));
 
     setTabOrder(&m_btnHide, &m_cbDevices);
     setTabOrder(&m_cbDevices, &m_btnConnect);

@@ -47,6 +47,8 @@ CBarChart::CBarChart(const QString& strTitle, QRgb rgbBars, QWidget* pParent)
     pSeries->attachAxis(m_pAxisX);
     pSeries->attachAxis(m_pAxisY);
     setChart(pChart);
+    // Screen readers cannot see the bars; the title at least says what they count.
+    setAccessibleName(strTitle);
     setRenderHint(QPainter::Antialiasing);
     setMinimumHeight(170);
 }

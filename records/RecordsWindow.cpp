@@ -124,13 +124,17 @@ void CRecordsWindow::LayOut()
         pFigures->addWidget(figure.pValue, 0, nColumn);
         QLabel* pCaption = FigureCaption(figure.pszCaption);
         m_figureCaptions.append({pCaption, figure.pszCaption});
-        pFigures->addWidget(pCaption, 1, nColumn++);
+        m_pCaptions[nColumn] = pCaption;
+        pFigures->addWidget(pCaption, 1, nColumn);
+        ++nColumn;
     }
     pLayout->addLayout(pFigures);
 
     pLayout->addWidget(m_pHours, 2);
     pLayout->addWidget(m_pLevels, 2);
     pLayout->addWidget(&m_tblGames, 3);
+    m_dateDay.setAccessibleName(tr("Day"));
+    m_tblGames.setAccessibleName(tr("Games of the day"));
     m_stState.setTextFormat(Qt::PlainText);
     m_stState.setWordWrap(true);
     m_stState.setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -255,6 +259,11 @@ void CRecordsWindow::ShowSummary()
     m_stWins.setText(m_bUnreadable ? strNone : QString::number(m_summary.nWins));
     m_stBest.setText(m_summary.nBestLevel ? QString::number(*m_summary.nBestLevel) : strNone);
     m_stMedian.setText(m_summary.nMedianDurationMs ? FormatDuration(*m_summary.nMedianDurationMs) : strNone);
+    QLabel* const values[] = {&m_stGames, &m_stWins, &m_stBest, &m_stMedian};
+    for (size_t i = 0; i < std::size(values); ++i) {
+        if (m_pCaptions[i])
+            values[i]->setAccessibleName(tr("%1: %2").arg(m_pCaptions[i]->text(), values[i]->text()));
+    }
     QList<QPair<QString, int>> hours;
     for (int h = 0; h < 24; ++h)
         hours.append({QString::number(h), m_summary.hours[static_cast<size_t>(h)]});

@@ -97,4 +97,7 @@ private:
     QPushButton* m_pToday = nullptr;
     QList<QPair<QLabel*, const char*>> m_figureCaptions;
     DaySummary m_summary;
+    // The captions under the figures, in the figures' order; a screen
+    // reader hears each figure with its caption.
+    QLabel* m_pCaptions[4] = {};
 };

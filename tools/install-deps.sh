@@ -26,6 +26,7 @@ TEST_PACKAGES=(
   desktop-file-utils appstream dpkg-dev lintian devscripts
   mosquitto mosquitto-clients prometheus openssl sqlite3 faketime
   espeak-ng
+  dbus-daemon at-spi2-core python3-pyatspi
 )
 
 PACKAGES=("${RUN_PACKAGES[@]}")

@@ -12,8 +12,11 @@ if(NOT ROOT)
 endif()
 
 set(window_header drivers/QuadoDravikDriver.h)
-# The window's own tests: its look, its keys, its log and its status line.
+# The window's own tests: its look, its keys, its log and its status line,
+# and what a screen reader reads of them.
 set(window_tests
+  tests/accessibility/AtspiWalkTest.cpp
+  tests/accessibility/ControlNamesTest.cpp
   tests/adapter/AdapterTestSupport.h
   tests/adapter/AdapterWindowTest.cpp
   tests/adapter/LogCoalescingTest.cpp
