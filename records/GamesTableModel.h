@@ -12,6 +12,7 @@
 
 #include "records/DaySummary.h"
 #include "records/RecordedGame.h"
+#include "records/ShownNames.h"
 
 class CGamesTableModel : public QAbstractTableModel {
     Q_OBJECT
@@ -69,6 +70,3 @@ private:
     FetchFunction m_fnFetch;
 };
 
-// "Won", "Timed out", ...; "Adapter lost", ...: the stored names as read.
-QString OutcomeText(const QString& strOutcome);
-QString CauseText(const QString& strCause);

@@ -7,7 +7,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-#include "records/GamesTableModel.h"
+#include "records/ShownNames.h"
 #include "records/RecordSchema.h"
 
 namespace {
