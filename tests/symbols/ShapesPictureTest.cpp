@@ -126,27 +126,6 @@ TEST_F(ShapesPicture, EachShapeSitsInItsQuadrantsMiddleInBlackAndWhiteDimAndLit)
     }
 }
 
-TEST_F(ShapesPicture, AtRatioTwoTheShapesAreDrawnAtTwiceTheSizeNotPixelDoubled)
-{
-    const Look& look = Looks()[1];
-    ASSERT_EQ(look.dRatio, 2.0);
-    SetLook(m_view, look);
-    m_view.SetShapesShown(true);
-    const QImage shot = Picture(m_view, look);
-    // Aligned 2x2 blocks along a shape's edges: a 1x picture doubled has
-    // every block of one colour, one drawn at the device size does not.
-    for (int s = 0; s < BoardArt::SectorCount; ++s) {
-        const QRect rc = ShapeBox(m_view, look, s);
-        int nMixed = 0;
-        for (int y = rc.top() & ~1; y < rc.bottom(); y += 2)
-            for (int x = rc.left() & ~1; x < rc.right(); x += 2) {
-                const QRgb rgb = shot.pixel(x, y);
-                nMixed += shot.pixel(x + 1, y) != rgb || shot.pixel(x, y + 1) != rgb || shot.pixel(x + 1, y + 1) != rgb;
-            }
-        EXPECT_GT(nMixed, 100) << "sector " << s;
-    }
-}
-
 TEST_F(ShapesPicture, AnyHistoryOfLightsLooksAndTogglesEndsInAFreshViewsPicture)
 {
     // Lights and looks changing under the shapes, and the option switched
@@ -179,29 +158,33 @@ TEST_F(ShapesPicture, AnyHistoryOfLightsLooksAndTogglesEndsInAFreshViewsPicture)
     EXPECT_TRUE(m_view.ShapesShown());
 }
 
-TEST_F(ShapesPicture, ALitQuadrantsShapeAtAnotherScaleIsTheLitBoardWithItsShape)
+TEST_F(ShapesPicture, AtAnotherScaleTheShapesAreThoseOfABoardDrawnAtThatScale)
 {
-    // At scales other than 1 the lit sectors are made from the dim board,
-    // whose shapes come out tinted: the lit shapes laid over them must
-    // cover every such pixel and match a lit board marked directly.
+    // Not a 1x picture enlarged: the board drawn at the device size and
+    // marked there. The lit sectors are made from the dim board, whose
+    // shapes come out tinted: the lit shapes laid over them must cover every
+    // such pixel.
     for (const Look& look : {Looks()[1], Looks()[2]}) {
         SCOPED_TRACE(look.pszName);
         SetLook(m_view, look);
         m_view.SetShapesShown(true);
-        m_view.LightQuadrant(QuadrantAll);
-        const QImage shot = Picture(m_view, look);
-        const double dScale = DeviceScale(m_view, look);
-        BoardArt::ScaledBoards boards = BoardArt::RenderBoards(dScale);
-        QuadrantShapes::MarkBoard(boards.bmpLit, dScale, boards.ptOrigin);
-        const QPoint ptPicture(static_cast<int>(std::lround(m_view.LastPaintRect().nLeft * look.dRatio)),
-                               static_cast<int>(std::lround(m_view.LastPaintRect().nTop * look.dRatio)));
-        for (int s = 0; s < BoardArt::SectorCount; ++s) {
-            const QRect rc = ShapeBox(m_view, look, s);
-            int nWrong = 0;
-            for (int y = rc.top(); y <= rc.bottom(); ++y)
-                for (int x = rc.left(); x <= rc.right(); ++x)
-                    nWrong += shot.pixel(x, y) != boards.bmpLit.pixel(QPoint(x, y) - ptPicture - boards.ptOrigin);
-            EXPECT_EQ(nWrong, 0) << "sector " << s;
+        for (int nQuadrant : {QuadrantNone, QuadrantAll}) {
+            m_view.LightQuadrant(nQuadrant);
+            const QImage shot = Picture(m_view, look);
+            const double dScale = DeviceScale(m_view, look);
+            BoardArt::ScaledBoards boards = BoardArt::RenderBoards(dScale);
+            QImage& board = nQuadrant == QuadrantAll ? boards.bmpLit : boards.bmpDim;
+            QuadrantShapes::MarkBoard(board, dScale, boards.ptOrigin);
+            const QPoint ptPicture(static_cast<int>(std::lround(m_view.LastPaintRect().nLeft * look.dRatio)),
+                                   static_cast<int>(std::lround(m_view.LastPaintRect().nTop * look.dRatio)));
+            for (int s = 0; s < BoardArt::SectorCount; ++s) {
+                const QRect rc = ShapeBox(m_view, look, s);
+                int nWrong = 0;
+                for (int y = rc.top(); y <= rc.bottom(); ++y)
+                    for (int x = rc.left(); x <= rc.right(); ++x)
+                        nWrong += shot.pixel(x, y) != board.pixel(QPoint(x, y) - ptPicture - boards.ptOrigin);
+                EXPECT_EQ(nWrong, 0) << "quadrant " << nQuadrant << ", sector " << s;
+            }
         }
     }
 }
