@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "app/InstanceSettings.h"
 #include "app/MainFrame.h"
 #include "app/VenueLink.h"
 #include "assets/AssetIds.h"
@@ -60,6 +61,7 @@ bool CQuadoApp::InitInstance(const StartOptions& options)
 {
     QCoreApplication::setApplicationName(QString::fromLatin1(AppName));
     QCoreApplication::setOrganizationName(QString::fromLatin1(CompanyName));
+    UseInstanceSettings(QString::fromStdString(options.instance.strName));
     QApplication::setWindowIcon(LoadIconResource(AssetId::IconApp));
     // The run ends with the main window, even while a tool window (a
     // separate top-level window) is still up.
@@ -92,6 +94,8 @@ bool CQuadoApp::InitInstance(const StartOptions& options)
         m_pMainWnd.reset();
         return false;
     }
+    if (!options.instance.strScreen.empty())
+        m_pMainWnd->FollowScreen(QString::fromStdString(options.instance.strScreen));
     m_pMainWnd->show();
     m_pMainWnd->activateWindow();
     m_pMainWnd->ApplyStartOptionsAfterShow(options);

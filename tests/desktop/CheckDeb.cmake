@@ -111,7 +111,8 @@ list(APPEND expected
   /usr/share/doc/quado/copyright
   /usr/share/doc/quado/changelog.gz
   /usr/lib/udev/rules.d/70-quado-dravik.rules
-  /usr/lib/systemd/user/quado-kiosk.service)
+  /usr/lib/systemd/user/quado-kiosk.service
+  /usr/lib/systemd/user/quado-kiosk@.service)
 foreach(size IN ITEMS 16 32 48 64 128 256)
   list(APPEND expected /usr/share/icons/hicolor/${size}x${size}/apps/${APP_ID}.png)
 endforeach()

@@ -23,7 +23,8 @@ list(APPEND expected
   share/doc/quado/copyright
   share/doc/quado/changelog.gz
   lib/udev/rules.d/70-quado-dravik.rules
-  lib/systemd/user/quado-kiosk.service)
+  lib/systemd/user/quado-kiosk.service
+  lib/systemd/user/quado-kiosk@.service)
 foreach(size IN LISTS icon_sizes)
   list(APPEND expected share/icons/hicolor/${size}x${size}/apps/${APP_ID}.png)
 endforeach()
