@@ -27,9 +27,6 @@ namespace {
 
 constexpr char FrameTitle[] = "Quado";
 
-// Where the full-screen bar stands, from the monitor's top-left corner.
-constexpr int FullScreenBarOffset = 100;
-
 } // namespace
 
 CMainFrame::CMainFrame(ISoundPlayer* pSoundPlayer, StartupWork nStartupWork)
@@ -111,9 +108,7 @@ void CMainFrame::ToggleFullScreen()
 void CMainFrame::EnterFullScreen()
 {
     const WindowPlacement wpCurrent{windowState(), normalGeometry()};
-    QScreen* pScreen = screen();
-    if (!pScreen)
-        pScreen = QGuiApplication::primaryScreen();
+    QScreen* pScreen = FullScreenTarget();
     if (!pScreen)
         return;
     // The whole monitor, not its available area: panels and docks are covered.

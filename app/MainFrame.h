@@ -27,6 +27,7 @@
 
 class CFullScreenBar;
 class CFullScreenNotice;
+class CScreenChoice;
 class IQuadoBoard;
 class ISoundPlayer;
 class QAction;
@@ -44,6 +45,8 @@ class CMainFrame : public QMainWindow, public IMainFrame {
 public:
     static constexpr int DefaultWidth = 1300;
     static constexpr int DefaultHeight = 820;
+    // Where the full-screen bar stands, from the monitor's top-left corner.
+    static constexpr int FullScreenBarOffset = 100;
 
     // What the first picture does not need: listing and watching the
     // adapters, and showing the adapter window. At once, or once the board
@@ -99,6 +102,13 @@ public:
     void UpdateKioskStatus();
     // The pointer hides after this long at rest over the board in kiosk mode.
     static constexpr int KioskPointerHideMs = 3000;
+
+    // --- The chosen monitor (MainFrameScreen.cpp) ---
+    // Before the window is shown: it, full screen and the kiosk go to that
+    // monitor (--screen), and follow it as monitors come and go.
+    void FollowScreen(const QString& strChoice);
+    // Null unless a monitor was chosen.
+    CScreenChoice* ScreenChoice() const { return m_pScreenChoice; }
 
     // --- Records of play (MainFrameRecords.cpp) ---
     // The idle screen's wait with --kiosk, and how often the day's figures
@@ -340,6 +350,11 @@ private:
     QList<const QWidget*> m_listPlacedToolWindows;
     QWidget* m_pAwaitingPlacement = nullptr;
     QPoint m_ptAwaitingPlacement;
+
+    // The monitor full screen covers: the chosen one, else the window's.
+    QScreen* FullScreenTarget() const;
+    void MoveToScreen(QScreen* pScreen);
+    CScreenChoice* m_pScreenChoice = nullptr;
 
     // --- Start-up work after the first paint ---
     void DoStartupWork();

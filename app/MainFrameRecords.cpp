@@ -61,7 +61,7 @@ void CMainFrame::OnGameEvent(const GameEvent& event)
 
 void CMainFrame::ApplyRecordsOptions(const StartOptions& options)
 {
-    SetRecordsFile(options.strRecordsFile.empty() ? DefaultRecordsPath()
+    SetRecordsFile(options.strRecordsFile.empty() ? DefaultRecordsPath(QString::fromStdString(options.instance.strName))
                                                   : QString::fromLocal8Bit(options.strRecordsFile.c_str()));
     SetKeepRecords(options.bRecords);
     if (options.fIdleRecordsSeconds > 0)

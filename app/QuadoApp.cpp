@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "app/InstanceSettings.h"
 #include "app/Language.h"
 #include "app/MainFrame.h"
 #include "app/SleepController.h"
@@ -66,6 +67,7 @@ bool CQuadoApp::InitInstance(const StartOptions& options)
 {
     QCoreApplication::setApplicationName(QString::fromLatin1(AppName));
     QCoreApplication::setOrganizationName(QString::fromLatin1(CompanyName));
+    UseInstanceSettings(QString::fromStdString(options.instance.strName));
     QApplication::setWindowIcon(LoadIconResource(AssetId::IconApp));
     // The run ends with the main window, even while a tool window (a
     // separate top-level window) is still up.
@@ -101,6 +103,8 @@ bool CQuadoApp::InitInstance(const StartOptions& options)
         m_pMainWnd.reset();
         return false;
     }
+    if (!options.instance.strScreen.empty())
+        m_pMainWnd->FollowScreen(QString::fromStdString(options.instance.strScreen));
     m_pMainWnd->show();
     m_pMainWnd->activateWindow();
     m_pMainWnd->ApplyStartOptionsAfterShow(options);

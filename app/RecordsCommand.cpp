@@ -13,8 +13,9 @@
 int RunRecordsExport(int argc, char* argv[], const StartOptions& options)
 {
     QCoreApplication application(argc, argv);
-    const QString strRecords = options.strRecordsFile.empty() ? DefaultRecordsPath()
-                                                               : QString::fromLocal8Bit(options.strRecordsFile.c_str());
+    const QString strRecords = options.strRecordsFile.empty()
+                                   ? DefaultRecordsPath(QString::fromStdString(options.instance.strName))
+                                   : QString::fromLocal8Bit(options.strRecordsFile.c_str());
     std::optional<QDate> since;
     if (!options.strSince.empty())
         since = QDate::fromString(QString::fromStdString(options.strSince), Qt::ISODate);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "app/StartConfigFile.h"
 #include "protocol/OpeningHours.h"
 #include "protocol/WriteTarget.h"
 
@@ -170,6 +171,11 @@ StartOptionsResult ParseStartOptions(const std::vector<std::string>& args, bool 
                 return result;
             }
             options.fReplugEverySeconds = fSeconds;
+        } else if (const InstanceOptionParse nInstance =
+                       ParseInstanceOption(name, bHasValue, value, args, i, options.instance, result.strError);
+                   nInstance != InstanceOptionParse::NotMine) {
+            if (nInstance == InstanceOptionParse::Refused)
+                return result;
         } else if (const VenueOptionParse nVenue =
                        ParseVenueOption(name, bHasValue, value, args, i, options.venue, result.strError);
                    nVenue != VenueOptionParse::NotMine) {
@@ -255,11 +261,13 @@ std::string StartOptionsHelp(const char* pszProgram, bool bDemo)
         strHelp += "  --replug-every SECONDS\n"
                    "                      unplug the simulated adapter for one second every SECONDS\n";
     strHelp += VenueOptionsHelp();
+    strHelp += InstanceOptionsHelp();
     strHelp += "  --version           print the version and exit\n"
                "  --help              print this help and exit\n\n"
                "The toolkit's own options (for example -platform offscreen) are accepted too.\n";
     if (bDemo)
-        strHelp += "Without --records, the demo's records go to a temporary file that ends with it.\n\n"
+        strHelp += "Without --records or --instance, the demo's records go to a temporary file that\n"
+                   "ends with it.\n\n"
                    "For tests and screenshots, a few environment variables:\n"
                    "  QUADO_DEMO_CONNECT=1          press Connect once the windows are up\n"
                    "  QUADO_DEMO_SPEED=FACTOR       the board plays that many times faster\n"
@@ -281,7 +289,7 @@ int HandleStartOptions(int argc, char* argv[], bool bDemo, StartOptions* pOption
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
         args.emplace_back(argv[i]);
-    const StartOptionsResult result = ParseStartOptions(args, bDemo);
+    const StartOptionsResult result = ParseStartOptionsWithConfig(args, bDemo);
     if (!result.strError.empty()) {
         std::fprintf(stderr, "%s: %s\n", pszProgram, result.strError.c_str());
         return 2;
@@ -295,6 +303,7 @@ int HandleStartOptions(int argc, char* argv[], bool bDemo, StartOptions* pOption
         return 0;
     }
     *pOptions = result.options;
+    ApplyInstanceDefaults(pOptions->instance, pOptions->venue);
     std::string strError;
     if (!PrepareVenueOptions(pOptions->venue, strError) || !CheckWrittenFiles(*pOptions, strError)) {
         std::fprintf(stderr, "%s: %s\n", pszProgram, strError.c_str());

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/InstanceOptions.h"
 #include "fleet/VenueOptions.h"
 
 // The idle screen's wait in kiosk mode unless --idle-records sets another.
@@ -49,6 +50,8 @@ struct StartOptions {
     std::string strLanguage;
     // MQTT and the metrics file (see fleet/VenueOptions.h).
     VenueOptions venue;
+    // --instance, --screen and --config (see app/InstanceOptions.h).
+    InstanceOptions instance;
 };
 
 // Whether the text is a real calendar day written YYYY-MM-DD.
@@ -75,7 +78,7 @@ std::string StartOptionsHelp(const char* pszProgram, bool bDemo);
 // "1.0": what --version prints and the venue's reports name.
 const char* ProgramVersion();
 
-// Runs the parser on main()'s arguments: prints help or version (returns 0),
+// Runs the parser on main()'s arguments and the --config file they name: prints help or version (returns 0),
 // a refusal on stderr (returns 2), or returns -1 to go on with *pOptions.
 // Reads the MQTT password then (see PrepareVenueOptions) and checks the
 // files to be written (CheckWrittenFiles).

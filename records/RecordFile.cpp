@@ -48,12 +48,14 @@ QString NextConnectionName()
 
 } // namespace
 
-QString DefaultRecordsPath()
+QString DefaultRecordsPath(const QString& strInstance)
 {
     // The XDG base directory rules: a relative XDG_DATA_HOME is ignored.
     QString strData = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME"));
     if (strData.isEmpty() || QDir::isRelativePath(strData))
         strData = QDir::homePath() + QStringLiteral("/.local/share");
+    if (!strInstance.isEmpty())
+        return strData + QStringLiteral("/quado/") + strInstance + QStringLiteral("/records.sqlite");
     return strData + QStringLiteral("/quado/records.sqlite");
 }
 

@@ -12,8 +12,9 @@
 #include "records/DaySummary.h"
 #include "records/RecordedGame.h"
 
-// $XDG_DATA_HOME/quado/records.sqlite, or ~/.local/share/quado/records.sqlite.
-QString DefaultRecordsPath();
+// $XDG_DATA_HOME/quado/records.sqlite, or ~/.local/share/quado/records.sqlite;
+// a named exhibit's (--instance NAME) in quado/NAME/ there instead.
+QString DefaultRecordsPath(const QString& strInstance = {});
 
 struct RecordFileSettings {
     // SQLite's limit on the file's pages; 0 leaves SQLite's own. Lets a

@@ -119,7 +119,8 @@ list(APPEND expected
   /usr/share/doc/quado/copyright
   /usr/share/doc/quado/changelog.gz
   /usr/lib/udev/rules.d/70-quado-dravik.rules
-  /usr/lib/systemd/user/quado-kiosk.service)
+  /usr/lib/systemd/user/quado-kiosk.service
+  /usr/lib/systemd/user/quado-kiosk@.service)
 foreach(module IN LISTS MODULES)
   list(APPEND expected /usr/${MODULE_DIR}/${module})
 endforeach()

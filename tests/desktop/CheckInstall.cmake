@@ -27,7 +27,8 @@ list(APPEND expected
   share/doc/quado/copyright
   share/doc/quado/changelog.gz
   lib/udev/rules.d/70-quado-dravik.rules
-  lib/systemd/user/quado-kiosk.service)
+  lib/systemd/user/quado-kiosk.service
+  lib/systemd/user/quado-kiosk@.service)
 foreach(module IN LISTS MODULES)
   list(APPEND expected ${MODULE_DIR}/${module})
 endforeach()

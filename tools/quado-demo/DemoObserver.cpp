@@ -1,6 +1,8 @@
 #include "tools/quado-demo/DemoObserver.h"
 
+#include <QScreen>
 #include <QString>
+#include <QWindow>
 
 #include <cstdio>
 
@@ -43,6 +45,21 @@ void CDemoObserver::Sample()
         QString strPanel = QString::fromStdWString(m_strPanel);
         strPanel.replace(QLatin1Char('\n'), QLatin1Char('|'));
         Report(QString::fromLatin1("panel ") + strPanel);
+    }
+    // "screen HDMI-2 1920,0 1920x1080 full": where a chosen monitor put the window.
+    if (m_frame.ScreenChoice() && m_frame.windowHandle() && m_frame.windowHandle()->screen()) {
+        const QRect rc = m_frame.windowHandle()->geometry();
+        const QString strScreen = QString::fromLatin1("screen %1 %2,%3 %4x%5%6")
+                                      .arg(m_frame.windowHandle()->screen()->name())
+                                      .arg(rc.x())
+                                      .arg(rc.y())
+                                      .arg(rc.width())
+                                      .arg(rc.height())
+                                      .arg(QLatin1String(m_frame.IsFullScreen() ? " full" : ""));
+        if (strScreen != m_strScreen) {
+            m_strScreen = strScreen;
+            Report(strScreen);
+        }
     }
 }
 

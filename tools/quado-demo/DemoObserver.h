@@ -1,9 +1,11 @@
 // quado-demo's self-check, used by its test: watches the running program
-// from outside (the connection, the lit quadrant, the panel text) and prints
-// each change on stdout as one "quado-demo: ..." line.
+// from outside (the connection, the lit quadrant, the panel text and, with
+// --screen, the monitor and rectangle of the main window) and prints each
+// change on stdout as one "quado-demo: ..." line.
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <QTimer>
 
 #include <string>
@@ -31,4 +33,5 @@ private:
     bool m_bConnected = false;
     int m_nLit = 0;
     std::wstring m_strPanel;
+    QString m_strScreen;
 };

@@ -3,8 +3,8 @@
 // No board, no adapter, no root needed. It takes quado's start options, and
 // --replug-every SECONDS pulls the simulated adapter out for one second every
 // so often, to watch automatic connection bring the game back. Its records go
-// to a temporary file that ends with the run unless --records names one, so
-// a demo never adds to the real records.
+// to a temporary file that ends with the run unless --records (or --instance)
+// names one, so a demo never adds to the real records.
 //
 // For tests and screenshots only, a few environment variables:
 //   QUADO_DEMO_CONNECT=1          connect the first adapter once the windows are up
@@ -73,7 +73,9 @@ int main(int argc, char* argv[])
         // Made before theApp, so it outlives the frame,
         // which writes the last game as it closes.
         QTemporaryDir recordsDir;
-        if (options.bRecords && options.strRecordsFile.empty()) {
+        // A named exhibit's demo keeps that exhibit's records: the name says
+        // where they belong.
+        if (options.bRecords && options.strRecordsFile.empty() && options.instance.strName.empty()) {
             if (recordsDir.isValid())
                 options.strRecordsFile = recordsDir.filePath(QStringLiteral("records.sqlite")).toStdString();
             else
