@@ -99,6 +99,8 @@ void CChildView::changeEvent(QEvent* pEvent)
     if (pEvent->type() == QEvent::LanguageChange) {
         setAccessibleName(BoardName());
         UpdateAccessibleDescription();
+        // The idle screen's own words are painted in the interface's language.
+        update();
     }
     QWidget::changeEvent(pEvent);
 }

@@ -1,5 +1,6 @@
 #include "board/IdleScreen.h"
 
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
@@ -18,6 +19,19 @@ constexpr int LabelPixels = 30;
 constexpr int HeaderPixels = 34;
 constexpr char FaceName[] = "Liberation Sans";
 constexpr char NoneYet[] = "\u2013";
+
+// The screen speaks to visitors in both of the board's languages: the
+// interface's own first and brighter, the other one beneath it
+// ("IdleScreenOther" holds the lines beneath).
+QString Words(const char* pszText)
+{
+    return QCoreApplication::translate("IdleScreen", pszText);
+}
+
+QString OtherWords(const char* pszText)
+{
+    return QCoreApplication::translate("IdleScreenOther", pszText);
+}
 
 QFont Face(int nPixels, bool bBold)
 {
@@ -91,7 +105,7 @@ void DrawIdleScreen(QPainter& painter, const QRect& rcView, const QRect& rcPictu
     const double xCentre = PanelRect.center().x() + 0.5;
     painter.setFont(Face(HeaderPixels, true));
     painter.setPen(QColor(205, 208, 225));
-    DrawCentred(painter, QStringLiteral("Today  \u00b7  Heute"), xCentre, PanelRect.top() + 72);
+    DrawCentred(painter, Words(QT_TRANSLATE_NOOP("IdleScreen", "Today  ·  Heute")), xCentre, PanelRect.top() + 72);
 
     const double xLeft = PanelRect.left() + PanelRect.width() / 4.0;
     const double xRight = PanelRect.left() + PanelRect.width() * 3 / 4.0;
@@ -104,16 +118,22 @@ void DrawIdleScreen(QPainter& painter, const QRect& rcView, const QRect& rcPictu
 
     painter.setFont(Face(LabelPixels, false));
     painter.setPen(QColor(180, 186, 215));
-    DrawCentred(painter, figures.nGames == 1 ? QStringLiteral("game") : QStringLiteral("games"), xLeft, yNumbers + 56);
-    DrawCentred(painter, QStringLiteral("best level"), xRight, yNumbers + 56);
+    DrawCentred(painter,
+                figures.nGames == 1 ? Words(QT_TRANSLATE_NOOP("IdleScreen", "game"))
+                                    : Words(QT_TRANSLATE_NOOP("IdleScreen", "games")),
+                xLeft, yNumbers + 56);
+    DrawCentred(painter, Words(QT_TRANSLATE_NOOP("IdleScreen", "best level")), xRight, yNumbers + 56);
     painter.setPen(QColor(140, 146, 175));
-    DrawCentred(painter, figures.nGames == 1 ? QStringLiteral("Spiel") : QStringLiteral("Spiele"), xLeft,
+    DrawCentred(painter,
+                figures.nGames == 1 ? OtherWords(QT_TRANSLATE_NOOP("IdleScreenOther", "Spiel"))
+                                    : OtherWords(QT_TRANSLATE_NOOP("IdleScreenOther", "Spiele")),
+                xLeft,
                 yNumbers + 94);
-    DrawCentred(painter, QStringLiteral(u"h\u00f6chste Schwierigkeit"), xRight, yNumbers + 94);
+    DrawCentred(painter, OtherWords(QT_TRANSLATE_NOOP("IdleScreenOther", "höchste Schwierigkeit")), xRight, yNumbers + 94);
 
     painter.setFont(Face(LabelPixels - 4, false));
     painter.setPen(QColor(205, 208, 225));
-    DrawCentred(painter, QStringLiteral(u"Press the button to play  \u00b7  Dr\u00fccken Sie den Knopf zum Spielen"),
+    DrawCentred(painter, Words(QT_TRANSLATE_NOOP("IdleScreen", "Press the button to play  ·  Drücken Sie den Knopf zum Spielen")),
                 xCentre, PanelRect.bottom() - 24);
     painter.restore();
 }

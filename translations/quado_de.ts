@@ -2,6 +2,45 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de" sourcelanguage="en">
 <context>
+    <name>BoardDescription</name>
+    <message>
+        <source>Nothing lit.</source>
+        <translation>Nichts leuchtet.</translation>
+    </message>
+    <message>
+        <source>Green lit.</source>
+        <translation>Grün leuchtet.</translation>
+    </message>
+    <message>
+        <source>Red lit.</source>
+        <translation>Rot leuchtet.</translation>
+    </message>
+    <message>
+        <source>Blue lit.</source>
+        <translation>Blau leuchtet.</translation>
+    </message>
+    <message>
+        <source>Yellow lit.</source>
+        <translation>Gelb leuchtet.</translation>
+    </message>
+    <message>
+        <source>All four lit.</source>
+        <translation>Alle vier leuchten.</translation>
+    </message>
+    <message>
+        <source>Panel empty.</source>
+        <translation>Anzeige leer.</translation>
+    </message>
+    <message>
+        <source>Panel: %1</source>
+        <translation>Anzeige: %1</translation>
+    </message>
+    <message>
+        <source>Quado board</source>
+        <translation>Quado-Spielbrett</translation>
+    </message>
+</context>
+<context>
     <name>CAboutDlg</name>
     <message>
         <source>OK</source>
@@ -130,10 +169,22 @@ Ziehen Sie den Adapter dann ab und stecken Sie ihn wieder ein.</translation>
     </message>
 </context>
 <context>
-    <name>CChildView</name>
+    <name>CClosedPage</name>
     <message>
-        <source>Quado board</source>
-        <translation>Quado-Spielbrett</translation>
+        <source>Closed</source>
+        <translation>Geschlossen</translation>
+    </message>
+    <message>
+        <source>Open again today at %1</source>
+        <translation>Wieder geöffnet heute um %1</translation>
+    </message>
+    <message>
+        <source>Open again tomorrow at %1</source>
+        <translation>Wieder geöffnet morgen um %1</translation>
+    </message>
+    <message>
+        <source>Open again on %1 at %2</source>
+        <translation>Wieder geöffnet am %1 um %2</translation>
     </message>
 </context>
 <context>
@@ -339,6 +390,44 @@ Ziehen Sie den Adapter dann ab und stecken Sie ihn wieder ein.</translation>
         <source>Manual Driver Disabled</source>
         <translation>Manueller Treiber gesperrt</translation>
     </message>
+    <message>
+        <source>&amp;Speak Texts</source>
+        <translation>Texte &amp;vorlesen</translation>
+    </message>
+    <message>
+        <source>&amp;Shapes on the Board</source>
+        <translation>For&amp;men auf dem Spielbrett</translation>
+    </message>
+    <message>
+        <source>The Records window is not available: %1</source>
+        <translation>Das Fenster „Aufzeichnungen“ ist nicht verfügbar: %1</translation>
+    </message>
+    <message>
+        <source>Quado Records</source>
+        <translation>Quado-Aufzeichnungen</translation>
+    </message>
+</context>
+<context>
+    <name>CQtSpeechEngine</name>
+    <message>
+        <source>No speech engine is installed (speech-dispatcher or flite).</source>
+        <translation>Keine Sprachausgabe installiert (speech-dispatcher oder flite).</translation>
+    </message>
+    <message>
+        <source>This Quado was built without speech.</source>
+        <translation>Dieses Quado wurde ohne Sprachausgabe gebaut.</translation>
+    </message>
+</context>
+<context>
+    <name>CQuadoApp</name>
+    <message>
+        <source>MQTT is off: %1</source>
+        <translation>MQTT ist aus: %1</translation>
+    </message>
+    <message>
+        <source>Quado</source>
+        <translation>Quado</translation>
+    </message>
 </context>
 <context>
     <name>CQuadoDravikDriver</name>
@@ -377,6 +466,14 @@ Ziehen Sie den Adapter dann ab und stecken Sie ihn wieder ein.</translation>
     <message>
         <source>Error</source>
         <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>Adapters</source>
+        <translation>Adapter</translation>
+    </message>
+    <message>
+        <source>Received data</source>
+        <translation>Empfangene Daten</translation>
     </message>
 </context>
 <context>
@@ -464,40 +561,77 @@ Ziehen Sie den Adapter dann ab und stecken Sie ihn wieder ein.</translation>
         <source>Quado Records</source>
         <translation>Quado-Aufzeichnungen</translation>
     </message>
+    <message>
+        <source>Day</source>
+        <translation>Tag</translation>
+    </message>
+    <message>
+        <source>Games of the day</source>
+        <translation>Spiele des Tages</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
 </context>
 <context>
-    <name>DescribeBoard</name>
+    <name>CSpeechOutput</name>
     <message>
-        <source>Green lit.</source>
-        <translation>Grün leuchtet.</translation>
+        <source>No speech engine is installed.</source>
+        <translation>Keine Sprachausgabe installiert.</translation>
     </message>
     <message>
-        <source>Red lit.</source>
-        <translation>Rot leuchtet.</translation>
+        <source>The speech engine could not be loaded.</source>
+        <translation>Die Sprachausgabe konnte nicht geladen werden.</translation>
+    </message>
+</context>
+<context>
+    <name>CSpeechWorker</name>
+    <message>
+        <source>no voices</source>
+        <translation>keine Stimmen</translation>
     </message>
     <message>
-        <source>Blue lit.</source>
-        <translation>Blau leuchtet.</translation>
+        <source>No speech engine is installed.</source>
+        <translation>Keine Sprachausgabe installiert.</translation>
+    </message>
+</context>
+<context>
+    <name>IdleScreen</name>
+    <message>
+        <source>Today  ·  Heute</source>
+        <translation>Heute  ·  Today</translation>
     </message>
     <message>
-        <source>Yellow lit.</source>
-        <translation>Gelb leuchtet.</translation>
+        <source>game</source>
+        <translation>Spiel</translation>
     </message>
     <message>
-        <source>All four lit.</source>
-        <translation>Alle vier leuchten.</translation>
+        <source>games</source>
+        <translation>Spiele</translation>
     </message>
     <message>
-        <source>Nothing lit.</source>
-        <translation>Nichts leuchtet.</translation>
+        <source>best level</source>
+        <translation>höchste Schwierigkeit</translation>
     </message>
     <message>
-        <source>Panel empty.</source>
-        <translation>Anzeige leer.</translation>
+        <source>Press the button to play  ·  Drücken Sie den Knopf zum Spielen</source>
+        <translation>Drücken Sie den Knopf zum Spielen  ·  Press the button to play</translation>
+    </message>
+</context>
+<context>
+    <name>IdleScreenOther</name>
+    <message>
+        <source>Spiel</source>
+        <translation>game</translation>
     </message>
     <message>
-        <source>Panel:</source>
-        <translation>Anzeige:</translation>
+        <source>Spiele</source>
+        <translation>games</translation>
+    </message>
+    <message>
+        <source>höchste Schwierigkeit</source>
+        <translation>best level</translation>
     </message>
 </context>
 </TS>
