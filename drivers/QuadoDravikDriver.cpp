@@ -110,6 +110,8 @@ void CQuadoDravikDriver::RetranslateUi()
     m_grpSelect.setTitle(tr(SelectGroupText));
     m_stReceived.setText(tr(ReceivedLabelText));
     m_btnClear.setText(tr(ClearText));
+    m_cbDevices.setAccessibleName(tr("Adapters"));
+    m_reLog.setAccessibleName(tr("Received data"));
     m_btnConnect.setText(tr(m_link.IsConnected() ? DisconnectCaption : ConnectCaption));
     if (m_cbDevices.lineEdit())
         m_cbDevices.lineEdit()->setPlaceholderText(m_link.IsListEmptyForLackOfAccess() ? tr(NoAccessHint) : QString());

@@ -67,8 +67,8 @@ void CQuadoDravikDriver::LayOut()
 
     m_btnClear.setGeometry(DialogRect(units, ClearRect));
 
-    // Screen readers name the list and the log by these; the other controls
-    // are named by their own text.
+    // Screen readers name the list and the log by these (again when the
+    // language changes); the other controls are named by their own text.
     InstallNamedListAccessibility();
     m_cbDevices.setAccessibleName(tr("Adapters"));
     m_reLog.setAccessibleName(tr("Received data"));

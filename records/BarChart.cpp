@@ -57,6 +57,7 @@ void CBarChart::SetTitle(const QString& strTitle)
 {
     chart()->setTitle(strTitle);
     m_pSet->setLabel(strTitle);
+    setAccessibleName(strTitle);
 }
 
 void CBarChart::SetBars(const QList<QPair<QString, int>>& bars)

@@ -283,6 +283,8 @@ void CRecordsWindow::RetranslateUi()
     m_pLevels->SetTitle(tr(LevelsTitle));
     m_pDayCaption->setText(tr(DayCaption));
     m_pToday->setText(tr(TodayCaption));
+    m_dateDay.setAccessibleName(tr("Day"));
+    m_tblGames.setAccessibleName(tr("Games of the day"));
     for (const auto& [pCaption, pszText] : m_figureCaptions)
         pCaption->setText(tr(pszText));
     m_model.Retranslate();

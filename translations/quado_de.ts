@@ -469,7 +469,7 @@ Ziehen Sie den Adapter dann ab und stecken Sie ihn wieder ein.</translation>
     </message>
     <message>
         <source>Adapters</source>
-        <translation>Adapter</translation>
+        <translation>Adapterauswahl</translation>
     </message>
     <message>
         <source>Received data</source>

@@ -160,7 +160,8 @@ TEST(GermanCatalogue, HoldsEveryTextTheSourcesMarkForTranslation)
                   {QStringLiteral("-I"), QStringLiteral("."), QStringLiteral("-locations"), QStringLiteral("none"),
                    QStringLiteral("-no-obsolete"), QStringLiteral("-extensions"), QStringLiteral("cpp,h"),
                    QStringLiteral("app"), QStringLiteral("board"), QStringLiteral("drivers"), QStringLiteral("platform"),
-                   QStringLiteral("records"), QStringLiteral("fleet"), QStringLiteral("tools"), QStringLiteral("-ts"),
+                   QStringLiteral("records"), QStringLiteral("fleet"), QStringLiteral("speech"), QStringLiteral("tools"),
+                   QStringLiteral("-ts"),
                    strCopy});
     ASSERT_TRUE(lupdate.waitForFinished(-1));
     const QString strOutput = QString::fromLocal8Bit(lupdate.readAll());
