@@ -1,4 +1,4 @@
-// quado --opening-hours SPEC --explain [--at TIME]: one line, open or closed
+// quado --opening-hours HOURS --explain [--at TIME]: one line, open or closed
 // and until when, printed before (and without) the toolkit.
 #pragma once
 

@@ -250,7 +250,7 @@ std::string StartOptionsHelp(const char* pszProgram, bool bDemo)
                    "                      write the records as CSV to FILE (- for standard output)\n"
                    "                      and end, without a window or a display\n"
                    "  --since YYYY-MM-DD  with --export-records: only the games from that day on\n";
-    strHelp += "  --opening-hours SPEC\n"
+    strHelp += "  --opening-hours HOURS\n"
                "                      the venue's hours (e.g. \"Mo-Fr 10:00-18:00; Dec 24-26 off\"): while\n"
                "                      closed the screen sleeps; a board line wakes it for a game\n";
     if (!bDemo)

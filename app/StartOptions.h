@@ -40,7 +40,7 @@ struct StartOptions {
     bool bExportRecords = false;
     std::string strExportRecords;
     std::string strSince;
-    // --opening-hours SPEC: asleep while closed; checked when parsed.
+    // --opening-hours HOURS: asleep while closed; checked when parsed.
     std::string strOpeningHours;
     // quado only: --explain prints the hours' state (at --at, local
     // YYYY-MM-DDTHH:MM, or now) and ends, with no window or display.
