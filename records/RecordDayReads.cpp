@@ -200,16 +200,5 @@ bool CRecordFile::LoadPage(const QDate& day, const GamesOrder& order, int nOffse
         return false;
     query.bindValue(QStringLiteral(":n"), nCount);
     query.bindValue(QStringLiteral(":k"), nOffset);
-    if (!query.exec()) {
-        strError = query.lastError().text();
-        return false;
-    }
-    while (query.next())
-        games.append(ReadGame(query));
-    if (query.lastError().isValid()) {
-        strError = query.lastError().text();
-        games.clear();
-        return false;
-    }
-    return true;
+    return ReadGames(query, games, strError);
 }

@@ -109,20 +109,7 @@ bool CRecordFile::Load(qint64 nFromMs, qint64 nToMs, RecordedGames& games, QStri
     query.bindValue(QStringLiteral(":earliest"), FormatUtc(nEarliestMs));
     query.bindValue(QStringLiteral(":from"), FormatUtc(nFromMs));
     query.bindValue(QStringLiteral(":to"), FormatUtc(nToMs));
-    if (!query.exec()) {
-        strError = query.lastError().text();
-        return false;
-    }
-    while (query.next())
-        games.append(ReadGame(query));
-    // A page that cannot be read stops the rows early: part of a day shown
-    // as the whole of it would misstate the day.
-    if (query.lastError().isValid()) {
-        strError = query.lastError().text();
-        games.clear();
-        return false;
-    }
-    return true;
+    return ReadGames(query, games, strError);
 }
 
 bool CRecordFile::Figures(const QDate& day, DayFigures& figures, QString& strError)

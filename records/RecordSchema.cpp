@@ -105,3 +105,20 @@ void BindGame(QSqlQuery& query, const RecordedGame& game)
     query.bindValue(QStringLiteral(":max"), game.strMaxLevel ? QVariant(*game.strMaxLevel) : QVariant());
     query.bindValue(QStringLiteral(":serial"), game.strSerial);
 }
+
+bool ReadGames(QSqlQuery& query, RecordedGames& games, QString& strError)
+{
+    games.clear();
+    if (!query.exec()) {
+        strError = query.lastError().text();
+        return false;
+    }
+    while (query.next())
+        games.append(ReadGame(query));
+    if (query.lastError().isValid()) {
+        strError = query.lastError().text();
+        games.clear();
+        return false;
+    }
+    return true;
+}

@@ -24,6 +24,11 @@ bool MigrateRecords(QSqlDatabase& db, int nFrom, QString& strError);
 QString GameColumns(int nVersion);
 RecordedGame ReadGame(const QSqlQuery& query);
 
+// Runs the prepared query and reads every game it gives. A page that cannot
+// be read stops the rows early: part of a day shown as the whole of it would
+// misstate the day, so then games is left empty and strError says why.
+bool ReadGames(QSqlQuery& query, RecordedGames& games, QString& strError);
+
 // INSERT of one game with named values (see BindGame).
 QString InsertGameSql();
 void BindGame(QSqlQuery& query, const RecordedGame& game);
