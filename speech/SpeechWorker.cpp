@@ -46,6 +46,10 @@ constexpr int DrainGuardMs = 500;
 
 CSpeechWorker::CSpeechWorker(QString strEngine)
     : m_strEngine(std::move(strEngine))
+    // A child, so that it moves with the worker to the speech thread: a
+    // timer left on the thread that built the worker cannot be started
+    // from the speech thread, and the drain would wait for ever.
+    , m_drainGuard(this)
 {
     m_drainGuard.setSingleShot(true);
     m_drainGuard.setInterval(DrainGuardMs);
