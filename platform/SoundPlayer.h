@@ -25,16 +25,19 @@ struct SoundRetryTiming {
 
 class CSoundPlayer : public ISoundPlayer {
 public:
-    // The device is asked for 16-bit stereo at the sounds' own rate, with a
-    // short buffer so that a new tone or a stop is heard within a few ms.
+    // The device is asked for 16-bit stereo at the sounds' own rate. Its
+    // thread wakes once a buffer while open: 23 ms buffers keep a new tone
+    // or a stop well inside what the eye takes for the same moment as the
+    // light, and wake it half as often as 12 ms ones did.
     static constexpr int PreferredRate = 22050;
     static constexpr int PreferredChannels = 2;
-    static constexpr int PreferredBufferFrames = 256;
+    static constexpr int PreferredBufferFrames = 512;
     // After this much silence played in a row the device is closed, so that
     // its thread stops waking; the next sound opens it again. Counted in
-    // the output's own time, and long enough that the short pauses between
-    // a game's tones keep it open.
-    static constexpr int SleepAfterSilenceMs = 500;
+    // the output's own time: longer than the dark between the colours the
+    // board shows (200 ms), so a shown sequence keeps it open, and short
+    // enough that it sleeps while the player thinks.
+    static constexpr int SleepAfterSilenceMs = 250;
 
     // When the device is first opened: at construction, or once a sound is
     // wanted (the first sound asked for, or Prepare). Until then nothing of
@@ -68,6 +71,10 @@ public:
     bool IsOpen() const;
     // Open, but closed while nothing sounds (see SleepAfterSilenceMs).
     bool IsAsleep() const;
+    // How much silence closes the device. A recording of the output that
+    // must stay one file (SDL's disk driver starts its file afresh at each
+    // opening) asks for longer than it will ever be quiet.
+    void SetSleepAfterSilence(std::chrono::milliseconds quiet);
     // The format the device runs in (SDL_AudioFormat), valid while open.
     uint16_t DeviceFormat() const;
     int DeviceRate() const;
@@ -144,6 +151,7 @@ private:
     // enough to close the device for.
     size_t m_nSilentFrames = 0;
     std::atomic<bool> m_bQuiet{false};
+    std::atomic<int> m_nSleepAfterSilenceMs{SleepAfterSilenceMs};
 
     std::atomic<uint64_t> m_nDeviceLosses{0};
     std::atomic<uint64_t> m_nDeviceReturns{0};

@@ -92,7 +92,7 @@ void CSoundPlayer::Fill(uint8_t* pStream, int nLen)
     const size_t nFrameBytes = size_t(SDL_AUDIO_BITSIZE(m_format.nFormat) / 8) * size_t(std::max(1, m_format.nChannels));
     const size_t nSilent = (nWanted - nDone) / nFrameBytes;
     m_nSilentFrames = nDone == nWanted || m_pPlaying ? 0 : (nDone == 0 ? m_nSilentFrames + nSilent : nSilent);
-    if (!m_bQuiet && m_nSilentFrames >= size_t(m_format.nRate) * SleepAfterSilenceMs / 1000) {
+    if (!m_bQuiet && m_nSilentFrames >= size_t(m_format.nRate) * size_t(m_nSleepAfterSilenceMs.load()) / 1000) {
         m_bQuiet = true;
         // Without the player's mutex, which the audio thread never takes: a
         // keeper that misses this sees the quiet at its next check.

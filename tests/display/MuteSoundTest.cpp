@@ -93,6 +93,9 @@ TEST(MuteSound, MuteSilencesALoopingToneAtOnceAndUnmuteStaysSilent)
     int nBufferFrames = 0;
     {
         CSoundPlayer player;
+        // The silence after Mute is recorded whole, however long the
+        // device would otherwise stay open in it.
+        player.SetSleepAfterSilence(std::chrono::minutes(1));
         ASSERT_TRUE(player.WaitForFirstAttempt());
         ASSERT_EQ(player.DeviceFormat(), AUDIO_S16SYS);
         nRate = player.DeviceRate();
