@@ -16,10 +16,13 @@
 #include <QVariant>
 
 #include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include "protocol/GameEvents.h"
+#include "records/DaySummary.h"
 #include "records/RecordStore.h"
 #include "tests/support/EventWait.h"
 
@@ -151,5 +154,43 @@ inline bool AddAndWait(CRecordStore& store, const std::vector<GameRecord>& games
     QObject::disconnect(connection);
     return bDone && !store.IsOff();
 }
+
+// Every figure and bar of a day read through SQL against those worked out
+// from the day's games themselves.
+inline void ExpectSameSummary(const DaySummary& sql, const DaySummary& rows, const QDate& day)
+{
+    const std::string strDay = day.toString(Qt::ISODate).toStdString();
+    EXPECT_EQ(sql.nGames, rows.nGames) << strDay;
+    EXPECT_EQ(sql.nWins, rows.nWins) << strDay;
+    EXPECT_EQ(sql.nBestLevel, rows.nBestLevel) << strDay;
+    EXPECT_EQ(sql.nMedianDurationMs, rows.nMedianDurationMs) << strDay;
+    EXPECT_EQ(sql.hours, rows.hours) << strDay;
+    EXPECT_EQ(sql.levels, rows.levels) << strDay;
+}
+
+// The process's local time zone for one test (Qt asks the C library).
+class CZone {
+public:
+    explicit CZone(const char* pszZone)
+    {
+        if (const char* pszOld = std::getenv("TZ"))
+            m_strOld = pszOld;
+        m_bHad = std::getenv("TZ") != nullptr;
+        setenv("TZ", pszZone, 1);
+        tzset();
+    }
+    ~CZone()
+    {
+        if (m_bHad)
+            setenv("TZ", m_strOld.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool m_bHad = false;
+    std::string m_strOld;
+};
 
 } // namespace recordstest
