@@ -23,17 +23,7 @@ class RecordsDayView : public ::testing::Test {
 protected:
     QString Path() const { return m_dir.filePath(QStringLiteral("records.sqlite")); }
 
-    void WriteGames(const std::vector<GameRecord>& vecGames)
-    {
-        CRecordFile file(Path(), CRecordFile::Mode::Write);
-        QString strReason;
-        QString strNotice;
-        ASSERT_NE(file.Start(strReason, strNotice), CRecordFile::Status::Off) << strReason.toStdString();
-        RecordedGames games;
-        for (const GameRecord& game : vecGames)
-            games.append(RecordedGame::From(game));
-        ASSERT_EQ(file.Write(games, strReason), CRecordFile::WriteResult::Written) << strReason.toStdString();
-    }
+    void WriteGames(const std::vector<GameRecord>& vecGames) { recordstest::WriteGames(Path(), vecGames); }
 
     QTemporaryDir m_dir;
 };

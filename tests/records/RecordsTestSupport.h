@@ -23,6 +23,7 @@
 
 #include "protocol/GameEvents.h"
 #include "records/DaySummary.h"
+#include "records/RecordFile.h"
 #include "records/RecordStore.h"
 #include "tests/support/EventWait.h"
 
@@ -153,6 +154,29 @@ inline bool AddAndWait(CRecordStore& store, const std::vector<GameRecord>& games
     const bool bDone = WaitForEvents([&] { return nWritten >= static_cast<qsizetype>(games.size()) || store.IsOff(); });
     QObject::disconnect(connection);
     return bDone && !store.IsOff();
+}
+
+// Writes the games in one transaction, as the store would.
+inline void WriteGames(const QString& strPath, const std::vector<GameRecord>& vecGames)
+{
+    CRecordFile file(strPath, CRecordFile::Mode::Write);
+    QString strReason;
+    QString strNotice;
+    ASSERT_NE(file.Start(strReason, strNotice), CRecordFile::Status::Off) << strReason.toStdString();
+    RecordedGames games;
+    for (const GameRecord& game : vecGames)
+        games.append(RecordedGame::From(game));
+    ASSERT_EQ(file.Write(games, strReason), CRecordFile::WriteResult::Written) << strReason.toStdString();
+}
+
+// The file checked and open.
+inline ::testing::AssertionResult Started(CRecordFile& file)
+{
+    QString strReason;
+    QString strNotice;
+    if (file.Start(strReason, strNotice) == CRecordFile::Status::Open)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << strReason.toStdString();
 }
 
 // Every figure and bar of a day read through SQL against those worked out
