@@ -92,6 +92,42 @@ bool CRecordFile::Summary(const QDate& day, DaySummary& summary, QString& strErr
     summary = DaySummary();
     if (!OpenIfAppeared(strError))
         return strError.isEmpty();
+    if (m_bDayIndexes) {
+        // Also counts the rows whose times would set the two reads apart.
+        qint64 nEarliestMs = 0;
+        if (!EarliestStartFor(LocalDayBounds(day).first, nEarliestMs, strError))
+            return false;
+        if (m_nOddRows == 0)
+            return SummaryByIndexes(day, summary, strError);
+    }
+    return SummaryByRows(day, summary, strError);
+}
+
+bool CRecordFile::MedianLength(QSqlQuery& query, DaySummary& summary, QString& strError)
+{
+    // The middle length (of an even count, the mean of the middle two).
+    query.bindValue(QStringLiteral(":n"), summary.nGames % 2 ? 1 : 2);
+    query.bindValue(QStringLiteral(":k"), (summary.nGames - 1) / 2);
+    if (!query.exec()) {
+        strError = query.lastError().text();
+        return false;
+    }
+    qint64 nSum = 0;
+    int nRead = 0;
+    while (query.next()) {
+        nSum += query.value(0).toLongLong();
+        ++nRead;
+    }
+    if (query.lastError().isValid() || nRead == 0) {
+        strError = query.lastError().text();
+        return false;
+    }
+    summary.nMedianDurationMs = nSum / nRead;
+    return true;
+}
+
+bool CRecordFile::SummaryByRows(const QDate& day, DaySummary& summary, QString& strError)
+{
     // The local hour a game ended in: how many of the day's hour starts after
     // the first lie at or before its end (an hour a clock change skips
     // starts where the next one does, and so holds none).
@@ -157,32 +193,13 @@ bool CRecordFile::Summary(const QDate& day, DaySummary& summary, QString& strErr
     if (summary.nGames == 0)
         return true;
 
-    // The middle length (of an even count, the mean of the middle two),
-    // sorted by SQLite rather than read out game by game.
+    // Sorted by SQLite rather than read out game by game.
     QSqlQuery median(m_db);
     median.setForwardOnly(true);
-    if (!PrepareDay(median, day,
-                    QStringLiteral("SELECT duration_ms FROM games WHERE %1 ORDER BY duration_ms LIMIT :n OFFSET :k"),
-                    strError))
-        return false;
-    median.bindValue(QStringLiteral(":n"), summary.nGames % 2 ? 1 : 2);
-    median.bindValue(QStringLiteral(":k"), (summary.nGames - 1) / 2);
-    if (!median.exec()) {
-        strError = median.lastError().text();
-        return false;
-    }
-    qint64 nSum = 0;
-    int nRead = 0;
-    while (median.next()) {
-        nSum += median.value(0).toLongLong();
-        ++nRead;
-    }
-    if (median.lastError().isValid() || nRead == 0) {
-        strError = median.lastError().text();
-        return false;
-    }
-    summary.nMedianDurationMs = nSum / nRead;
-    return true;
+    return PrepareDay(median, day,
+                      QStringLiteral("SELECT duration_ms FROM games WHERE %1 ORDER BY duration_ms LIMIT :n OFFSET :k"),
+                      strError) &&
+           MedianLength(median, summary, strError);
 }
 
 bool CRecordFile::LoadPage(const QDate& day, const GamesOrder& order, int nOffset, int nCount, RecordedGames& games,

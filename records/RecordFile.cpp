@@ -190,6 +190,8 @@ CRecordFile::Status CRecordFile::Examine(QString& strReason, QString& strNotice)
         strReason = bChecked ? QStringLiteral("%1 is damaged").arg(strName) : ReadReason(error);
         return Status::Off;
     }
+    query = QSqlQuery();
+    m_bDayIndexes = HasDayIndexes(m_db);
     return Status::Open;
 }
 
@@ -282,6 +284,7 @@ bool CRecordFile::Prepare(QString& strReason, bool& bBusy)
     if (bOk && query.exec(QStringLiteral("COMMIT"))) {
         m_nVersion = RecordsSchemaVersion;
         m_bPrepared = true;
+        AddDayIndexesIfRoom();
         return true;
     }
     const QSqlError error = query.lastError();

@@ -99,6 +99,17 @@ private:
     // The earliest start a game that ended at nFromMs or later can have, so
     // a day's read keeps to the index on the start time. RecordFileReads.cpp.
     bool EarliestStartFor(qint64 nFromMs, qint64& nEarliestMs, QString& strError);
+    // Write mode, once the schema is up to date: the day's indexes, unless
+    // the disk lacks the room (a file without them works as before).
+    // RecordDayFigures.cpp.
+    void AddDayIndexesIfRoom();
+    // Summary through the day's indexes; only when m_nOddRows is 0.
+    bool SummaryByIndexes(const QDate& day, DaySummary& summary, QString& strError);
+    // Summary by the day's games, sorted: any file.
+    bool SummaryByRows(const QDate& day, DaySummary& summary, QString& strError);
+    // Reads the day's median length from a query ordered by length, its
+    // :n and :k left to bind; summary.nGames is the day's count.
+    bool MedianLength(QSqlQuery& query, DaySummary& summary, QString& strError);
     // The WHERE clause of the games that ended on the day, its values bound
     // by BindDay. False when the file cannot tell (strError) or is absent.
     bool PrepareDay(QSqlQuery& query, const QDate& day, const QString& strSql, QString& strError);
@@ -121,4 +132,11 @@ private:
     // ever added, so each read looks at the new ones alone.
     qint64 m_nLongestSeenId = 0;
     qint64 m_nLongestMs = 0;
+    // Among those rows, the ones whose times are not both in the stored form
+    // with the start no later than the end: a day's read by its end alone
+    // (SummaryByIndexes) would count them where the list, kept to the start
+    // too, does not show them.
+    qint64 m_nOddRows = 0;
+    // The file has the day's indexes (see AddDayIndexes).
+    bool m_bDayIndexes = false;
 };

@@ -68,19 +68,25 @@ bool CRecordFile::EarliestStartFor(qint64 nFromMs, qint64& nEarliestMs, QString&
     }
     const qint64 nLastId = query.value(0).toLongLong();
     if (nLastId < m_nLongestSeenId)
-        m_nLongestSeenId = m_nLongestMs = 0;
+        m_nLongestSeenId = m_nLongestMs = m_nOddRows = 0;
     if (nLastId > m_nLongestSeenId) {
         // From the times themselves, not the stored length: they are what
-        // places a game in its day.
-        if (!query.prepare(QStringLiteral("SELECT MAX((julianday(ended_utc) - julianday(started_utc)) * 86400000.0)"
+        // places a game in its day. In the stored form a time's text sorts
+        // as the time does.
+        if (!query.prepare(QStringLiteral("SELECT MAX((julianday(ended_utc) - julianday(started_utc)) * 86400000.0),"
+                                          " SUM(NOT (started_utc GLOB :form AND ended_utc GLOB :form"
+                                          " AND started_utc <= ended_utc AND julianday(started_utc) IS NOT NULL"
+                                          " AND julianday(ended_utc) IS NOT NULL))"
                                           " FROM games WHERE id > :seen AND id <= :last")) ||
-            (query.bindValue(QStringLiteral(":seen"), m_nLongestSeenId),
+            (query.bindValue(QStringLiteral(":form"), StoredTimeGlob()),
+             query.bindValue(QStringLiteral(":seen"), m_nLongestSeenId),
              query.bindValue(QStringLiteral(":last"), nLastId), !query.exec()) ||
             !query.next()) {
             strError = query.lastError().text();
             return false;
         }
         m_nLongestMs = std::max(m_nLongestMs, static_cast<qint64>(std::ceil(query.value(0).toDouble())));
+        m_nOddRows += query.value(1).toLongLong();
         m_nLongestSeenId = nLastId;
     }
     // A second to spare for the rounding of julianday's arithmetic.

@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include <iterator>
+#include <string_view>
 
 namespace {
 
@@ -31,6 +32,13 @@ constexpr const char* const StepTwo[] = {
     " WHEN 'timeout' THEN 'timeout' END",
     // The Records window and the idle screen read one day at a time.
     "CREATE INDEX games_by_start ON games(started_utc)",
+};
+
+// See AddDayIndexes. The level's index holds level_reached too, for the
+// levels that are no number; the length's the end, to keep to the day.
+constexpr const char* const DayIndexes[][2] = {
+    {"games_by_level", "CREATE INDEX IF NOT EXISTS games_by_level ON games(level_number, ended_utc, outcome, level_reached)"},
+    {"games_by_length", "CREATE INDEX IF NOT EXISTS games_by_length ON games(duration_ms, ended_utc)"},
 };
 
 struct Step {
@@ -59,6 +67,37 @@ bool MigrateRecords(QSqlDatabase& db, int nFrom, QString& strError)
         return false;
     }
     return true;
+}
+
+bool AddDayIndexes(QSqlDatabase& db, QString& strError)
+{
+    QSqlQuery query(db);
+    for (const auto& index : DayIndexes) {
+        if (!query.exec(QString::fromLatin1(index[1]))) {
+            strError = query.lastError().text();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HasDayIndexes(QSqlDatabase& db)
+{
+    QSqlQuery query(db);
+    if (!query.prepare(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = 'games'"
+                                      " AND name IN (:level, :length)")))
+        return false;
+    query.bindValue(QStringLiteral(":level"), QString::fromLatin1(DayIndexes[0][0]));
+    query.bindValue(QStringLiteral(":length"), QString::fromLatin1(DayIndexes[1][0]));
+    return query.exec() && query.next() && query.value(0).toInt() == int(std::size(DayIndexes));
+}
+
+QString StoredTimeGlob()
+{
+    QString strGlob;
+    for (const char c : std::string_view("dddd-dd-ddTdd:dd:dd.dddZ"))
+        strGlob += c == 'd' ? QStringLiteral("[0-9]") : QString(QLatin1Char(c));
+    return strGlob;
 }
 
 QString GameColumns(int nVersion)

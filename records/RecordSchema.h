@@ -19,6 +19,19 @@ inline constexpr int RecordsSchemaVersion = 2;
 // user_version; the caller holds the transaction. False with a reason.
 bool MigrateRecords(QSqlDatabase& db, int nFrom, QString& strError);
 
+// Indexes through which a day's figures are counted without reading or
+// sorting the day's games: by level reached (with the outcome, so the wins
+// come with it) and by length (the median). No stored column changes, so
+// they are no step of the version: an older Quado reads and writes a file
+// that has them, and a file without them is read as before, only slower.
+// Made in the caller's transaction; IF NOT EXISTS, so any file may be given.
+bool AddDayIndexes(QSqlDatabase& db, QString& strError);
+// The file has every one of them.
+bool HasDayIndexes(QSqlDatabase& db);
+
+// A GLOB pattern that matches a time exactly in the form FormatUtc writes.
+QString StoredTimeGlob();
+
 // The SELECT list that reads a game from a file of version nVersion, in the
 // order ReadGame expects; "FROM games" follows.
 QString GameColumns(int nVersion);

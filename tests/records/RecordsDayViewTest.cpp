@@ -23,55 +23,9 @@ class RecordsDayView : public ::testing::Test {
 protected:
     QString Path() const { return m_dir.filePath(QStringLiteral("records.sqlite")); }
 
-    void WriteGames(const std::vector<GameRecord>& vecGames)
-    {
-        CRecordFile file(Path(), CRecordFile::Mode::Write);
-        QString strReason;
-        QString strNotice;
-        ASSERT_NE(file.Start(strReason, strNotice), CRecordFile::Status::Off) << strReason.toStdString();
-        RecordedGames games;
-        for (const GameRecord& game : vecGames)
-            games.append(RecordedGame::From(game));
-        ASSERT_EQ(file.Write(games, strReason), CRecordFile::WriteResult::Written) << strReason.toStdString();
-    }
+    void WriteGames(const std::vector<GameRecord>& vecGames) { recordstest::WriteGames(Path(), vecGames); }
 
     QTemporaryDir m_dir;
-};
-
-void ExpectSameSummary(const DaySummary& sql, const DaySummary& rows, const QDate& day)
-{
-    const std::string strDay = day.toString(Qt::ISODate).toStdString();
-    EXPECT_EQ(sql.nGames, rows.nGames) << strDay;
-    EXPECT_EQ(sql.nWins, rows.nWins) << strDay;
-    EXPECT_EQ(sql.nBestLevel, rows.nBestLevel) << strDay;
-    EXPECT_EQ(sql.nMedianDurationMs, rows.nMedianDurationMs) << strDay;
-    EXPECT_EQ(sql.hours, rows.hours) << strDay;
-    EXPECT_EQ(sql.levels, rows.levels) << strDay;
-}
-
-// The process's local time zone for one test (Qt asks the C library).
-class CZone {
-public:
-    explicit CZone(const char* pszZone)
-    {
-        if (const char* pszOld = std::getenv("TZ"))
-            m_strOld = pszOld;
-        m_bHad = std::getenv("TZ") != nullptr;
-        setenv("TZ", pszZone, 1);
-        tzset();
-    }
-    ~CZone()
-    {
-        if (m_bHad)
-            setenv("TZ", m_strOld.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    bool m_bHad = false;
-    std::string m_strOld;
 };
 
 } // namespace

@@ -16,10 +16,14 @@
 #include <QVariant>
 
 #include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include "protocol/GameEvents.h"
+#include "records/DaySummary.h"
+#include "records/RecordFile.h"
 #include "records/RecordStore.h"
 #include "tests/support/EventWait.h"
 
@@ -151,5 +155,66 @@ inline bool AddAndWait(CRecordStore& store, const std::vector<GameRecord>& games
     QObject::disconnect(connection);
     return bDone && !store.IsOff();
 }
+
+// Writes the games in one transaction, as the store would.
+inline void WriteGames(const QString& strPath, const std::vector<GameRecord>& vecGames)
+{
+    CRecordFile file(strPath, CRecordFile::Mode::Write);
+    QString strReason;
+    QString strNotice;
+    ASSERT_NE(file.Start(strReason, strNotice), CRecordFile::Status::Off) << strReason.toStdString();
+    RecordedGames games;
+    for (const GameRecord& game : vecGames)
+        games.append(RecordedGame::From(game));
+    ASSERT_EQ(file.Write(games, strReason), CRecordFile::WriteResult::Written) << strReason.toStdString();
+}
+
+// The file checked and open.
+inline ::testing::AssertionResult Started(CRecordFile& file)
+{
+    QString strReason;
+    QString strNotice;
+    if (file.Start(strReason, strNotice) == CRecordFile::Status::Open)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << strReason.toStdString();
+}
+
+// Every figure and bar of a day read through SQL against those worked out
+// from the day's games themselves.
+inline void ExpectSameSummary(const DaySummary& sql, const DaySummary& rows, const QDate& day)
+{
+    const std::string strDay = day.toString(Qt::ISODate).toStdString();
+    EXPECT_EQ(sql.nGames, rows.nGames) << strDay;
+    EXPECT_EQ(sql.nWins, rows.nWins) << strDay;
+    EXPECT_EQ(sql.nBestLevel, rows.nBestLevel) << strDay;
+    EXPECT_EQ(sql.nMedianDurationMs, rows.nMedianDurationMs) << strDay;
+    EXPECT_EQ(sql.hours, rows.hours) << strDay;
+    EXPECT_EQ(sql.levels, rows.levels) << strDay;
+}
+
+// The process's local time zone for one test (Qt asks the C library).
+class CZone {
+public:
+    explicit CZone(const char* pszZone)
+    {
+        if (const char* pszOld = std::getenv("TZ"))
+            m_strOld = pszOld;
+        m_bHad = std::getenv("TZ") != nullptr;
+        setenv("TZ", pszZone, 1);
+        tzset();
+    }
+    ~CZone()
+    {
+        if (m_bHad)
+            setenv("TZ", m_strOld.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool m_bHad = false;
+    std::string m_strOld;
+};
 
 } // namespace recordstest
