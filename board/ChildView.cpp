@@ -59,21 +59,43 @@ bool CChildView::Create(QWidget* pParent)
     if (pParent)
         setParent(pParent);
 
-    CreatePanelFont();
+    // The first picture is the background and the dim board, with no text.
+    // The dim image, the panel's clean background and the panel's font are
+    // only needed once the board changes, so the idle start does not keep
+    // them: each comes when first wanted.
     m_bmpCanvas = LoadCanvasImage(AssetId::Background);
     if (!m_bmpCanvas.isNull()) {
         DrawKeyedBitmap(BoardImage(QuadrantNone), m_bmpCanvas, BoardLeft, BoardTop, BoardKey);
         m_nCanvasQuadrant = QuadrantNone;
-        m_bmpPanelBack = m_bmpCanvas.copy(PanelRect);
+        ReleaseBoardImage(QuadrantNone);
     }
     m_cxClient = width();
     m_cyClient = height();
     return true;
 }
 
-void CChildView::CreatePanelFont()
+const QFont& CChildView::PanelFont()
 {
-    m_fontPanel = FitPanelFont(PanelLineHeight, PanelFontStartPixels);
+    // Fitting loads the face; a board that never shows a text never needs it.
+    if (!m_bPanelFontFitted) {
+        m_fontPanel = FitPanelFont(PanelLineHeight, PanelFontStartPixels);
+        m_bPanelFontFitted = true;
+    }
+    return m_fontPanel;
+}
+
+void CChildView::ReleaseBoardImage(int nIndex)
+{
+    m_bmpBoard[nIndex] = QImage();
+    m_nBoardsLoaded &= ~(1u << nIndex);
+}
+
+void CChildView::KeepPanelBackground()
+{
+    // Until a text is first laid over it, the canvas's panel is the clean
+    // background itself; it is kept aside only from then on.
+    if (m_bmpPanelBack.isNull() && !m_bmpCanvas.isNull())
+        m_bmpPanelBack = m_bmpCanvas.copy(PanelRect);
 }
 
 const QImage& CChildView::BoardImage(int nIndex)
@@ -139,8 +161,7 @@ void CChildView::ComposeCanvas()
         // Decoded again as at creation; the board and the panel follow below.
         m_b1xReleased = false;
         m_bmpCanvas = LoadCanvasImage(AssetId::Background);
-        if (!m_bmpCanvas.isNull())
-            m_bmpPanelBack = m_bmpCanvas.copy(PanelRect);
+        m_bmpPanelBack = QImage();
         m_nCanvasQuadrant = -1;
         m_bCanvasPanelStale = true;
     }
@@ -163,7 +184,8 @@ void CChildView::ComposeCanvas()
                             BoardTop + rcChange.top(), BoardKey);
         m_nCanvasQuadrant = m_nLitQuadrant;
     }
-    if (m_bCanvasPanelStale && !m_bmpPanelBack.isNull()) {
+    if (m_bCanvasPanelStale && !(m_bmpPanelBack.isNull() && m_strPanelText.empty())) {
+        KeepPanelBackground();
         CopyImage(m_bmpPanelBack, m_bmpCanvas, PanelLeft, PanelTop);
         DrawKeyedBitmap(RenderPanelText(1.0, m_bmpPanelBack.size(), QPointF()), m_bmpCanvas, PanelLeft, PanelTop,
                         TextKey);
@@ -215,7 +237,7 @@ const QImage& CChildView::ComposeScaledCanvas(double dScale)
     return sc.bmpCanvas;
 }
 
-QImage CChildView::RenderPanelText(double dScale, const QSize& size, const QPointF& ptOffset) const
+QImage CChildView::RenderPanelText(double dScale, const QSize& size, const QPointF& ptOffset)
 {
     // The text is drawn white on black and keyed on black over the clean
     // panel background: the artwork shows between the letters and nothing
@@ -230,7 +252,7 @@ QImage CChildView::RenderPanelText(double dScale, const QSize& size, const QPoin
         painter.translate(ptOffset);
         painter.scale(dScale, dScale);
     }
-    QFont font = m_fontPanel;
+    QFont font = PanelFont();
     // Qt drops hinting on its own once the screens are scaled; the 1x text
     // keeps the light hinting it has on a plain screen, so the 1x canvas is
     // the same on every screen.
