@@ -180,6 +180,14 @@ void CLogView::IndexFrom(int nFrom)
     }
 }
 
+void CLogView::MeasureColumns()
+{
+    if (!m_bColumnsStale)
+        return;
+    m_bColumnsStale = false;
+    m_nColumns = Columns();
+}
+
 void CLogView::RebuildIndex()
 {
     m_vecRowStarts.assign(1, 0);
@@ -197,6 +205,7 @@ void CLogView::Append(const QString& strText)
 {
     if (strText.isEmpty())
         return;
+    MeasureColumns();
     // Whether the view follows the end is decided by where it was before
     // this text, not by a scroll range that is not yet up to date.
     if (!m_bDirty)
@@ -244,6 +253,8 @@ void CLogView::SetText(const QString& strText)
     ForgetForReaders(static_cast<int>(m_strText.size()));
     m_strText = strText;
     m_nSelAnchor = m_nSelEnd = 0;
+    if (!m_strText.isEmpty())
+        MeasureColumns();
     RebuildIndex();
     m_bFollowEnd = true;
     RequestSettle();
@@ -262,7 +273,8 @@ void CLogView::Settle()
     m_bDirty = false;
     m_bSettling = true;
     QScrollBar* pBar = verticalScrollBar();
-    const int nPage = VisibleRows();
+    // An empty log has one row, which any page shows: nothing to measure.
+    const int nPage = m_strText.isEmpty() ? std::max(1, pBar->pageStep()) : VisibleRows();
     pBar->setPageStep(nPage);
     pBar->setSingleStep(1);
     pBar->setRange(0, std::max(0, RowCount() - nPage));
@@ -277,6 +289,9 @@ void CLogView::paintEvent(QPaintEvent* pEvent)
     TellReaders();
     QPainter painter(viewport());
     m_pacer.Painted(painter, pEvent->region());
+    // The viewport fills its own background; an empty log draws no row.
+    if (m_strText.isEmpty())
+        return;
     painter.setPen(palette().color(QPalette::Text));
     const int nRowHeight = RowHeight();
     const int nAscent = fontMetrics().ascent();
@@ -375,6 +390,11 @@ void CLogView::mouseMoveEvent(QMouseEvent* pEvent)
 void CLogView::resizeEvent(QResizeEvent* pEvent)
 {
     QAbstractScrollArea::resizeEvent(pEvent);
+    if (m_strText.isEmpty()) {
+        m_bColumnsStale = true;
+        RequestSettle();
+        return;
+    }
     const int nColumns = Columns();
     if (nColumns != m_nColumns) {
         m_bFollowEnd = m_bFollowEnd || IsShowingEnd();
@@ -390,7 +410,9 @@ void CLogView::changeEvent(QEvent* pEvent)
     if (pEvent->type() == QEvent::FontChange) {
         m_hashShaped.clear();
         m_nShapedChars = 0;
-        m_nColumns = Columns();
+        m_bColumnsStale = true;
+        if (!m_strText.isEmpty())
+            MeasureColumns();
         RebuildIndex();
         RequestSettle();
     }
