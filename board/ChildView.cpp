@@ -59,16 +59,12 @@ bool CChildView::Create(QWidget* pParent)
     if (pParent)
         setParent(pParent);
 
-    // The first picture is the background and the dim board, with no text.
-    // The dim image, the panel's clean background and the panel's font are
-    // only needed once the board changes, so the idle start does not keep
-    // them: each comes when first wanted.
-    m_bmpCanvas = LoadCanvasImage(AssetId::Background);
-    if (!m_bmpCanvas.isNull()) {
-        DrawKeyedBitmap(BoardImage(QuadrantNone), m_bmpCanvas, BoardLeft, BoardTop, BoardKey);
-        m_nCanvasQuadrant = QuadrantNone;
-        ReleaseBoardImage(QuadrantNone);
-    }
+    // The first picture is the background and the dim board, with no text,
+    // laid together when the assets were made. The dim image itself, the
+    // panel's clean background and the panel's font are only needed once
+    // the board changes, so the idle start does not hold them: each comes
+    // when first wanted.
+    LoadDimCanvas();
     m_cxClient = width();
     m_cyClient = height();
     return true;
@@ -84,10 +80,13 @@ const QFont& CChildView::PanelFont()
     return m_fontPanel;
 }
 
-void CChildView::ReleaseBoardImage(int nIndex)
+void CChildView::LoadDimCanvas()
 {
-    m_bmpBoard[nIndex] = QImage();
-    m_nBoardsLoaded &= ~(1u << nIndex);
+    m_bmpCanvas = LoadCanvasImage(AssetId::CanvasDim);
+    m_bmpPanelBack = QImage();
+    // Marked shapes are not in the made picture: the dim image with its
+    // marks is laid over it when first composed.
+    m_nCanvasQuadrant = m_bShapes ? -1 : QuadrantNone;
 }
 
 void CChildView::KeepPanelBackground()
@@ -160,9 +159,7 @@ void CChildView::ComposeCanvas()
     if (m_b1xReleased) {
         // Decoded again as at creation; the board and the panel follow below.
         m_b1xReleased = false;
-        m_bmpCanvas = LoadCanvasImage(AssetId::Background);
-        m_bmpPanelBack = QImage();
-        m_nCanvasQuadrant = -1;
+        LoadDimCanvas();
         m_bCanvasPanelStale = true;
     }
     if (m_bmpCanvas.isNull())

@@ -84,8 +84,8 @@ public:
     bool m_bFitToScreen = false;
 
     // Indexed by QuadrantIndex; each is decoded when first composited (the
-    // dim one is let go again once the first picture has it). An image that
-    // failed to load stays null and is never drawn.
+    // first picture has the dim one already). An image that failed to load
+    // stays null and is never drawn.
     QImage m_bmpBoard[BoardImageCount];
     QImage m_bmpCanvas;
     // The canvas's panel without text; null until a text first covers it.
@@ -122,7 +122,8 @@ private:
         bool bPanelStale = true;
     };
 
-    void ReleaseBoardImage(int nIndex);
+    // The 1x canvas as the first picture shows it, the panel clean.
+    void LoadDimCanvas();
     void KeepPanelBackground();
     // A screen reader hears what is shown, in words, when it differs from
     // what it heard last: once a painted frame at most, however many

@@ -115,3 +115,23 @@ TEST(ChildViewStartTest, AfterAFinerPictureThe1xPanelIsCleanAndTakesTheText)
     view.PictureAt(2.0);
     EXPECT_TRUE(view.Canvas() == BoardOverBackground(AssetId::BoardNone));
 }
+
+// The picture made with the assets has no shapes on it: a view told to mark
+// them before it is made shows them from its first picture on.
+TEST(ChildViewStartTest, ShapesAskedForBeforeCreationAreInTheFirstPicture)
+{
+    StartedView after;
+    ASSERT_TRUE(after.bCreated);
+    after.view.SetShapesShown(true);
+    const QImage expected = after.view.Canvas().copy();
+    ASSERT_FALSE(expected == BoardOverBackground(AssetId::BoardNone)) << "the marks show";
+
+    QWidget parent;
+    CChildView view;
+    view.SetShapesShown(true);
+    ASSERT_TRUE(view.Create(&parent));
+    EXPECT_TRUE(view.Canvas() == expected);
+    view.LightQuadrant(QuadrantRed);
+    view.LightQuadrant(QuadrantNone);
+    EXPECT_TRUE(view.Canvas() == expected);
+}
