@@ -19,7 +19,7 @@ int main(int argc, char* argv[])
     if (options.bExplainHours)
         return RunHoursExplain(options);
     // The first picture's images are unpacked while the toolkit starts.
-    PrefetchBitmaps({AssetId::Background, AssetId::BoardNone});
+    PrefetchBitmaps({AssetId::CanvasDim});
     QApplication application(argc, argv);
     // Widgets must go before the QApplication: the app object lives inside.
     CQuadoApp theApp;

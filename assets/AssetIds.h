@@ -12,6 +12,9 @@ constexpr int BoardYellow = 141;
 constexpr int BoardAll = 157;
 // Canvas background, 1280 x 768.
 constexpr int Background = 150;
+// The background with the dim board laid over it (white keyed out), 1280 x
+// 768: the first picture, composed when the assets are made.
+constexpr int CanvasDim = 147;
 // Full-screen tool bar button image, 16 x 15.
 constexpr int ToolBarFullScreen = 137;
 

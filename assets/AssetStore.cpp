@@ -21,7 +21,8 @@ namespace {
 // an unknown id can never name something that happens to exist.
 constexpr int BitmapIds[] = {
     AssetId::BoardNone, AssetId::BoardGreen, AssetId::BoardRed,   AssetId::BoardBlue,
-    AssetId::BoardYellow, AssetId::BoardAll, AssetId::Background, AssetId::ToolBarFullScreen,
+    AssetId::BoardYellow, AssetId::BoardAll, AssetId::Background, AssetId::CanvasDim,
+    AssetId::ToolBarFullScreen,
 };
 constexpr int ButtonIconIds[] = {
     AssetId::IconBlueDim,   AssetId::IconGreenDim, AssetId::IconRedDim,   AssetId::IconYellowDim,

@@ -30,7 +30,6 @@ constexpr int BoardImageIds[CChildView::BoardImageCount] = {
 
 constexpr QRgb BoardKey = qRgb(255, 255, 255);
 constexpr QRgb TextKey = qRgb(0, 0, 0);
-constexpr int PanelFontStartPixels = 48;
 constexpr QRect BoardRect(CChildView::BoardLeft, CChildView::BoardTop, 512, 512);
 constexpr QRect PanelRect(CChildView::PanelLeft, CChildView::PanelTop, CChildView::PanelWidth,
                           CChildView::PanelHeight);
@@ -59,21 +58,32 @@ bool CChildView::Create(QWidget* pParent)
     if (pParent)
         setParent(pParent);
 
-    CreatePanelFont();
-    m_bmpCanvas = LoadCanvasImage(AssetId::Background);
-    if (!m_bmpCanvas.isNull()) {
-        DrawKeyedBitmap(BoardImage(QuadrantNone), m_bmpCanvas, BoardLeft, BoardTop, BoardKey);
-        m_nCanvasQuadrant = QuadrantNone;
-        m_bmpPanelBack = m_bmpCanvas.copy(PanelRect);
-    }
+    // The first picture is the background and the dim board, with no text,
+    // laid together when the assets were made. The dim image itself, the
+    // panel's clean background and the panel's font are only needed once
+    // the board changes, so the idle start does not hold them: each comes
+    // when first wanted.
+    LoadDimCanvas();
     m_cxClient = width();
     m_cyClient = height();
     return true;
 }
 
-void CChildView::CreatePanelFont()
+void CChildView::LoadDimCanvas()
 {
-    m_fontPanel = FitPanelFont(PanelLineHeight, PanelFontStartPixels);
+    m_bmpCanvas = LoadCanvasImage(AssetId::CanvasDim);
+    m_bmpPanelBack = QImage();
+    // Marked shapes are not in the made picture: the dim image with its
+    // marks is laid over it when first composed.
+    m_nCanvasQuadrant = m_bShapes ? -1 : QuadrantNone;
+}
+
+void CChildView::KeepPanelBackground()
+{
+    // Until a text is first laid over it, the canvas's panel is the clean
+    // background itself; it is kept aside only from then on.
+    if (m_bmpPanelBack.isNull() && !m_bmpCanvas.isNull())
+        m_bmpPanelBack = m_bmpCanvas.copy(PanelRect);
 }
 
 const QImage& CChildView::BoardImage(int nIndex)
@@ -138,10 +148,7 @@ void CChildView::ComposeCanvas()
     if (m_b1xReleased) {
         // Decoded again as at creation; the board and the panel follow below.
         m_b1xReleased = false;
-        m_bmpCanvas = LoadCanvasImage(AssetId::Background);
-        if (!m_bmpCanvas.isNull())
-            m_bmpPanelBack = m_bmpCanvas.copy(PanelRect);
-        m_nCanvasQuadrant = -1;
+        LoadDimCanvas();
         m_bCanvasPanelStale = true;
     }
     if (m_bmpCanvas.isNull())
@@ -163,7 +170,8 @@ void CChildView::ComposeCanvas()
                             BoardTop + rcChange.top(), BoardKey);
         m_nCanvasQuadrant = m_nLitQuadrant;
     }
-    if (m_bCanvasPanelStale && !m_bmpPanelBack.isNull()) {
+    if (m_bCanvasPanelStale && !(m_bmpPanelBack.isNull() && m_strPanelText.empty())) {
+        KeepPanelBackground();
         CopyImage(m_bmpPanelBack, m_bmpCanvas, PanelLeft, PanelTop);
         DrawKeyedBitmap(RenderPanelText(1.0, m_bmpPanelBack.size(), QPointF()), m_bmpCanvas, PanelLeft, PanelTop,
                         TextKey);
@@ -213,50 +221,6 @@ const QImage& CChildView::ComposeScaledCanvas(double dScale)
         sc.bPanelStale = false;
     }
     return sc.bmpCanvas;
-}
-
-QImage CChildView::RenderPanelText(double dScale, const QSize& size, const QPointF& ptOffset) const
-{
-    // The text is drawn white on black and keyed on black over the clean
-    // panel background: the artwork shows between the letters and nothing
-    // of an earlier text survives. At another scale the same lines are laid
-    // out in canvas pixels and drawn at the device size.
-    QImage bmpText(size, QImage::Format_RGB32);
-    bmpText.fill(Qt::black);
-    if (m_strPanelText.empty())
-        return bmpText;
-    QPainter painter(&bmpText);
-    if (dScale != 1.0) {
-        painter.translate(ptOffset);
-        painter.scale(dScale, dScale);
-    }
-    QFont font = m_fontPanel;
-    // Qt drops hinting on its own once the screens are scaled; the 1x text
-    // keeps the light hinting it has on a plain screen, so the 1x canvas is
-    // the same on every screen.
-    if (dScale == 1.0)
-        font.setHintingPreference(QFont::PreferVerticalHinting);
-    painter.setFont(font);
-    painter.setPen(Qt::white);
-    const QFontMetrics metrics = painter.fontMetrics();
-    const QString strAll = QString::fromStdWString(m_strPanelText);
-    qsizetype nStart = 0;
-    // Lines break only at '\n'; a line that starts below the panel can
-    // show nothing, so the rest of a long text is never laid out.
-    for (int nTop = 0; nTop < PanelHeight && nStart <= strAll.size(); nTop += PanelLineHeight) {
-        qsizetype nEnd = strAll.indexOf(QLatin1Char('\n'), nStart);
-        if (nEnd < 0)
-            nEnd = strAll.size();
-        const QString strLine = strAll.mid(nStart, nEnd - nStart);
-        nStart = nEnd + 1;
-        if (strLine.isEmpty())
-            continue;
-        // Centred even when wider than the panel, so a long line is cut
-        // at both sides.
-        const int nWidth = metrics.horizontalAdvance(strLine);
-        painter.drawText(QPoint((PanelWidth - nWidth) / 2, nTop + metrics.ascent()), strLine);
-    }
-    return bmpText;
 }
 
 void CChildView::RequestRepaint(const QRect& rcCanvas)

@@ -65,6 +65,9 @@ public:
     const std::wstring& PanelText() const { return m_strPanelText; }
     const PaintRect& LastPaintRect() const { return m_rcLastPaint; }
 
+    // The panel's face, fitted to its line height when first asked for.
+    const QFont& PanelFont();
+
     // Options > Shapes on the Board: each quadrant marked with its shape.
     void SetShapesShown(bool bShown);
     bool ShapesShown() const { return m_bShapes; }
@@ -80,12 +83,13 @@ public:
     // Set by the frame's Fit to Screen command.
     bool m_bFitToScreen = false;
 
-    // Indexed by QuadrantIndex; each is decoded when first composited. An
-    // image that failed to load stays null and is never drawn.
+    // Indexed by QuadrantIndex; each is decoded when first composited (the
+    // first picture has the dim one already). An image that failed to load
+    // stays null and is never drawn.
     QImage m_bmpBoard[BoardImageCount];
     QImage m_bmpCanvas;
+    // The canvas's panel without text; null until a text first covers it.
     QImage m_bmpPanelBack;
-    QFont m_fontPanel;
     int m_cxClient = 0;
     int m_cyClient = 0;
 
@@ -118,7 +122,9 @@ private:
         bool bPanelStale = true;
     };
 
-    void CreatePanelFont();
+    // The 1x canvas as the first picture shows it, the panel clean.
+    void LoadDimCanvas();
+    void KeepPanelBackground();
     // A screen reader hears what is shown, in words, when it differs from
     // what it heard last: once a painted frame at most, however many
     // changes the frame shows (BoardDescription.cpp).
@@ -132,11 +138,13 @@ private:
     QRect BoardChange(int nFrom, int nTo) const;
     void ComposeCanvas();
     const QImage& ComposeScaledCanvas(double dScale);
-    QImage RenderPanelText(double dScale, const QSize& size, const QPointF& ptOffset) const;
+    QImage RenderPanelText(double dScale, const QSize& size, const QPointF& ptOffset);
     // Draws the whole client area in device pixels; the painter maps them 1:1.
     void PaintPicture(QPainter& painter, const QSize& sizeDevice, double dDevicePixelRatio);
 
     bool m_bShapes = false;
+    QFont m_fontPanel;
+    bool m_bPanelFontFitted = false;
     int m_nCanvasQuadrant = -1;
     bool m_bCanvasPanelStale = false;
     unsigned m_nBoardsLoaded = 0;

@@ -6,106 +6,14 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPixmap>
 #include <QScrollBar>
-#include <QStyle>
-#include <QStyleOptionSlider>
 
 #include <algorithm>
 
+#include "drivers/LogScrollBar.h"
 #include "drivers/LogViewAccessible.h"
 
 namespace {
-
-// The log's scroll bar keeps its last picture and shows it again while its
-// look cannot have changed. A growing log moves its range every frame, but
-// its handle only every few frames by a pixel; repainting the style's
-// gradients and lines each time cost more than the rows of text beside it.
-// While the pointer is over it or a button is held on it, it paints as any
-// other scroll bar (hover and pressed looks).
-class CLogScrollBar : public QScrollBar {
-public:
-    using QScrollBar::QScrollBar;
-
-protected:
-    void paintEvent(QPaintEvent* pEvent) override
-    {
-        if (m_bPressed || underMouse() || isSliderDown()) {
-            m_pixCache = QPixmap();
-            QScrollBar::paintEvent(pEvent);
-            return;
-        }
-        QStyleOptionSlider opt;
-        initStyleOption(&opt);
-        opt.subControls = QStyle::SC_All;
-        opt.activeSubControls = QStyle::SC_None;
-        const Look look{opt.rect,
-                        style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, this),
-                        opt.state,
-                        value() == minimum(),
-                        value() == maximum(),
-                        palette().cacheKey(),
-                        devicePixelRatio()};
-        if (m_pixCache.isNull() || look != m_look) {
-            QPixmap pix(opt.rect.size() * look.dDevicePixelRatio);
-            pix.setDevicePixelRatio(look.dDevicePixelRatio);
-            pix.fill(Qt::transparent);
-            QPainter painter(&pix);
-            // Qt's raster engine splits a fill taller than about a hundred
-            // rows over its pool of threads and waits for them: two threads
-            // and this one woken for every picture of a growing log. Drawn
-            // in strips of fewer rows, each on a picture of its own, every
-            // fill stays on this thread and the pixels are the same.
-            constexpr int StripRows = 64;
-            const int nRows = pix.height();
-            for (int nTop = 0; nTop < nRows; nTop += StripRows) {
-                QPixmap strip(pix.width(), std::min(StripRows, nRows - nTop));
-                strip.setDevicePixelRatio(look.dDevicePixelRatio);
-                strip.fill(Qt::transparent);
-                QPainter stripPainter(&strip);
-                stripPainter.translate(0, -nTop / look.dDevicePixelRatio);
-                style()->drawComplexControl(QStyle::CC_ScrollBar, &opt, &stripPainter, this);
-                stripPainter.end();
-                painter.drawPixmap(QPointF(0, nTop / look.dDevicePixelRatio), strip);
-            }
-            painter.end();
-            m_pixCache = pix;
-            m_look = look;
-        }
-        QPainter(this).drawPixmap(0, 0, m_pixCache);
-    }
-
-    void mousePressEvent(QMouseEvent* pEvent) override
-    {
-        m_bPressed = true;
-        QScrollBar::mousePressEvent(pEvent);
-    }
-
-    void mouseReleaseEvent(QMouseEvent* pEvent) override
-    {
-        QScrollBar::mouseReleaseEvent(pEvent);
-        m_bPressed = pEvent->buttons() != Qt::NoButton;
-        update();
-    }
-
-private:
-    // Everything the picture depends on; the handle's place stands for the
-    // value, range and page.
-    struct Look {
-        QRect rcBar;
-        QRect rcSlider;
-        QStyle::State nState;
-        bool bAtMinimum;
-        bool bAtMaximum;
-        qint64 nPalette;
-        qreal dDevicePixelRatio;
-        bool operator==(const Look&) const = default;
-    };
-
-    QPixmap m_pixCache;
-    Look m_look{};
-    bool m_bPressed = false;
-};
 
 // Each character takes one cell of the fixed pitch, which is what lets rows,
 // the selection and copying agree. A tab or a control character would take
@@ -180,6 +88,14 @@ void CLogView::IndexFrom(int nFrom)
     }
 }
 
+void CLogView::MeasureColumns()
+{
+    if (!m_bColumnsStale)
+        return;
+    m_bColumnsStale = false;
+    m_nColumns = Columns();
+}
+
 void CLogView::RebuildIndex()
 {
     m_vecRowStarts.assign(1, 0);
@@ -197,6 +113,7 @@ void CLogView::Append(const QString& strText)
 {
     if (strText.isEmpty())
         return;
+    MeasureColumns();
     // Whether the view follows the end is decided by where it was before
     // this text, not by a scroll range that is not yet up to date.
     if (!m_bDirty)
@@ -244,6 +161,8 @@ void CLogView::SetText(const QString& strText)
     ForgetForReaders(static_cast<int>(m_strText.size()));
     m_strText = strText;
     m_nSelAnchor = m_nSelEnd = 0;
+    if (!m_strText.isEmpty())
+        MeasureColumns();
     RebuildIndex();
     m_bFollowEnd = true;
     RequestSettle();
@@ -262,7 +181,8 @@ void CLogView::Settle()
     m_bDirty = false;
     m_bSettling = true;
     QScrollBar* pBar = verticalScrollBar();
-    const int nPage = VisibleRows();
+    // An empty log has one row, which any page shows: nothing to measure.
+    const int nPage = m_strText.isEmpty() ? std::max(1, pBar->pageStep()) : VisibleRows();
     pBar->setPageStep(nPage);
     pBar->setSingleStep(1);
     pBar->setRange(0, std::max(0, RowCount() - nPage));
@@ -277,6 +197,9 @@ void CLogView::paintEvent(QPaintEvent* pEvent)
     TellReaders();
     QPainter painter(viewport());
     m_pacer.Painted(painter, pEvent->region());
+    // The viewport fills its own background; an empty log draws no row.
+    if (m_strText.isEmpty())
+        return;
     painter.setPen(palette().color(QPalette::Text));
     const int nRowHeight = RowHeight();
     const int nAscent = fontMetrics().ascent();
@@ -375,6 +298,11 @@ void CLogView::mouseMoveEvent(QMouseEvent* pEvent)
 void CLogView::resizeEvent(QResizeEvent* pEvent)
 {
     QAbstractScrollArea::resizeEvent(pEvent);
+    if (m_strText.isEmpty()) {
+        m_bColumnsStale = true;
+        RequestSettle();
+        return;
+    }
     const int nColumns = Columns();
     if (nColumns != m_nColumns) {
         m_bFollowEnd = m_bFollowEnd || IsShowingEnd();
@@ -390,7 +318,9 @@ void CLogView::changeEvent(QEvent* pEvent)
     if (pEvent->type() == QEvent::FontChange) {
         m_hashShaped.clear();
         m_nShapedChars = 0;
-        m_nColumns = Columns();
+        m_bColumnsStale = true;
+        if (!m_strText.isEmpty())
+            MeasureColumns();
         RebuildIndex();
         RequestSettle();
     }

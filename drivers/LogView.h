@@ -62,6 +62,8 @@ private:
     void IndexFrom(int nFrom);
     void RebuildIndex();
     int Columns() const;
+    // Takes the width in characters, if it was put off (m_bColumnsStale).
+    void MeasureColumns();
     int RowHeight() const;
     int VisibleRows() const;
     void RequestSettle();
@@ -77,6 +79,11 @@ private:
     // Offsets of the first character of each display row; never empty.
     std::vector<int> m_vecRowStarts{0};
     int m_nColumns = MaxRowChars;
+    // The width in characters is measured once there is text to lay out:
+    // measuring loads the fixed-pitch face, which the log of an adapter
+    // window that has received nothing yet never draws. Only ever set
+    // while the text is empty.
+    bool m_bColumnsStale = false;
     bool m_bDirty = false;
     bool m_bFollowEnd = true;
     bool m_bSettling = false;

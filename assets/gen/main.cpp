@@ -9,6 +9,7 @@
 #include "BoardArt.h"
 #include "WaveSynth.h"
 #include "assets/AssetIds.h"
+#include "assets/CanvasLayout.h"
 
 namespace {
 
@@ -49,6 +50,28 @@ void SaveBytes(const QByteArray& bytes, const QString& strPath)
     }
 }
 
+// The board over the background as the board view lays it: every pixel
+// of the board that is not pure white replaces the one beneath. The view
+// starts from this picture instead of keying the dim board in itself.
+QImage LayKeyedBoard(const QImage& background, const QImage& board)
+{
+    QImage canvas = background.convertToFormat(QImage::Format_RGB32);
+    const QImage source = board.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < source.height(); ++y) {
+        const int ty = CanvasLayout::BoardTop + y;
+        if (ty < 0 || ty >= canvas.height())
+            continue;
+        const auto* pSource = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        auto* pTarget = reinterpret_cast<QRgb*>(canvas.scanLine(ty));
+        for (int x = 0; x < source.width(); ++x) {
+            const int tx = CanvasLayout::BoardLeft + x;
+            if (tx >= 0 && tx < canvas.width() && (pSource[x] & 0xFFFFFF) != 0xFFFFFF)
+                pTarget[tx] = pSource[x];
+        }
+    }
+    return canvas;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -84,7 +107,10 @@ int main(int argc, char* argv[])
     };
     for (const BoardImage& board : Boards)
         SavePixels(RenderBoard(board.bLit), path("bitmap", QString("%1.pix").arg(board.nId)));
-    SavePixels(RenderBackground(), path("bitmap", QString("%1.pix").arg(AssetId::Background)));
+    const QImage background = RenderBackground();
+    SavePixels(background, path("bitmap", QString("%1.pix").arg(AssetId::Background)));
+    SavePixels(LayKeyedBoard(background, RenderBoard(Boards[0].bLit)),
+               path("bitmap", QString("%1.pix").arg(AssetId::CanvasDim)));
     SaveImage(RenderToolBarImage(), path("bitmap", QString("%1.png").arg(AssetId::ToolBarFullScreen)));
 
     struct ButtonIcon {

@@ -120,7 +120,8 @@ TEST_F(ChildViewTest, StartsWithAllDimBoardOverBackgroundAndEmptyPanel)
         EXPECT_EQ(m_view.Canvas().pixel(p), Ground) << p.x() << "," << p.y();
     EXPECT_EQ(m_view.Canvas().pixel(BoardRect.topLeft() + QPoint(151, 151)), qRgb(0, 0, 255));
 
-    EXPECT_EQ(m_view.m_bmpPanelBack, Background().copy(PanelRect));
+    // Nothing is kept aside for a panel that shows no text yet.
+    EXPECT_TRUE(m_view.m_bmpPanelBack.isNull());
 }
 
 TEST_F(ChildViewTest, LightingTheShownQuadrantAgainRequestsNoRepaint)
@@ -225,7 +226,7 @@ TEST_F(ChildViewTest, EmptyTextRestoresTheCleanPanelAndOnlyTheLastTextShows)
 
 TEST_F(ChildViewTest, LinesAdvanceByFortyEightAndSixFillThePanel)
 {
-    const QFontMetrics metrics(m_view.m_fontPanel);
+    const QFontMetrics metrics(m_view.PanelFont());
     EXPECT_LE(metrics.ascent() + metrics.descent(), CChildView::PanelLineHeight);
     EXPECT_GE(metrics.ascent() + metrics.descent(), CChildView::PanelLineHeight - 3);
 
