@@ -290,11 +290,6 @@ bool CSoundPlayer::IsAsleep() const
     return m_nState == State::Open && m_bAsleep;
 }
 
-void CSoundPlayer::SetSleepAfterSilence(std::chrono::milliseconds quiet)
-{
-    m_nSleepAfterSilenceMs = static_cast<int>(quiet.count());
-}
-
 uint16_t CSoundPlayer::DeviceFormat() const
 {
     std::lock_guard lock(m_mutex);

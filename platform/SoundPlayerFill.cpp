@@ -99,3 +99,8 @@ void CSoundPlayer::Fill(uint8_t* pStream, int nLen)
         m_cvChange.notify_all();
     }
 }
+
+void CSoundPlayer::SetSleepAfterSilence(std::chrono::milliseconds quiet)
+{
+    m_nSleepAfterSilenceMs = static_cast<int>(quiet.count());
+}
