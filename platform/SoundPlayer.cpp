@@ -97,31 +97,7 @@ void CSoundPlayer::Run()
             continue;
         }
 
-        bool bReuse = false;
-        {
-            std::lock_guard lock(m_mutex);
-            bReuse = !m_mapClips.empty() && SameFormat(m_formatClips, have);
-        }
-        ClipMap mapClips;
-        if (!bReuse)
-            mapClips = PrepareClips(have);
-        {
-            std::lock_guard lock(m_mutex);
-            if (!bReuse) {
-                m_mapClips = std::move(mapClips);
-                m_formatClips = have;
-            }
-            m_format = have;
-            m_nState = State::Open;
-            ++m_nOpenings;
-            m_bAsleep = m_bWakeWanted = false;
-            m_pOutput->Lock();
-            m_nSilentFrames = 0;
-            m_bQuiet = false;
-            PlayLocked(m_pending.nSoundId, m_pending.bLoop);
-            m_pOutput->Unlock();
-            m_pending = {};
-        }
+        StartOnDevice(have, true);
         m_cvChange.notify_all();
         m_pOutput->Resume();
         if (bSaidSilent) {
@@ -220,37 +196,44 @@ void CSoundPlayer::FallAsleep()
     m_pOutput->Suspend();
 }
 
+void CSoundPlayer::StartOnDevice(const AudioFormat& have, bool bOpened)
+{
+    bool bReuse = false;
+    {
+        std::lock_guard lock(m_mutex);
+        bReuse = !m_mapClips.empty() && SameFormat(m_formatClips, have);
+    }
+    // A device that came back in another format (a sound server changed
+    // meanwhile) gets its clips anew; no audio thread reads them now.
+    ClipMap mapClips;
+    if (!bReuse)
+        mapClips = PrepareClips(have);
+    std::lock_guard lock(m_mutex);
+    if (!bReuse) {
+        m_mapClips = std::move(mapClips);
+        m_formatClips = have;
+    }
+    m_format = have;
+    if (bOpened) {
+        m_nState = State::Open;
+        ++m_nOpenings;
+    }
+    m_bAsleep = m_bWakeWanted = false;
+    m_pOutput->Lock();
+    m_nSilentFrames = 0;
+    m_bQuiet = false;
+    PlayLocked(m_pending.nSoundId, m_pending.bLoop);
+    m_pOutput->Unlock();
+    m_pending = {};
+}
+
 bool CSoundPlayer::WakeUp()
 {
     AudioFormat have;
     std::string strError;
     if (!m_pOutput->Reopen(&have, &strError))
         return false;
-    ClipMap mapClips;
-    bool bReuse = false;
-    {
-        std::lock_guard lock(m_mutex);
-        bReuse = SameFormat(m_formatClips, have);
-    }
-    // A device that came back in another format (a sound server changed
-    // meanwhile) gets its clips anew; no audio thread reads them now.
-    if (!bReuse)
-        mapClips = PrepareClips(have);
-    {
-        std::lock_guard lock(m_mutex);
-        if (!bReuse) {
-            m_mapClips = std::move(mapClips);
-            m_formatClips = have;
-        }
-        m_format = have;
-        m_bAsleep = m_bWakeWanted = false;
-        m_pOutput->Lock();
-        m_nSilentFrames = 0;
-        m_bQuiet = false;
-        PlayLocked(m_pending.nSoundId, m_pending.bLoop);
-        m_pOutput->Unlock();
-        m_pending = {};
-    }
+    StartOnDevice(have, false);
     m_pOutput->Resume();
     return true;
 }

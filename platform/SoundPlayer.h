@@ -112,6 +112,9 @@ private:
     // false when it cannot be opened again (taken as lost).
     void FallAsleep();
     bool WakeUp();
+    // The device runs in `have` (bOpened: newly opened, not woken): the
+    // clips ready for it, and the sound that waited for it started.
+    void StartOnDevice(const AudioFormat& have, bool bOpened);
     void OnChange(IAudioOutput::Change change);
     static ClipMap PrepareClips(const AudioFormat& format);
     void Ask(int nSoundId, bool bLoop);

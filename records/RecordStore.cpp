@@ -123,12 +123,8 @@ int CRecordStore::RequestDay(const QDate& day)
             const auto [nFrom, nTo] = LocalDayBounds(day);
             QString strError;
             if (!file.Load(nFrom, nTo, games, strError)) {
-                std::fprintf(stderr, "Quado: records: cannot read %s: %s\n", qPrintable(QDir::toNativeSeparators(m_strPath)),
-                             qPrintable(strError));
                 // No games would read as a day nobody played.
-                QMetaObject::invokeMethod(
-                    this, [this, nTicket, day, strError] { emit DayUnreadable(nTicket, day, strError); },
-                    Qt::QueuedConnection);
+                TellUnreadable(nTicket, day, strError);
                 return;
             }
         }
@@ -147,11 +143,7 @@ int CRecordStore::RequestDayView(const QDate& day, const GamesOrder& order, int 
         QString strError;
         if (pFile && !m_bOff &&
             (!pFile->Summary(day, summary, strError) || !pFile->LoadPage(day, order, 0, nRows, rows, strError))) {
-            std::fprintf(stderr, "Quado: records: cannot read %s: %s\n", qPrintable(QDir::toNativeSeparators(m_strPath)),
-                         qPrintable(strError));
-            QMetaObject::invokeMethod(
-                this, [this, nTicket, day, strError] { emit DayUnreadable(nTicket, day, strError); },
-                Qt::QueuedConnection);
+            TellUnreadable(nTicket, day, strError);
             return;
         }
         QMetaObject::invokeMethod(
@@ -159,6 +151,19 @@ int CRecordStore::RequestDayView(const QDate& day, const GamesOrder& order, int 
             Qt::QueuedConnection);
     });
     return nTicket;
+}
+
+void CRecordStore::SayUnreadable(const QString& strError) const
+{
+    std::fprintf(stderr, "Quado: records: cannot read %s: %s\n", qPrintable(QDir::toNativeSeparators(m_strPath)),
+                 qPrintable(strError));
+}
+
+void CRecordStore::TellUnreadable(int nTicket, const QDate& day, const QString& strError)
+{
+    SayUnreadable(strError);
+    QMetaObject::invokeMethod(
+        this, [this, nTicket, day, strError] { emit DayUnreadable(nTicket, day, strError); }, Qt::QueuedConnection);
 }
 
 void CRecordStore::RequestRows(int nTicket, const QDate& day, const GamesOrder& order, int nOffset, int nRows)
@@ -169,8 +174,7 @@ void CRecordStore::RequestRows(int nTicket, const QDate& day, const GamesOrder& 
         // A page that cannot be read stays empty; the day's figures said
         // already whether the day could be read.
         if (pFile && !m_bOff && !pFile->LoadPage(day, order, nOffset, nRows, rows, strError))
-            std::fprintf(stderr, "Quado: records: cannot read %s: %s\n", qPrintable(QDir::toNativeSeparators(m_strPath)),
-                         qPrintable(strError));
+            SayUnreadable(strError);
         QMetaObject::invokeMethod(
             this, [this, nTicket, day, order, nOffset, rows] { emit RowsLoaded(nTicket, day, order, nOffset, rows); },
             Qt::QueuedConnection);

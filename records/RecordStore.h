@@ -113,6 +113,10 @@ private:
     // On the store's thread once it ends: the tasks it will never run.
     void AnswerDropped();
     void Post(Task task);
+    // On the store's thread: a day or a page that could not be read, said
+    // on stderr; a day's request is also answered with DayUnreadable.
+    void SayUnreadable(const QString& strError) const;
+    void TellUnreadable(int nTicket, const QDate& day, const QString& strError);
     // On the store's thread: writes the queued games; false when the file
     // was busy and they went back to the queue.
     bool WriteQueued(CRecordFile& file, bool bClosing);
